@@ -1,0 +1,39 @@
+// The program-wide state: the players table, the games list, the limits and phase of play,
+// and the connection to the server. One record, owned by Main and passed by reference, so a
+// test can run a server and several clients in one process, each with a state of its own.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "rules/game.h"
+
+namespace tavlora {
+
+using ConnectionId = int32_t;
+constexpr ConnectionId NoConnection = -1;
+
+struct Player {
+    std::string PlayerName;  // UTF-8; empty until the participant has announced it
+    ConnectionId PlayerConnection = NoConnection;  // none for entry 0
+    int32_t PlayerReady = 0;
+};
+
+enum PlayPhaseValue : int32_t {
+    SettingsPhase = 0,
+    LobbyPhase = 1,
+    GamesStartedPhase = 2,
+};
+
+// The limits, the mode and OwnPlayerIndex come from RulesContext, so the rules read them
+// from here directly.
+struct ProgramState : RulesContext {
+    int32_t PlayerCount = 0;
+    int32_t PlayPhase = SettingsPhase;
+    std::vector<Player> Players = std::vector<Player>(2);
+    GamesList Games;
+    ConnectionId ServerConnection = NoConnection;  // a client's connection to the server
+};
+
+}  // namespace tavlora

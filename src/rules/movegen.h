@@ -1,0 +1,17 @@
+// Move generation: every move of one colour that obeys the movement rules, in the fixed
+// order of a board scan. Castling is listed only when the king is not in check and does
+// not cross an attacked square; all other legality is left to ExecuteMove's filter.
+#pragma once
+
+#include "rules/game.h"
+
+namespace tavlora {
+
+// Empties list, then appends the moves of colour in game's position and sets each move's Piece.
+void GenerateMoves(const GameValue& game, int32_t colour, MoveList& list);
+
+// Appends a move with NoPromotion and Piece 0 and returns it, so the caller may amend it.
+Move& AppendMove(MoveList& list, int32_t fromX, int32_t fromY, int32_t toX, int32_t toY,
+                 int32_t kind);
+
+}  // namespace tavlora

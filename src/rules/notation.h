@@ -1,0 +1,21 @@
+// Move notation for the move list ("e2-e4", "Bb5xc6", "0-0-0", "e5xd6 e.p."), and the
+// look-up of a move by its two squares.
+#pragma once
+
+#include <string>
+
+#include "rules/game.h"
+
+namespace tavlora {
+
+// "a1" .. "h8".
+std::string SquareText(int32_t x, int32_t y);
+
+// Long algebraic notation of move; depends on the record alone, never on a board.
+std::string MoveText(const Move& move);
+
+// The first move of list from (fromX, fromY) to (toX, toY), or nullptr. The result points
+// into the list, so a caller may fill in its Promotion.
+Move* FindMove(MoveList& list, int32_t fromX, int32_t fromY, int32_t toX, int32_t toY);
+
+}  // namespace tavlora
