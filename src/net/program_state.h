@@ -34,6 +34,7 @@ struct ProgramState : RulesContext {
     std::vector<Player> Players = std::vector<Player>(2);
     GamesList Games;
     ConnectionId ServerConnection = NoConnection;  // a client's connection to the server
+    uint16_t NetworkPort = 6156;  // the same for server and clients; tests pick a free one
 };
 
 }  // namespace tavlora

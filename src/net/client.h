@@ -1,0 +1,21 @@
+// The client: joins a server, checks its name against the welcome, mirrors the players
+// table and every game, and replays on its copies what the server passes on.
+#pragma once
+
+#include <cstdint>
+
+#include "net/net_view.h"
+#include "net/program_state.h"
+
+namespace tavlora {
+
+// Connects to the address (first number in the lowest byte) on state.NetworkPort, waiting a
+// bounded time. On success sets ServerConnection. The caller has set OwnPlayerIndex -1,
+// PlayerCount 2, MaxPlayer 1 and the own name in entry 1.
+bool ConnectToServer(ProgramState& state, int32_t address);
+
+// Handles at most one message from the server. Returns 1 when it has just sent MsgName
+// (the join is complete), else 0.
+int PollClient(ProgramState& state, NetView& view);
+
+}  // namespace tavlora

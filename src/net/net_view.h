@@ -1,0 +1,39 @@
+// What network play makes visible in the windows above it. The server and the client call
+// these when a message changes something on screen; the shell implements them with the
+// lobby, the settings window and the Game window, and tests with a recorder.
+#pragma once
+
+#include <string>
+
+#include "rules/game.h"
+
+namespace tavlora {
+
+class NetView {
+public:
+    virtual ~NetView() = default;
+
+    // Players list: rewrite row `index` from entry `index` of Players (ready mark and name,
+    // or "<Warte auf Spieler>" while the name is empty), or show it as a free place.
+    virtual void ShowPlayerRow(int index) = 0;
+    virtual void ShowFreeRow(int index) = 0;
+    // The own participant's blue row moved from oldIndex to newIndex.
+    virtual void MoveOwnRow(int oldIndex, int newIndex) = 0;
+    // "Spiel starten" on the server.
+    virtual void SetStartButtonEnabled(bool enabled) = 0;
+    // Appends a line to the chat output and scrolls to it.
+    virtual void AppendChatLine(const std::string& line) = 0;
+    // The games have been created: switch the lobby to its games layout.
+    virtual void ShowGamesStarted() = 0;
+
+    // A move was executed on game: refresh its view, if one is open.
+    virtual void GameMoved(Game& game) = 0;
+    // The opponent offered a draw in game: show it in its view, if one is open.
+    virtual void DrawOffered(Game& game) = 0;
+
+    // An error box titled "Tavlora - Fehler"; on the settings window the connect status is
+    // emptied first.
+    virtual void ShowNetworkError(const std::string& text) = 0;
+};
+
+}  // namespace tavlora

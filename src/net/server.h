@@ -1,0 +1,22 @@
+// The server: hosts the lobby, registers and refuses connections, keeps the players table,
+// starts all games at once, and relays (and referees) what the participants send.
+#pragma once
+
+#include "net/net_view.h"
+#include "net/program_state.h"
+
+namespace tavlora {
+
+// Opens the listening socket on state.NetworkPort. The caller has set OwnPlayerIndex 0,
+// PlayerCount 1, entry 0, MaxPlayer and the limits, and sized Players to MaxPlayer + 1.
+bool OpenServer(ProgramState& state);
+
+// Takes at most one network event and handles it.
+void PollServer(ProgramState& state, NetView& view);
+
+// Both sides: PlayPhase 2 and the games layout. On the server it first creates one game per
+// pair of participants with random colours and sends MsgStartGames; a client calls it after
+// it has created its games from that message.
+void StartGames(ProgramState& state, NetView& view);
+
+}  // namespace tavlora
