@@ -1,1 +1,37 @@
-// placeholder
+// The tick counter from CLOCK_MONOTONIC, the random source and the host name.
+#include "platform/system.h"
+
+#include <limits.h>
+#include <time.h>
+#include <unistd.h>
+
+namespace tavlora {
+
+uint32_t TickCount() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    // Truncating to 32 bits is the wrap-around the clocks expect.
+    const uint64_t ms =
+        static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+    return static_cast<uint32_t>(ms);
+}
+
+RandomSource::RandomSource() : Engine_(std::random_device{}()) {}
+
+int RandomSource::RandomBelow(int n) {
+    if (n <= 1) {
+        return 0;
+    }
+    // uniform_int_distribution rejects the biased tail, so every value has the same chance.
+    return std::uniform_int_distribution<int>(0, n - 1)(Engine_);
+}
+
+std::string HostName() {
+    char name[HOST_NAME_MAX + 1] = {};
+    if (gethostname(name, sizeof name - 1) != 0) {
+        return "";
+    }
+    return name;
+}
+
+}  // namespace tavlora

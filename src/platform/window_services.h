@@ -44,12 +44,13 @@ struct Rect {
 
 enum class ControlKind {
     Text,          // static text; left-aligned unless Centred
-    TextField,     // single-line input; DigitsOnly, RightAligned
+    TextField,     // single-line input of what Latin-1 can carry; DigitsOnly, RightAligned
     Button,        // push button; a click is a control event
     ToggleButton,  // stays pressed until pressed again; state 0/1; each change is an event
     CheckBox,      // state 0/1; each change is an event
     TabPanel,      // pages added with AddTabPage; state = current page
     IPv4Field,     // four numbers; state = the address as a + b*256 + c*65536 + d*16777216
+                   // (the int32 bit pattern of that value); no text
     ListBox,       // single selection; state = selected item (-1 none)
     DropDown,      // not editable; state = selected item; a change by the user is an event
     ListView,      // report list: columns, rows, cells; state = selected row (-1 none)
@@ -93,16 +94,22 @@ public:
 
     // Events
     // Waits at most timeoutMs (-1: without limit) and returns one event, or None when the
-    // time ran out or a watched socket has data to read.
+    // time ran out or a watched socket has data to read. A socket whose data the program
+    // leaves unread cuts the wait short only once, until something has been read from it.
     virtual Event WaitEvent(int timeoutMs) = 0;
+    // Unwatch a socket before closing it.
     virtual void WatchSocket(int fd) = 0;
     virtual void UnwatchSocket(int fd) = 0;
 
     // Windows: title bar with close box and minimise box, never resizable. Sizes are of the
     // client area. A pop-up has neither title bar nor border and is placed in screen pixels.
+    // Both open shown and active and return the identifier. Opening under an identifier
+    // that is in use closes that window first. The close box raises a Close event and
+    // leaves the window open: the program decides.
     virtual int OpenWindow(const WindowSpec& spec) = 0;
     virtual int OpenPopup(int owner, Rect screenRect) = 0;
-    virtual void CloseWindow(int window) = 0;  // destroys its controls too
+    // Destroys its controls and its pop-ups too; an unknown window is ignored.
+    virtual void CloseWindow(int window) = 0;
     virtual void SetWindowTitle(int window, const std::string& title) = 0;
     virtual void ShowWindow(int window) = 0;  // a minimised window stays minimised
     virtual void HideWindow(int window) = 0;
@@ -111,9 +118,11 @@ public:
     // Return in this window (while it is active) raises a Shortcut event with this identifier.
     virtual void BindReturnKey(int window, int shortcut) = 0;
 
-    // Controls
+    // Controls, created shown and enabled; returns the identifier. Creating under an
+    // identifier that is in use destroys that control first. Every other operation requires
+    // an existing control; the kinds it does not apply to ignore it.
     virtual int CreateControl(const ControlSpec& spec) = 0;
-    virtual void DestroyControl(int control) = 0;
+    virtual void DestroyControl(int control) = 0;  // its children too; unknown is ignored
     virtual void SetVisible(int control, bool visible) = 0;
     virtual void SetEnabled(int control, bool enabled) = 0;
     virtual void SetGeometry(int control, Rect geometry) = 0;
@@ -129,14 +138,14 @@ public:
     virtual void SetFocus(int control) = 0;
     virtual int FocusedControl() const = 0;  // -1 when no control of the program has it
 
-    // Tab panel: returns the index of the new page.
+    // Tab panel: returns the index of the new page. The first page becomes the current one.
     virtual int AddTabPage(int panel, const std::string& title) = 0;
 
-    // List box and drop-down list
+    // List box and drop-down list. Select an item with SetState; a list box scrolls to it.
     virtual void AppendItem(int control, const std::string& text) = 0;
     virtual int ItemCount(int control) const = 0;
 
-    // List view
+    // List view. Rows and columns outside the list read as empty, DefaultColour and nullptr.
     virtual void AddColumn(int list, const std::string& title, int width) = 0;
     virtual int RowCount(int list) const = 0;
     virtual void AppendRow(int list) = 0;
@@ -151,7 +160,8 @@ public:
     // Text output: appends a line and scrolls to it.
     virtual void AppendLine(int output, const std::string& line) = 0;
 
-    // Image control: shows the picture (copied; the picture may be freed afterwards).
+    // Image control: shows the picture (copied; the picture may be freed afterwards) and
+    // takes its natural size.
     virtual void SetImage(int control, int picture) = 0;
 
     // Fonts by face, points (converted with the screen's dots per inch / 72) and weight;
@@ -160,11 +170,11 @@ public:
 
     // Pictures: the drawing layer's table of 32-bit RGBA images, numbered.
     virtual int CreatePicture(int width, int height, int number = AssignId) = 0;  // all 0
-    virtual bool LoadPicture(int number, const std::string& path) = 0;           // PNG
+    virtual bool LoadPicture(int number, const std::string& path) = 0;            // PNG
     virtual void FreePicture(int picture) = 0;
     virtual const Picture* FindPicture(int picture) const = 0;  // nullptr when unknown
     virtual void FillBox(int picture, Rect box, int32_t rgb) = 0;
-    virtual void OutlineBox(int picture, Rect box, int32_t rgb) = 0;  // 1-pixel outline
+    virtual void OutlineBox(int picture, Rect box, int32_t rgb) = 0;      // 1-pixel outline
     virtual void DrawPicture(int picture, int source, int x, int y) = 0;  // with alpha
     // Text in the drawing layer's default font, front colour on back colour.
     virtual void DrawText(int picture, int x, int y, const std::string& text, int32_t front,
