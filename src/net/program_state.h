@@ -1,5 +1,5 @@
 // The program-wide state: the players table, the games list, the limits and phase of play,
-// and the connection to the server. One record, owned by Main and passed by reference, so a
+// and the network connections. One record, owned by Main and passed by reference, so a
 // test can run a server and several clients in one process, each with a state of its own.
 #pragma once
 
@@ -7,12 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "net/transport.h"
 #include "rules/game.h"
 
 namespace tavlora {
-
-using ConnectionId = int32_t;
-constexpr ConnectionId NoConnection = -1;
 
 struct Player {
     std::string PlayerName;  // UTF-8; empty until the participant has announced it
@@ -34,7 +32,8 @@ struct ProgramState : RulesContext {
     std::vector<Player> Players = std::vector<Player>(2);
     GamesList Games;
     ConnectionId ServerConnection = NoConnection;  // a client's connection to the server
-    uint16_t NetworkPort = 6156;  // the same for server and clients; tests pick a free one
+    uint16_t NetworkPort = DefaultPort;  // the same for server and clients; tests pick a free one
+    Transport Network;  // the listening socket and every connection, or the one to the server
 };
 
 }  // namespace tavlora

@@ -1,1 +1,160 @@
-// placeholder
+#include "platform/sockets.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <cerrno>
+#include <chrono>
+#include <vector>
+
+namespace tavlora {
+
+namespace {
+
+constexpr int ListenBacklog = 100;
+
+// Moves and clock messages are a few dozen bytes each; waiting to coalesce them would only
+// delay the other boards.
+void SendImmediately(int socket) {
+    int on = 1;
+    setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+}
+
+bool WouldBlock(int error) {
+    return error == EAGAIN || error == EWOULDBLOCK || error == EINTR;
+}
+
+// Waits until a non-blocking connect has finished or timeoutMs has passed; true when the
+// connection stands.
+bool FinishConnect(int socket, int timeoutMs) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() < 0) {
+            return false;
+        }
+        pollfd entry{socket, POLLOUT, 0};
+        const int ready = poll(&entry, 1, static_cast<int>(left.count()));
+        if (ready < 0 && errno == EINTR) {
+            continue;
+        }
+        if (ready <= 0) {
+            return false;
+        }
+        int error = 0;
+        socklen_t length = sizeof error;
+        return getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+    }
+}
+
+}  // namespace
+
+int OpenListeningSocket(uint16_t port) {
+    const int socket = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (socket < 0) {
+        return NoSocket;
+    }
+    int on = 1;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    address.sin_port = htons(port);
+    if (setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
+        bind(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        listen(socket, ListenBacklog) != 0) {
+        close(socket);
+        return NoSocket;
+    }
+    return socket;
+}
+
+uint16_t LocalPort(int socket) {
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    if (getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+        address.sin_family != AF_INET) {
+        return 0;
+    }
+    return ntohs(address.sin_port);
+}
+
+int AcceptConnection(int listener) {
+    const int socket = accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (socket < 0) {
+        return NoSocket;
+    }
+    SendImmediately(socket);
+    return socket;
+}
+
+int ConnectTo(const std::string& dottedAddress, uint16_t port, int timeoutMs) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    if (inet_pton(AF_INET, dottedAddress.c_str(), &address.sin_addr) != 1) {
+        return NoSocket;
+    }
+    const int socket = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (socket < 0) {
+        return NoSocket;
+    }
+    SendImmediately(socket);
+    // Non-blocking, so an address that never answers costs timeoutMs rather than the
+    // system's own connect time-out of minutes.
+    if (connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 &&
+        (errno != EINPROGRESS || !FinishConnect(socket, timeoutMs))) {
+        close(socket);
+        return NoSocket;
+    }
+    return socket;
+}
+
+IoResult ReceiveSome(int socket, std::span<uint8_t> buffer) {
+    if (buffer.empty()) {
+        return {};
+    }
+    const ssize_t count = recv(socket, buffer.data(), buffer.size(), MSG_DONTWAIT);
+    if (count > 0) {
+        return {static_cast<size_t>(count), false};
+    }
+    if (count < 0 && WouldBlock(errno)) {
+        return {};
+    }
+    return {0, true};
+}
+
+IoResult SendSome(int socket, std::span<const uint8_t> data) {
+    if (data.empty()) {
+        return {};
+    }
+    const ssize_t count = send(socket, data.data(), data.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+    if (count >= 0) {
+        return {static_cast<size_t>(count), false};
+    }
+    return {0, !WouldBlock(errno)};
+}
+
+void CheckReadable(std::span<ReadyCheck> sockets) {
+    std::vector<pollfd> entries;
+    entries.reserve(sockets.size());
+    for (const ReadyCheck& check : sockets) {
+        entries.push_back({check.Socket, POLLIN, 0});
+    }
+    const int ready = poll(entries.data(), entries.size(), 0);
+    for (size_t i = 0; i < sockets.size(); ++i) {
+        sockets[i].Ready = ready > 0 && entries[i].revents != 0;
+    }
+}
+
+void CloseSocket(int socket) {
+    if (socket != NoSocket) {
+        close(socket);
+    }
+}
+
+}  // namespace tavlora

@@ -1,0 +1,138 @@
+// The message catalogue: one record per message code, and its encoder and decoder as pure
+// functions over bodies (code first, no length prefix). Byte fields come back as signed
+// values and texts as UTF-8; every field reaches the caller as a plain int, unchecked
+// against any table, so the server and the client test ranges against their own.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "net/framing.h"
+#include "net/wire_bytes.h"
+#include "rules/types.h"
+
+namespace tavlora {
+
+// Refusals: the code alone.
+template <uint8_t C>
+struct RefusalMessage {
+    static constexpr uint8_t Code = C;
+    friend bool operator==(const RefusalMessage&, const RefusalMessage&) = default;
+};
+using MsgRefusedRunning = RefusalMessage<0>;
+using MsgRefusedFull = RefusalMessage<1>;
+
+// Lobby
+struct MsgPlayerLeft {
+    static constexpr uint8_t Code = 2;
+    int32_t Index;        // as it was before the departure
+    int32_t PlayerCount;  // after the departure
+    friend bool operator==(const MsgPlayerLeft&, const MsgPlayerLeft&) = default;
+};
+
+struct WelcomeEntry {
+    std::string PlayerName;
+    int32_t PlayerReady;
+    friend bool operator==(const WelcomeEntry&, const WelcomeEntry&) = default;
+};
+
+struct MsgWelcome {
+    static constexpr uint8_t Code = 3;
+    int32_t MaxPlayer;
+    int32_t PlayerCount;  // the new participant included
+    int32_t TimeByPlayer;
+    int32_t TimeByMove;
+    // Participants 0 .. PlayerCount - 2; always PlayerCount - 1 entries.
+    std::vector<WelcomeEntry> Players;
+    friend bool operator==(const MsgWelcome&, const MsgWelcome&) = default;
+};
+
+// MsgName (client to server) and MsgPlayerNamed (server to all) share one layout.
+template <uint8_t C>
+struct NameMessage {
+    static constexpr uint8_t Code = C;
+    int32_t Index;
+    std::string PlayerName;
+    friend bool operator==(const NameMessage&, const NameMessage&) = default;
+};
+using MsgName = NameMessage<4>;
+using MsgPlayerNamed = NameMessage<5>;
+
+struct MsgReady {
+    static constexpr uint8_t Code = 6;
+    int32_t Index;
+    int32_t PlayerReady;
+    friend bool operator==(const MsgReady&, const MsgReady&) = default;
+};
+
+struct MsgStartGames {
+    static constexpr uint8_t Code = 7;
+    int32_t PlayerCount;
+    // One per pair (i, j), i < j, i outer: 0 makes i White, 1 makes j White.
+    // Always PlayerCount * (PlayerCount - 1) / 2 entries.
+    std::vector<int32_t> Colours;
+    friend bool operator==(const MsgStartGames&, const MsgStartGames&) = default;
+};
+
+struct MsgChat {
+    static constexpr uint8_t Code = 8;
+    int32_t Index;
+    std::string Text;  // as typed, without the sender's name
+    friend bool operator==(const MsgChat&, const MsgChat&) = default;
+};
+
+// Games. A game is named by PlayerIndex: White's participant, then Black's.
+struct MsgMove {
+    static constexpr uint8_t Code = 9;
+    int32_t Sender;
+    int32_t PlayerIndex[2];
+    int32_t PlayerTimeLeft;  // the mover's clocks in seconds, before the move
+    int32_t MoveTimeLeft;
+    Move Played;
+    friend bool operator==(const MsgMove&, const MsgMove&) = default;
+};
+
+struct MsgTimeout {
+    static constexpr uint8_t Code = 10;
+    int32_t Sender;
+    int32_t PlayerIndex[2];
+    int32_t PlayerTimeLeft;  // the clocks of the side that ran out of time
+    int32_t MoveTimeLeft;
+    friend bool operator==(const MsgTimeout&, const MsgTimeout&) = default;
+};
+
+// MsgDrawOffer, MsgDrawAccept and MsgResign share one layout.
+template <uint8_t C>
+struct GameCommandMessage {
+    static constexpr uint8_t Code = C;
+    int32_t Sender;
+    int32_t PlayerIndex[2];
+    friend bool operator==(const GameCommandMessage&, const GameCommandMessage&) = default;
+};
+using MsgDrawOffer = GameCommandMessage<11>;
+using MsgDrawAccept = GameCommandMessage<12>;
+using MsgResign = GameCommandMessage<13>;
+
+// Every message; the alternative's index is its code.
+using Message = std::variant<MsgRefusedRunning, MsgRefusedFull, MsgPlayerLeft, MsgWelcome, MsgName,
+                             MsgPlayerNamed, MsgReady, MsgStartGames, MsgChat, MsgMove, MsgTimeout,
+                             MsgDrawOffer, MsgDrawAccept, MsgResign>;
+
+// Encoding
+// The body: code, then the fields in order. Byte fields keep the low 8 bits of their value;
+// texts go out in Latin-1, a character it cannot carry as '?'.
+Bytes EncodeBody(const Message& message);
+// The body behind its length prefix, ready to queue for any number of recipients.
+Frame EncodeFrame(const Message& message);
+
+// Decoding
+// The message a body holds, or none when its code is unknown, a field is missing, a text
+// lacks its zero byte, a count is negative, or bytes are left over. Never reads outside
+// the body.
+std::optional<Message> DecodeBody(std::span<const uint8_t> body);
+
+}  // namespace tavlora

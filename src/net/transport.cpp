@@ -1,0 +1,256 @@
+#include "net/transport.h"
+
+#include <cassert>
+#include <iterator>
+#include <utility>
+#include <vector>
+
+namespace tavlora {
+
+namespace {
+
+// One read per connection and poll takes at most this much: enough for any message the
+// program sends in one go, small enough that a flood is taken in steps.
+constexpr size_t ReadChunkSize = 64 * 1024;
+
+}  // namespace
+
+bool Transport::Listen(uint16_t port) {
+    assert(!listener_.IsOpen());
+    listener_ = OwnedSocket(OpenListeningSocket(port));
+    if (!listener_.IsOpen()) {
+        return false;
+    }
+    if (watcher_) {
+        watcher_(listener_.Get(), true);
+    }
+    return true;
+}
+
+uint16_t Transport::ListeningPort() const {
+    return listener_.IsOpen() ? LocalPort(listener_.Get()) : 0;
+}
+
+ConnectionId Transport::Connect(const std::string& dottedAddress, uint16_t port, int timeoutMs) {
+    OwnedSocket socket(ConnectTo(dottedAddress, port, timeoutMs));
+    if (!socket.IsOpen()) {
+        return NoConnection;
+    }
+    return Register(std::move(socket), false);
+}
+
+ConnectionId Transport::Register(OwnedSocket socket, bool accepted) {
+    // Ids are never reused, so a stale id can never reach a newer connection.
+    const ConnectionId id = nextId_++;
+    Connection& connection = connections_[id];
+    connection.Socket = std::move(socket);
+    connection.Accepted = accepted;
+    if (watcher_) {
+        watcher_(connection.Socket.Get(), true);
+    }
+    return id;
+}
+
+NetEvent Transport::Poll() {
+    for (auto& entry : connections_) {
+        Flush(entry.second);
+    }
+    bool listenerReady = false;
+    ReadArrived(listenerReady);
+
+    // Connections after the one served last go first, then the listening socket, then the
+    // rest, so no busy peer can crowd out the others or the newcomers.
+    const ConnectionId servedBefore = lastServed_;
+    for (auto it = connections_.upper_bound(servedBefore); it != connections_.end();) {
+        const auto next = std::next(it);  // TakeEvent may erase it
+        NetEvent event = TakeEvent(it);
+        if (event.Kind != NetEventKind::None) {
+            return event;
+        }
+        it = next;
+    }
+    if (listenerReady) {
+        NetEvent event = TakeNewConnection();
+        if (event.Kind != NetEventKind::None) {
+            return event;
+        }
+    }
+    for (auto it = connections_.begin(); it != connections_.end() && it->first <= servedBefore;) {
+        const auto next = std::next(it);
+        NetEvent event = TakeEvent(it);
+        if (event.Kind != NetEventKind::None) {
+            return event;
+        }
+        it = next;
+    }
+    return {};
+}
+
+void Transport::ReadArrived(bool& listenerReady) {
+    std::vector<ReadyCheck> checks;
+    std::vector<Connection*> readers;
+    if (listener_.IsOpen()) {
+        checks.push_back({listener_.Get()});
+        readers.push_back(nullptr);
+    }
+    for (auto& [id, connection] : connections_) {
+        // A connection that already holds a whole message is not read until that message
+        // has been taken: what waits in its socket holds the peer back, not our memory.
+        if (connection.Socket.IsOpen() && connection.Received.Status() == FrameStatus::Incomplete) {
+            checks.push_back({connection.Socket.Get()});
+            readers.push_back(&connection);
+        }
+    }
+    CheckReadable(checks);
+
+    readChunk_.resize(ReadChunkSize);
+    for (size_t i = 0; i < checks.size(); ++i) {
+        if (!checks[i].Ready) {
+            continue;
+        }
+        Connection* connection = readers[i];
+        if (connection == nullptr) {
+            listenerReady = true;
+            continue;
+        }
+        const IoResult read = ReceiveSome(connection->Socket.Get(), readChunk_);
+        connection->Received.Append(std::span(readChunk_).first(read.Count));
+        if (read.Ended) {
+            EndConnection(*connection);
+        }
+    }
+}
+
+void Transport::Flush(Connection& connection) {
+    while (connection.Socket.IsOpen() && !connection.Queue.empty()) {
+        const Bytes& front = *connection.Queue.front();
+        const IoResult sent =
+            SendSome(connection.Socket.Get(), std::span(front).subspan(connection.SentOfFront));
+        if (sent.Ended) {
+            EndConnection(connection);
+            return;
+        }
+        connection.SentOfFront += sent.Count;
+        connection.QueuedBytes -= sent.Count;
+        if (connection.SentOfFront < front.size()) {
+            return;  // the peer takes no more for now; the rest goes on a later poll
+        }
+        connection.Queue.pop_front();
+        connection.SentOfFront = 0;
+    }
+}
+
+void Transport::EndConnection(Connection& connection) {
+    if (connection.Socket.IsOpen()) {
+        if (watcher_) {
+            watcher_(connection.Socket.Get(), false);
+        }
+        connection.Socket.Close();
+    }
+    connection.Queue.clear();
+    connection.SentOfFront = 0;
+    connection.QueuedBytes = 0;
+}
+
+NetEvent Transport::TakeEvent(Connections::iterator it) {
+    const ConnectionId id = it->first;
+    Connection& connection = it->second;
+    for (;;) {
+        const FrameStatus status = connection.Received.Status();
+        if (status == FrameStatus::Incomplete && connection.Socket.IsOpen()) {
+            return {};
+        }
+        if (status == FrameStatus::Complete) {
+            Bytes body = connection.Received.TakeBody();
+            if (std::optional<Message> message = DecodeBody(body)) {
+                lastServed_ = id;
+                return {NetEventKind::MessageArrived, id, std::move(*message), std::move(body)};
+            }
+            if (!connection.Accepted) {
+                continue;  // the server's word that we cannot read: skip it, keep listening
+            }
+        }
+        // Broken framing, a body an accepted peer should never send, or the end of the
+        // stream with at most part of a message left: the connection is over.
+        EndConnection(connection);
+        connections_.erase(it);
+        lastServed_ = id;
+        return {NetEventKind::Closed, id};
+    }
+}
+
+NetEvent Transport::TakeNewConnection() {
+    OwnedSocket socket(AcceptConnection(listener_.Get()));
+    if (!socket.IsOpen()) {
+        return {};
+    }
+    lastServed_ = 0;
+    return {NetEventKind::NewConnection, Register(std::move(socket), true)};
+}
+
+bool Transport::HasPendingEvent() const {
+    for (const auto& [id, connection] : connections_) {
+        if (!connection.Socket.IsOpen() ||
+            connection.Received.Status() != FrameStatus::Incomplete) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void Transport::Send(ConnectionId connectionId, const Frame& frame) {
+    assert(frame && !frame->empty());
+    const auto it = connections_.find(connectionId);
+    if (it == connections_.end() || !it->second.Socket.IsOpen()) {
+        return;
+    }
+    Connection& connection = it->second;
+    if (connection.QueuedBytes + frame->size() > MaxQueuedBytes) {
+        // The peer has stopped reading; cut it off instead of keeping ever more for it.
+        EndConnection(connection);
+        return;
+    }
+    connection.Queue.push_back(frame);
+    connection.QueuedBytes += frame->size();
+    Flush(connection);
+}
+
+void Transport::Close(ConnectionId connectionId) {
+    const auto it = connections_.find(connectionId);
+    if (it == connections_.end()) {
+        return;
+    }
+    Flush(it->second);
+    EndConnection(it->second);
+    connections_.erase(it);
+}
+
+void Transport::CloseAll() {
+    for (auto& entry : connections_) {
+        EndConnection(entry.second);
+    }
+    connections_.clear();
+    if (listener_.IsOpen()) {
+        if (watcher_) {
+            watcher_(listener_.Get(), false);
+        }
+        listener_.Close();
+    }
+}
+
+void Transport::SetSocketWatcher(SocketWatcher watcher) {
+    watcher_ = std::move(watcher);
+    if (!watcher_) {
+        return;
+    }
+    if (listener_.IsOpen()) {
+        watcher_(listener_.Get(), true);
+    }
+    for (const auto& [id, connection] : connections_) {
+        if (connection.Socket.IsOpen()) {
+            watcher_(connection.Socket.Get(), true);
+        }
+    }
+}
+
+}  // namespace tavlora

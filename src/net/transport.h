@@ -1,0 +1,114 @@
+// The connections of one participant: a server's listening socket and the connections it
+// accepts, or a client's one connection to the server. Gathers what arrives into whole
+// messages and queues what leaves, without ever blocking, so a slow or hostile peer can
+// neither stall the program nor make its memory grow without bound.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <string>
+
+#include "net/framing.h"
+#include "net/protocol.h"
+#include "platform/sockets.h"
+
+namespace tavlora {
+
+using ConnectionId = int32_t;
+constexpr ConnectionId NoConnection = -1;
+
+constexpr uint16_t DefaultPort = 6156;
+constexpr int ConnectTimeoutMs = 5000;
+// A peer that leaves this much unsent behind has stopped reading and is disconnected.
+constexpr size_t MaxQueuedBytes = size_t{4} << 20;
+
+enum class NetEventKind {
+    None,
+    NewConnection,   // accepted from the listening socket
+    MessageArrived,  // one whole, well-formed message
+    Closed,          // the connection is gone; its id is forgotten after this report
+};
+
+struct NetEvent {
+    NetEventKind Kind = NetEventKind::None;
+    ConnectionId Connection = NoConnection;
+    Message Received;  // MessageArrived only: the decoded message
+    Bytes Body;        // MessageArrived only: the body as it arrived, to relay it unchanged
+};
+
+// Told with true when a socket opens and with false just before it closes, so the event
+// wait can wake as soon as one of them has something to read.
+using SocketWatcher = std::function<void(int socket, bool watch)>;
+
+class Transport {
+public:
+    // Server
+    // Listens on all local addresses; port 0 picks a free one. False when the port cannot be
+    // opened. Only while not listening already.
+    bool Listen(uint16_t port);
+    // The port listened on, or 0 when not listening.
+    uint16_t ListeningPort() const;
+
+    // Client
+    // Connects to a dotted IPv4 address, giving up after timeoutMs. NoConnection on failure.
+    ConnectionId Connect(const std::string& dottedAddress, uint16_t port,
+                         int timeoutMs = ConnectTimeoutMs);
+
+    // Both
+    // Flushes every send queue, reads what has arrived, and returns at most one event,
+    // taking the connections (and the listening socket) in turn. Messages that arrived
+    // together come out on successive polls, in order; a connection's messages that arrived
+    // before it ended come out before its Closed, which is reported exactly once.
+    // A connection ends, and is reported Closed, when the peer closes or resets it, when it
+    // announces a length of 0 or less or above MaxBodyLength, when its send queue passes
+    // MaxQueuedBytes, and, for an accepted connection, when it sends a body that does not
+    // decode. A body that does not decode on a client's connection is dropped.
+    NetEvent Poll();
+    // True when the next Poll has an event without waiting for the network: a whole
+    // message or an end is already buffered.
+    bool HasPendingEvent() const;
+
+    // Queues the frame and sends what the peer takes now. A connection that is unknown or
+    // already gone is skipped, so sends to a departed participant are harmless.
+    void Send(ConnectionId connection, const Frame& frame);
+    // Closes at once after one last attempt to hand over what is queued; nothing more is
+    // read and no Closed is reported for it. Unknown ids are ignored.
+    void Close(ConnectionId connection);
+    // Closes the listening socket and every connection, without reports, telling the watcher;
+    // at the end of the program. Destroying the transport closes them without a word.
+    void CloseAll();
+
+    // Tells watcher at once about every open socket, and later about every change.
+    void SetSocketWatcher(SocketWatcher watcher);
+
+private:
+    struct Connection {
+        OwnedSocket Socket;  // closed once the peer has gone; buffered messages still count
+        bool Accepted = false;
+        ReceiveBuffer Received;
+        std::deque<Frame> Queue;
+        size_t SentOfFront = 0;  // bytes of Queue.front() already handed to the socket
+        size_t QueuedBytes = 0;
+    };
+    using Connections = std::map<ConnectionId, Connection>;
+
+    ConnectionId Register(OwnedSocket socket, bool accepted);
+    void ReadArrived(bool& listenerReady);
+    void Flush(Connection& connection);
+    void EndConnection(Connection& connection);
+    // The event connection has ready, if any; a Closed one has been erased.
+    NetEvent TakeEvent(Connections::iterator it);
+    NetEvent TakeNewConnection();
+
+    OwnedSocket listener_;
+    Connections connections_;
+    ConnectionId nextId_ = 1;
+    ConnectionId lastServed_ = 0;  // connections after it go first in the next Poll
+    SocketWatcher watcher_;
+    Bytes readChunk_;
+};
+
+}  // namespace tavlora

@@ -1,0 +1,82 @@
+// The program's thin layer over POSIX TCP sockets: a listening socket, accepted and outgoing
+// connections, all non-blocking, and single reads and writes that never block and never
+// raise SIGPIPE. Sockets are plain descriptors; framing and queues live in net/.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace tavlora {
+
+constexpr int NoSocket = -1;
+
+// Listening
+// A non-blocking socket listening on all IPv4 addresses with SO_REUSEADDR and a backlog of
+// 100. Port 0 picks a free port (see LocalPort). NoSocket when the port cannot be opened.
+int OpenListeningSocket(uint16_t port);
+// The port a socket is bound to, or 0 when it cannot be told.
+uint16_t LocalPort(int socket);
+// One pending connection, non-blocking, or NoSocket when none is waiting.
+int AcceptConnection(int listener);
+
+// Connecting
+// A non-blocking connection to a dotted IPv4 address ("192.168.0.5"), waiting at most
+// timeoutMs for the peer to answer. NoSocket when the address is not a dotted IPv4 address,
+// the peer refuses, or the time runs out.
+int ConnectTo(const std::string& dottedAddress, uint16_t port, int timeoutMs);
+
+// Reading and writing
+// What one read or one write did: Count bytes moved; Ended once the peer has closed or
+// reset the connection (a write to such a peer ends it too, without a signal).
+struct IoResult {
+    size_t Count = 0;
+    bool Ended = false;
+};
+// One read of at most buffer.size() bytes; Count 0 and not Ended when nothing is waiting.
+IoResult ReceiveSome(int socket, std::span<uint8_t> buffer);
+// One write of at most data.size() bytes; Count may fall short when the peer is slow.
+IoResult SendSome(int socket, std::span<const uint8_t> data);
+
+// Readiness
+struct ReadyCheck {
+    int Socket = NoSocket;
+    bool Ready = false;  // set by CheckReadable
+};
+// Marks, without waiting, the sockets that have data, a pending connection, or an end or
+// error to report, so a read or accept on them will not come back empty-handed.
+void CheckReadable(std::span<ReadyCheck> sockets);
+
+void CloseSocket(int socket);
+
+// Owns one socket and closes it when destroyed; a move hands the socket on.
+class OwnedSocket {
+public:
+    OwnedSocket() = default;
+    explicit OwnedSocket(int socket) : socket_(socket) {}
+    OwnedSocket(OwnedSocket&& other) noexcept : socket_(other.Release()) {}
+    OwnedSocket& operator=(OwnedSocket&& other) noexcept {
+        if (this != &other) {
+            Close();
+            socket_ = other.Release();
+        }
+        return *this;
+    }
+    ~OwnedSocket() { Close(); }
+
+    int Get() const { return socket_; }
+    bool IsOpen() const { return socket_ != NoSocket; }
+    void Close() { CloseSocket(Release()); }
+
+private:
+    int Release() {
+        const int socket = socket_;
+        socket_ = NoSocket;
+        return socket;
+    }
+
+    int socket_ = NoSocket;
+};
+
+}  // namespace tavlora
