@@ -36,4 +36,9 @@ public:
     virtual void ShowNetworkError(const std::string& text) = 0;
 };
 
+// A line of the chat output: "<" + the sender's name + "> " + the text.
+inline std::string ChatLine(const std::string& name, const std::string& text) {
+    return "<" + name + "> " + text;
+}
+
 }  // namespace tavlora

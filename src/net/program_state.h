@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "net/game_keys.h"
 #include "net/transport.h"
+#include "platform/system.h"
 #include "rules/game.h"
 
 namespace tavlora {
@@ -31,9 +33,11 @@ struct ProgramState : RulesContext {
     int32_t PlayPhase = SettingsPhase;
     std::vector<Player> Players = std::vector<Player>(2);
     GamesList Games;
+    GameKeys KeyedGames;  // network play: the games by their key, with pending draw offers
     ConnectionId ServerConnection = NoConnection;  // a client's connection to the server
     uint16_t NetworkPort = DefaultPort;  // the same for server and clients; tests pick a free one
-    Transport Network;  // the listening socket and every connection, or the one to the server
+    Transport Network;    // the listening socket and every connection, or the one to the server
+    RandomSource Random;  // the colour draws and the first game shown
 };
 
 }  // namespace tavlora

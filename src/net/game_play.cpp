@@ -1,0 +1,74 @@
+#include "net/game_play.h"
+
+#include <cassert>
+
+#include "rules/execute.h"
+
+namespace tavlora {
+
+void CreatePairGames(ProgramState& state, std::span<const int32_t> colours) {
+    assert(colours.size() == static_cast<size_t>(PairCount(state.PlayerCount)));
+    size_t pair = 0;
+    for (int32_t i = 0; i + 1 < state.PlayerCount; ++i) {
+        for (int32_t j = i + 1; j < state.PlayerCount; ++j) {
+            const bool jIsWhite = colours[pair++] != 0;
+            Game& game = CreateGame(state.Games, jIsWhite ? j : i, jIsWhite ? i : j, White, state);
+            state.KeyedGames.Add(game);
+        }
+    }
+}
+
+int32_t SideOf(const Game& game, int32_t participant) {
+    if (game.PlayerIndex[White] == participant) {
+        return White;
+    }
+    return game.PlayerIndex[Black] == participant ? Black : -1;
+}
+
+std::optional<Move> MatchLegalMove(const Game& game, const Move& received) {
+    for (const Move& legal : game.Moves) {
+        if (legal.FromX != received.FromX || legal.FromY != received.FromY ||
+            legal.ToX != received.ToX || legal.ToY != received.ToY || legal.Kind != received.Kind) {
+            continue;
+        }
+        Move move = legal;
+        if (move.Promotion == PromotionPending) {
+            if (received.Promotion < Bishop || received.Promotion > Queen) {
+                return std::nullopt;
+            }
+            move.Promotion = received.Promotion;
+        }
+        return move;
+    }
+    return std::nullopt;
+}
+
+void PlayReceivedMove(ProgramState& state, NetView& view, Game& game, int32_t playerTimeLeft,
+                      int32_t moveTimeLeft, const Move& move) {
+    game.PlayerTimeLeft[game.SideToMove] = playerTimeLeft;
+    game.MoveTimeLeft[game.SideToMove] = moveTimeLeft;
+    ExecuteMove(game, move, state);
+    view.GameMoved(game);
+}
+
+void EndOnTime(Game& game, int32_t playerTimeLeft, int32_t moveTimeLeft) {
+    game.PlayerTimeLeft[game.SideToMove] = playerTimeLeft;
+    game.MoveTimeLeft[game.SideToMove] = moveTimeLeft;
+    game.State = TimeOut;
+}
+
+void Resign(Game& game, int32_t side) {
+    game.State = Resigned;
+    game.SideToMove = side;
+}
+
+void ForfeitGamesOf(GamesList& games, int32_t leaver) {
+    for (Game& game : games) {
+        const int32_t side = SideOf(game, leaver);
+        if (side >= 0) {
+            Resign(game, side);
+        }
+    }
+}
+
+}  // namespace tavlora

@@ -1,0 +1,55 @@
+// What the game messages do to the games, alike on the server and on every client: the games
+// of all pairs at the start, a move, a time-out, a resignation, and the losses of a
+// participant who has left. The test that keeps a peer's move within the rules lives here
+// too, so both sides apply the very same one.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "net/net_view.h"
+#include "net/program_state.h"
+
+namespace tavlora {
+
+// Games
+// The number of games, one per pair, among count participants.
+constexpr int32_t PairCount(int32_t count) {
+    return count * (count - 1) / 2;
+}
+
+// Creates one game per pair (i, j), i < j, in the order i = 0 .. PlayerCount - 2 and
+// j = i + 1 .. PlayerCount - 1, and files each under its key. Colour 0 makes i White and
+// j Black, 1 the other way round; there is one colour per pair.
+void CreatePairGames(ProgramState& state, std::span<const int32_t> colours);
+
+// The colour participant plays in game, or -1 when it plays in neither.
+int32_t SideOf(const Game& game, int32_t participant);
+
+inline bool IsRunning(const Game& game) {
+    return game.State <= Check;
+}
+
+// Moves
+// The move of game.Moves that received names: the same squares and kind, and, for a pawn
+// reaching the last rank, a promotion to a piece from Bishop to Queen, which it carries.
+// None when the game holds no such move.
+std::optional<Move> MatchLegalMove(const Game& game, const Move& received);
+
+// Stores the mover's clocks as sent, executes move (one of MatchLegalMove's) and refreshes
+// the game's view.
+void PlayReceivedMove(ProgramState& state, NetView& view, Game& game, int32_t playerTimeLeft,
+                      int32_t moveTimeLeft, const Move& move);
+
+// Ends
+// Stores the clocks of the side to move as sent and ends the game on time.
+void EndOnTime(Game& game, int32_t playerTimeLeft, int32_t moveTimeLeft);
+
+// The game is lost for side, which becomes SideToMove.
+void Resign(Game& game, int32_t side);
+
+// Every game of leaver, whatever its State, becomes lost for it. Result, once set, stays.
+void ForfeitGamesOf(GamesList& games, int32_t leaver);
+
+}  // namespace tavlora

@@ -1,0 +1,111 @@
+#include "net/senders.h"
+
+#include "net/game_play.h"
+#include "net/latin1.h"
+#include "net/routing.h"
+
+namespace tavlora {
+
+namespace {
+
+// The server is participant 0; a client has its own index from the welcome on.
+bool IsServer(const ProgramState& state) {
+    return state.OwnPlayerIndex == 0;
+}
+
+void SendToServer(ProgramState& state, const Message& message) {
+    state.Network.Send(state.ServerConnection, EncodeFrame(message));
+}
+
+}  // namespace
+
+void SendMove(ProgramState& state, const Game& game, const Move* move) {
+    if (state.SinglePlayer()) {
+        return;
+    }
+    const int32_t side = game.SideToMove;
+    const int32_t sender = state.OwnPlayerIndex;
+    const Message message = move != nullptr
+                                ? Message(MsgMove{sender,
+                                                  {game.PlayerIndex[0], game.PlayerIndex[1]},
+                                                  game.PlayerTimeLeft[side],
+                                                  game.MoveTimeLeft[side],
+                                                  *move})
+                                : Message(MsgTimeout{sender,
+                                                     {game.PlayerIndex[0], game.PlayerIndex[1]},
+                                                     game.PlayerTimeLeft[side],
+                                                     game.MoveTimeLeft[side]});
+    if (!IsServer(state)) {
+        SendToServer(state, message);
+        return;
+    }
+    SendToClients(state, EncodeFrame(message));
+    // A move answers every draw offer standing in its game, as the screens show.
+    if (KeyedGame* keyed = state.KeyedGames.Find(game)) {
+        keyed->WithdrawDrawOffers();
+    }
+}
+
+void SendGameCommand(ProgramState& state, Game& game, GameCommand command) {
+    const int32_t side = SideOf(game, state.OwnPlayerIndex);
+    if (state.SinglePlayer() || side < 0 || !IsRunning(game)) {
+        return;
+    }
+    const int32_t sender = state.OwnPlayerIndex;
+    const int32_t white = game.PlayerIndex[0];
+    const int32_t black = game.PlayerIndex[1];
+    Message message;
+    switch (command) {
+        case GameCommand::OfferDraw:
+            message = MsgDrawOffer{sender, {white, black}};
+            break;
+        case GameCommand::AcceptDraw:
+            message = MsgDrawAccept{sender, {white, black}};
+            break;
+        case GameCommand::Resign:
+            message = MsgResign{sender, {white, black}};
+            break;
+    }
+    if (!IsServer(state)) {
+        SendToServer(state, message);  // takes effect here when the server's copy comes back
+        return;
+    }
+    // On the server no copy comes back: the command takes effect at once.
+    const Frame frame = EncodeFrame(message);
+    KeyedGame* keyed = state.KeyedGames.Find(game);
+    switch (command) {
+        case GameCommand::OfferDraw:
+            SendToParticipant(state, game.PlayerIndex[1 - side], frame);
+            if (keyed != nullptr) {
+                keyed->DrawOffered[side] = true;
+            }
+            break;
+        case GameCommand::AcceptDraw:
+            SendToClients(state, frame);
+            game.State = DrawAgreed;
+            break;
+        case GameCommand::Resign:
+            SendToClients(state, frame);
+            Resign(game, side);
+            break;
+    }
+}
+
+void SendChat(ProgramState& state, NetView& view, const std::string& text) {
+    const Message message = MsgChat{state.OwnPlayerIndex, text};
+    if (!IsServer(state)) {
+        SendToServer(state, message);
+        return;
+    }
+    SendToClients(state, EncodeFrame(message));
+    // Shown as the others will see it, with what Latin-1 cannot carry replaced.
+    const std::string& name = state.Players[0].PlayerName;
+    view.AppendChatLine(ChatLine(name, Latin1ToUtf8(Utf8ToLatin1(text))));
+}
+
+void SendReady(ProgramState& state, int32_t ready) {
+    // Only a client has a ready button; on the server there is no connection to the server.
+    SendToServer(state, MsgReady{state.OwnPlayerIndex, ready});
+}
+
+}  // namespace tavlora
