@@ -1,0 +1,100 @@
+// The lobby's games list once the games have started: one row per shown game, ordered so that
+// the games that need the user come first while a clock is in use, and each cell written only
+// when what it should show has changed. It runs in every pass of the main loop, so it keeps
+// its own copy of what every cell holds and skips work whose inputs have not moved.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "gamewindow/game_window.h"
+#include "net/program_state.h"
+#include "platform/window_services.h"
+
+namespace tavlora {
+
+// Columns of the list: "Spiele", "Dran", "Zeit", "Spielzeit".
+enum GamesListColumn : int {
+    GamesColumn = 0,
+    MoverColumn = 1,
+    MoveClockColumn = 2,
+    PlayerClockColumn = 3,
+};
+
+// The text colour of what concerns the user: the own row of the players list, and the games
+// in which the user is to move.
+constexpr int32_t OwnColour = 0x0000FF;
+
+// The time that runs out first for the side to move while a clock is in use: the move clock
+// without a game clock, the game clock without a move clock, else the smaller of the two.
+int32_t SortKey(const GameValue& game, const RulesContext& limits);
+
+class LobbyGamesList {
+public:
+    // list is the list view control the rows live in; it is empty and stays the list's.
+    LobbyGamesList(WindowServices& services, ProgramState& state, GameWindow& gameWindow, int list);
+
+    // One pass: the rows for the shown games (the user's own, or all when showAll), their
+    // order, the first game opened by chance while a clock runs and none is shown yet, and
+    // the cells.
+    void Refresh(bool showAll);
+    // A name in the players table changed: texts that carry names are built afresh.
+    void NamesChanged() { ++namesVersion_; }
+    // Shows the game of the selected row, if a row is selected, and clears the selection.
+    void OpenSelectedGame();
+
+private:
+    // What a row's cells were last written from, and what they hold.
+    struct Row {
+        Game* Shown = nullptr;  // the game whose reference the row carries
+        bool Known = false;     // the inputs below are those the cells were built from
+        bool Finished = false;
+        int32_t Mover = -1;  // participant to move
+        int32_t MoveSeconds = 0;
+        int32_t PlayerSeconds = 0;
+        uint32_t NamesVersion = 0;
+        std::string Cells[4];
+        int32_t Colour = DefaultColour;  // of "Dran", "Zeit" and "Spielzeit"
+    };
+    // Position in the order: group 0 the user is to move, 1 the user waits, 2 neither.
+    struct Rank {
+        int32_t Group = 0;
+        int32_t Key = 0;
+        friend bool operator==(const Rank&, const Rank&) = default;
+    };
+    struct OrderEntry {
+        Rank Place;
+        int32_t Position = 0;  // in the shown list, which keeps the games-list order
+        Game* Shown = nullptr;
+    };
+
+    void FindShownGames(bool showAll);
+    void MatchRowCount();
+    void Order();
+    void OpenFirstGame();
+    void WriteCells(int row, Game& game);
+    void WriteCell(int row, int column, const std::string& text);
+    const std::string& NameOf(int32_t participant) const;
+
+    WindowServices& services_;
+    ProgramState& state_;
+    GameWindow& gameWindow_;
+    const int list_;
+
+    std::vector<Row> rows_;  // one per row of the list, in step with it
+    // The shown games in games-list order, rebuilt only when the box or the games change.
+    std::vector<Game*> shown_;
+    bool shownAll_ = false;
+    size_t shownFrom_ = SIZE_MAX;  // games-list size shown_ was built from
+    // The order while a clock runs, re-sorted only when some game's rank has changed.
+    std::vector<Rank> ranks_;  // by position in shown_
+    std::vector<OrderEntry> order_;
+    bool orderStale_ = true;
+    size_t ownToMove_ = 0;  // entries of group 0
+    size_t own_ = 0;        // entries of groups 0 and 1
+    uint32_t namesVersion_ = 0;
+    std::string text_;  // scratch for building a cell's text
+};
+
+}  // namespace tavlora

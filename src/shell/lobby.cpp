@@ -1,0 +1,221 @@
+#include "shell/lobby.h"
+
+#include <algorithm>
+
+#include "net/senders.h"
+#include "net/server.h"
+
+namespace tavlora {
+
+namespace {
+
+constexpr int PlayersWidth = 422;
+constexpr int GatheringHeight = 435;
+constexpr int GamesHeight = 625;
+
+// Columns of the players list.
+constexpr int ReadyColumn = 0;
+constexpr int NameColumn = 1;
+
+// Where the chat goes once the games list takes its place.
+constexpr int ChatOutputTopWithGames = 435;
+constexpr int ChatInputTopWithGames = 595;
+
+}  // namespace
+
+Lobby::Lobby(WindowServices& services, ProgramState& state, GameWindow& gameWindow)
+    : services_(services),
+      state_(state),
+      gameWindow_(gameWindow),
+      games_(services, state, gameWindow, LobbyControls::GamesList) {}
+
+void Lobby::BuildLobbyWindow() {
+    services_.OpenWindow(
+        WindowSpec{LobbyWindowId, false, 596, 0, PlayersWidth, GatheringHeight, "Tavlora - Lobby"});
+    auto create = [this](ControlKind kind, int id, Rect geometry, const std::string& text = {}) {
+        ControlSpec spec;
+        spec.Window = LobbyWindowId;
+        spec.Kind = kind;
+        spec.Id = id;
+        spec.Geometry = geometry;
+        spec.Text = text;
+        services_.CreateControl(spec);
+    };
+
+    create(ControlKind::ListView, LobbyControls::PlayersList, {10, 10, 400, 180});
+    services_.AddColumn(LobbyControls::PlayersList, "Bereit", 40);
+    services_.AddColumn(LobbyControls::PlayersList, "Spielername", 335);
+    const int players = std::min<int>(state_.PlayerCount, static_cast<int>(state_.Players.size()));
+    for (int i = 0; i < players; ++i) {
+        services_.AppendRow(LobbyControls::PlayersList);
+        ++playerRows_;
+        ShowPlayerRow(i);
+    }
+    if (state_.OwnPlayerIndex >= 0 && state_.OwnPlayerIndex < playerRows_) {
+        ColourPlayerRow(state_.OwnPlayerIndex, OwnColour);
+    }
+    for (int i = playerRows_; i < state_.MaxPlayer; ++i) {
+        services_.AppendRow(LobbyControls::PlayersList);
+        ++playerRows_;
+        ShowFreeRow(i);
+    }
+
+    create(ControlKind::ListView, LobbyControls::GamesList, {10, 210, 400, 180});
+    services_.AddColumn(LobbyControls::GamesList, "Spiele", 165);
+    services_.AddColumn(LobbyControls::GamesList, "Dran", 100);
+    services_.AddColumn(LobbyControls::GamesList, "Zeit", 55);
+    services_.AddColumn(LobbyControls::GamesList, "Spielzeit", 55);
+    create(ControlKind::CheckBox, LobbyControls::ShowAllGamesBox, {10, 400, 400, 15},
+           "Alle Spiele anzeigen");
+    services_.SetVisible(LobbyControls::GamesList, false);
+    services_.SetVisible(LobbyControls::ShowAllGamesBox, false);
+
+    create(ControlKind::TextOutput, LobbyControls::ChatOutput, {10, 210, 400, 150});
+    create(ControlKind::TextField, LobbyControls::ChatInput, {10, 370, 330, 20});
+    create(ControlKind::Button, LobbyControls::SendButton, {350, 370, 60, 20}, "Senden");
+
+    if (state_.OwnPlayerIndex == 0) {
+        startControl_ = LobbyControls::StartGamesButton;
+        create(ControlKind::Button, startControl_, {280, 405, 130, 20}, "Spiel starten");
+        services_.SetEnabled(startControl_, false);
+    } else {
+        startControl_ = LobbyControls::ReadyButton;
+        create(ControlKind::ToggleButton, startControl_, {280, 405, 130, 20}, "Bereit");
+    }
+    services_.BindReturnKey(LobbyWindowId, ChatReturnShortcut);
+}
+
+void Lobby::HandleLobbyControl(int control) {
+    switch (control) {
+        case LobbyControls::StartGamesButton:
+            if (startControl_ == LobbyControls::StartGamesButton) {
+                StartGames(state_, *this);
+            }
+            break;
+        case LobbyControls::ReadyButton: {
+            const int32_t own = state_.OwnPlayerIndex;
+            if (startControl_ != LobbyControls::ReadyButton || own < 0 ||
+                static_cast<size_t>(own) >= state_.Players.size()) {
+                break;
+            }
+            // The own mark appears only when the server's relay comes back.
+            const int32_t ready = services_.State(LobbyControls::ReadyButton) != 0 ? 1 : 0;
+            state_.Players[own].PlayerReady = ready;
+            SendReady(state_, ready);
+            break;
+        }
+        case LobbyControls::GamesList:
+            games_.OpenSelectedGame();
+            break;
+        case LobbyControls::SendButton:
+            SendChatLine();
+            services_.SetFocus(LobbyControls::ChatInput);
+            break;
+        default:
+            break;
+    }
+}
+
+void Lobby::HandleLobbyShortcut(int id) {
+    if (id == ChatReturnShortcut && services_.FocusedControl() == LobbyControls::ChatInput) {
+        SendChatLine();
+    }
+}
+
+void Lobby::RefreshGamesList() {
+    games_.Refresh(services_.State(LobbyControls::ShowAllGamesBox) != 0);
+}
+
+// The chat line goes out as typed, even when empty; the input field takes only what
+// Latin-1 can carry, so nothing in it is lost on the wire.
+void Lobby::SendChatLine() {
+    SendChat(state_, *this, services_.Text(LobbyControls::ChatInput));
+    services_.SetText(LobbyControls::ChatInput, "");
+}
+
+// NetView
+
+void Lobby::ShowPlayerRow(int index) {
+    if (index < 0 || index >= playerRows_ || static_cast<size_t>(index) >= state_.Players.size()) {
+        return;
+    }
+    const Player& player = state_.Players[index];
+    WritePlayerRow(index, player.PlayerReady != 0 ? ReadyMark : "",
+                   player.PlayerName.empty() ? WaitingForName : player.PlayerName);
+    games_.NamesChanged();
+}
+
+void Lobby::ShowFreeRow(int index) {
+    if (index >= 0 && index < playerRows_) {
+        WritePlayerRow(index, ReadyMark, FreePlace);
+    }
+}
+
+void Lobby::MoveOwnRow(int oldIndex, int newIndex) {
+    if (oldIndex >= 0 && oldIndex < playerRows_) {
+        ColourPlayerRow(oldIndex, DefaultColour);
+    }
+    if (newIndex >= 0 && newIndex < playerRows_) {
+        ColourPlayerRow(newIndex, OwnColour);
+    }
+}
+
+void Lobby::SetStartButtonEnabled(bool enabled) {
+    if (startControl_ == LobbyControls::StartGamesButton) {
+        services_.SetEnabled(startControl_, enabled);
+    }
+}
+
+void Lobby::AppendChatLine(const std::string& line) {
+    services_.AppendLine(LobbyControls::ChatOutput, line);
+}
+
+void Lobby::ShowGamesStarted() {
+    const int participants = std::max(state_.PlayerCount, 0);
+    while (playerRows_ > participants) {
+        services_.RemoveRow(LobbyControls::PlayersList, --playerRows_);
+    }
+    services_.SetVisible(LobbyControls::GamesList, true);
+    services_.SetVisible(LobbyControls::ShowAllGamesBox, true);
+    services_.SetClientHeight(LobbyWindowId, GamesHeight);
+    auto moveTo = [this](int control, int top) {
+        Rect geometry = services_.Geometry(control);
+        geometry.Y = top;
+        services_.SetGeometry(control, geometry);
+    };
+    moveTo(LobbyControls::ChatOutput, ChatOutputTopWithGames);
+    moveTo(LobbyControls::ChatInput, ChatInputTopWithGames);
+    moveTo(LobbyControls::SendButton, ChatInputTopWithGames);
+    if (startControl_ >= 0) {
+        services_.DestroyControl(startControl_);
+        startControl_ = -1;
+    }
+}
+
+void Lobby::GameMoved(Game& game) {
+    if (GameView* view = gameWindow_.FindView(game)) {
+        gameWindow_.RefreshGameView(*view, 0);
+    }
+}
+
+void Lobby::DrawOffered(Game& game) {
+    if (GameView* view = gameWindow_.FindView(game)) {
+        gameWindow_.ShowDrawOffer(*view);
+    }
+}
+
+void Lobby::ShowNetworkError(const std::string& text) {
+    services_.MessageBox("Tavlora - Fehler", text);
+}
+
+void Lobby::WritePlayerRow(int row, const char* mark, const std::string& name) {
+    services_.SetCellText(LobbyControls::PlayersList, row, ReadyColumn, mark);
+    services_.SetCellText(LobbyControls::PlayersList, row, NameColumn, name);
+}
+
+void Lobby::ColourPlayerRow(int row, int32_t colour) {
+    services_.SetCellColour(LobbyControls::PlayersList, row, ReadyColumn, colour);
+    services_.SetCellColour(LobbyControls::PlayersList, row, NameColumn, colour);
+}
+
+}  // namespace tavlora

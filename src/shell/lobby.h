@@ -1,0 +1,77 @@
+// The lobby window of the two network modes: the players list, the chat and the start
+// controls while participants gather, then the games list. The main loop hands it its
+// events; the server and the client make their changes visible through its NetView side.
+#pragma once
+
+#include <string>
+
+#include "gamewindow/game_window.h"
+#include "net/net_view.h"
+#include "net/program_state.h"
+#include "platform/window_services.h"
+#include "shell/games_list.h"
+
+namespace tavlora {
+
+// The lobby takes the settings window's place and number.
+constexpr int LobbyWindowId = 0;
+// The Return key of the lobby window.
+constexpr int ChatReturnShortcut = 0;
+
+// Fixed identifiers of the lobby's controls; the main loop matches control events by them.
+struct LobbyControls {
+    static constexpr int PlayersList = 0;
+    static constexpr int GamesList = 1;
+    static constexpr int ShowAllGamesBox = 2;
+    static constexpr int StartGamesButton = 3;  // server only, until the start
+    static constexpr int ReadyButton = 4;       // clients only, until the start
+    static constexpr int ChatOutput = 5;
+    static constexpr int ChatInput = 6;
+    static constexpr int SendButton = 7;
+};
+
+// Players list texts.
+inline constexpr const char* ReadyMark = "    x";
+inline constexpr const char* WaitingForName = "<Warte auf Spieler>";
+inline constexpr const char* FreePlace = "<Offen>";
+
+class Lobby final : public NetView {
+public:
+    Lobby(WindowServices& services, ProgramState& state, GameWindow& gameWindow);
+
+    // Opens the window with the players list filled from Players, the hidden games list, the
+    // chat, and "Spiel starten" (server, disabled) or "Bereit" (client).
+    void BuildLobbyWindow();
+    // A control event of the main loop, by the control's identifier alone.
+    void HandleLobbyControl(int control);
+    // A keyboard-shortcut event of the main loop: Return sends the chat line while the focus
+    // is in the chat input.
+    void HandleLobbyShortcut(int id);
+    // Every pass of the main loop once the games have started.
+    void RefreshGamesList();
+
+    // NetView
+    void ShowPlayerRow(int index) override;
+    void ShowFreeRow(int index) override;
+    void MoveOwnRow(int oldIndex, int newIndex) override;
+    void SetStartButtonEnabled(bool enabled) override;
+    void AppendChatLine(const std::string& line) override;
+    void ShowGamesStarted() override;
+    void GameMoved(Game& game) override;
+    void DrawOffered(Game& game) override;
+    void ShowNetworkError(const std::string& text) override;
+
+private:
+    void WritePlayerRow(int row, const char* mark, const std::string& name);
+    void ColourPlayerRow(int row, int32_t colour);
+    void SendChatLine();
+
+    WindowServices& services_;
+    ProgramState& state_;
+    GameWindow& gameWindow_;
+    LobbyGamesList games_;
+    int playerRows_ = 0;     // rows of the players list, which only this class adds and removes
+    int startControl_ = -1;  // "Spiel starten" or "Bereit" while it exists
+};
+
+}  // namespace tavlora
