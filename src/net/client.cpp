@@ -1,0 +1,259 @@
+#include "net/client.h"
+
+#include <climits>
+#include <string>
+#include <utility>
+
+#include "net/game_play.h"
+#include "net/latin1.h"
+#include "net/server.h"
+
+namespace tavlora {
+
+namespace {
+
+constexpr int32_t MostParticipants = 127;
+// A clock limit in minutes must still fit in seconds.
+constexpr int32_t MostMinutes = INT32_MAX / 60;
+
+const char* const RefusedRunningText =
+    "Verbindung zum Server fehlgeschlagen.\nSpiel auf dem Server läuft bereits.";
+const char* const RefusedFullText = "Verbindung zum Server fehlgeschlagen.\nServer ist voll.";
+const char* const NameTakenText = "Verbindung zum Server fehlgeschlagen.\nName existiert bereits.";
+const char* const JoinFailedText = "Verbindung zum Server fehlgeschlagen.";
+const char* const ConnectionLostText = "Verbindung zum Server unterbrochen.";
+
+// Back to the settings window: no connection, and the reason in an error box.
+void GiveUp(ProgramState& state, NetView& view, const char* text) {
+    state.Network.Close(state.ServerConnection);
+    state.ServerConnection = NoConnection;
+    view.ShowNetworkError(text);
+}
+
+// The join handshake: the only messages that mean something before the welcome.
+class JoinHandler {
+public:
+    JoinHandler(ProgramState& state, NetView& view) : state_(state), view_(view) {}
+
+    int operator()(const MsgRefusedRunning&) {
+        GiveUp(state_, view_, RefusedRunningText);
+        return 0;
+    }
+    int operator()(const MsgRefusedFull&) {
+        GiveUp(state_, view_, RefusedFullText);
+        return 0;
+    }
+
+    int operator()(const MsgWelcome& m) {
+        if (m.MaxPlayer < 2 || m.MaxPlayer > MostParticipants || m.PlayerCount < 2 ||
+            m.PlayerCount > m.MaxPlayer || m.TimeByPlayer > MostMinutes ||
+            m.TimeByMove > MostMinutes) {
+            return 0;
+        }
+        // The name as it travels, compared byte for byte with those already there. Two
+        // newcomers with one name can both pass, since neither is listed yet.
+        const std::string ownName = state_.Players[1].PlayerName;
+        const std::string sentName = Latin1ToUtf8(Utf8ToLatin1(ownName));
+        for (const WelcomeEntry& entry : m.Players) {
+            if (entry.PlayerName == sentName) {
+                GiveUp(state_, view_, NameTakenText);
+                return 0;
+            }
+        }
+
+        state_.MaxPlayer = m.MaxPlayer;
+        state_.PlayerCount = m.PlayerCount;
+        state_.TimeByPlayer = m.TimeByPlayer;
+        state_.TimeByMove = m.TimeByMove;
+        state_.OwnPlayerIndex = m.PlayerCount - 1;
+        state_.Players.assign(static_cast<size_t>(m.MaxPlayer) + 1, Player{});
+        for (size_t i = 0; i < m.Players.size(); ++i) {
+            state_.Players[i].PlayerName = m.Players[i].PlayerName;
+            state_.Players[i].PlayerReady = m.Players[i].PlayerReady != 0 ? 1 : 0;
+        }
+        state_.Players[static_cast<size_t>(state_.OwnPlayerIndex)].PlayerName = ownName;
+
+        state_.Network.Send(state_.ServerConnection,
+                            EncodeFrame(MsgName{state_.OwnPlayerIndex, ownName}));
+        return 1;
+    }
+
+    template <typename T>
+    int operator()(const T&) {
+        return 0;
+    }
+
+private:
+    ProgramState& state_;
+    NetView& view_;
+};
+
+// After the join: the lobby's table, rows and chat, the start, and every game message,
+// replayed on the client's copies. A message that does not fit the table is dropped.
+class PlayHandler {
+public:
+    PlayHandler(ProgramState& state, NetView& view) : state_(state), view_(view) {}
+
+    // Lobby
+    void operator()(const MsgPlayerNamed& m) {
+        if (!IsRow(m.Index) || m.Index == state_.OwnPlayerIndex) {
+            return;  // the own row was filled when the lobby opened
+        }
+        Entry(m.Index).PlayerName = m.PlayerName;
+        view_.ShowPlayerRow(m.Index);
+    }
+
+    void operator()(const MsgReady& m) {
+        if (!IsRow(m.Index)) {
+            return;
+        }
+        Entry(m.Index).PlayerReady = m.PlayerReady != 0 ? 1 : 0;
+        view_.ShowPlayerRow(m.Index);
+    }
+
+    void operator()(const MsgChat& m) {
+        if (m.Index < 0 || m.Index >= state_.MaxPlayer) {
+            return;
+        }
+        view_.AppendChatLine(ChatLine(Entry(m.Index).PlayerName, m.Text));
+    }
+
+    void operator()(const MsgPlayerLeft& m) {
+        if (state_.PlayPhase == GamesStartedPhase) {
+            // After the start nobody moves; the leaver loses every game it has.
+            if (m.PlayerCount == state_.PlayerCount && m.Index >= 1 &&
+                m.Index < state_.PlayerCount) {
+                ForfeitGamesOf(state_.Games, m.Index);
+            }
+            return;
+        }
+        const int32_t own = state_.OwnPlayerIndex;
+        const int32_t count = m.PlayerCount;
+        if (m.Index < 1 || m.Index > count || count >= state_.MaxPlayer || m.Index == own ||
+            own > count) {
+            return;
+        }
+        state_.PlayerCount = count;
+        if (m.Index < own) {
+            view_.MoveOwnRow(own, own - 1);
+            state_.OwnPlayerIndex = own - 1;
+        }
+        for (int32_t i = m.Index; i < count; ++i) {
+            Entry(i) = std::move(Entry(i + 1));
+            view_.ShowPlayerRow(i);
+        }
+        // Cleared, so a later newcomer in this place does not inherit the leaver's data.
+        Entry(count) = Player{};
+        view_.ShowFreeRow(count);
+    }
+
+    void operator()(const MsgStartGames& m) {
+        if (state_.PlayPhase == GamesStartedPhase || m.PlayerCount < 2 ||
+            m.PlayerCount > state_.MaxPlayer || m.PlayerCount <= state_.OwnPlayerIndex) {
+            return;
+        }
+        for (int32_t colour : m.Colours) {
+            if (colour != 0 && colour != 1) {
+                return;
+            }
+        }
+        state_.PlayerCount = m.PlayerCount;
+        CreatePairGames(state_, m.Colours);
+        StartGames(state_, view_);
+    }
+
+    // Games: the server has refereed them; the tests here only keep the copies sound.
+    void operator()(const MsgMove& m) {
+        if (Game* game = RunningGame(m.PlayerIndex)) {
+            if (const std::optional<Move> move = MatchLegalMove(*game, m.Played)) {
+                PlayReceivedMove(state_, view_, *game, m.PlayerTimeLeft, m.MoveTimeLeft, *move);
+            }
+        }
+    }
+
+    void operator()(const MsgTimeout& m) {
+        if (Game* game = RunningGame(m.PlayerIndex)) {
+            EndOnTime(*game, m.PlayerTimeLeft, m.MoveTimeLeft);
+        }
+    }
+
+    void operator()(const MsgDrawOffer& m) {
+        if (KeyedGame* keyed = state_.KeyedGames.Find(m.PlayerIndex[0], m.PlayerIndex[1])) {
+            view_.DrawOffered(*keyed->Record);
+        }
+    }
+
+    void operator()(const MsgDrawAccept& m) {
+        if (Game* game = RunningGame(m.PlayerIndex)) {
+            game->State = DrawAgreed;
+        }
+    }
+
+    void operator()(const MsgResign& m) {
+        if (Game* game = RunningGame(m.PlayerIndex)) {
+            Resign(*game, m.Sender == game->PlayerIndex[White] ? White : Black);
+        }
+    }
+
+    // The handshake is over; what only a client sends means nothing here.
+    template <typename T>
+    void operator()(const T&) {}
+
+private:
+    Player& Entry(int32_t index) { return state_.Players[static_cast<size_t>(index)]; }
+
+    // A row of the players list: every place while the lobby is open, only the
+    // participants once the free rows are gone. A newcomer's index may lie above the
+    // client's own PlayerCount, which no message brings up to date.
+    bool IsRow(int32_t index) const {
+        const int32_t rows =
+            state_.PlayPhase == GamesStartedPhase ? state_.PlayerCount : state_.MaxPlayer;
+        return index >= 0 && index < rows;
+    }
+
+    Game* RunningGame(const int32_t (&key)[2]) {
+        KeyedGame* keyed = state_.KeyedGames.Find(key[0], key[1]);
+        return keyed != nullptr && IsRunning(*keyed->Record) ? keyed->Record : nullptr;
+    }
+
+    ProgramState& state_;
+    NetView& view_;
+};
+
+}  // namespace
+
+bool ConnectToServer(ProgramState& state, int32_t address) {
+    const auto byte = [address](int shift) {
+        return std::to_string((static_cast<uint32_t>(address) >> shift) & 0xFF);
+    };
+    const std::string dotted = byte(0) + "." + byte(8) + "." + byte(16) + "." + byte(24);
+    state.ServerConnection = state.Network.Connect(dotted, state.NetworkPort);
+    return state.ServerConnection != NoConnection;
+}
+
+int PollClient(ProgramState& state, NetView& view) {
+    NetEvent event = state.Network.Poll();
+    if (event.Connection != state.ServerConnection || state.ServerConnection == NoConnection) {
+        return 0;
+    }
+    const bool joined = state.OwnPlayerIndex >= 0;
+    switch (event.Kind) {
+        case NetEventKind::Closed:
+            // Reported once by the transport. Windows and games stay as they are.
+            state.ServerConnection = NoConnection;
+            view.ShowNetworkError(joined ? ConnectionLostText : JoinFailedText);
+            return 0;
+        case NetEventKind::MessageArrived:
+            if (!joined) {
+                return std::visit(JoinHandler(state, view), event.Received);
+            }
+            std::visit(PlayHandler(state, view), event.Received);
+            return 0;
+        case NetEventKind::None:
+        case NetEventKind::NewConnection:
+            return 0;
+    }
+    return 0;
+}
+
+}  // namespace tavlora
