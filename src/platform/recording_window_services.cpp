@@ -585,8 +585,12 @@ bool RecordingWindowServices::PickItem(int control, int item) {
     if (!list || item < 0 || item >= static_cast<int>(record.Items.size()) || !Usable(control)) {
         return false;
     }
+    // A drop-down list reports every pick, a list box only a change of its selection.
+    const bool change = record.State != item || record.Kind == ControlKind::DropDown;
     record.State = item;
-    Queue(EventKind::Control, record.Window, control);
+    if (change) {
+        Queue(EventKind::Control, record.Window, control);
+    }
     return true;
 }
 
@@ -596,8 +600,10 @@ bool RecordingWindowServices::SelectRow(int list, int row) {
         row >= static_cast<int>(record.Rows.size()) || !Usable(list)) {
         return false;
     }
-    record.State = row;
-    Queue(EventKind::Control, record.Window, list);
+    if (record.State != row) {
+        record.State = row;
+        Queue(EventKind::Control, record.Window, list);
+    }
     return true;
 }
 
@@ -607,8 +613,10 @@ bool RecordingWindowServices::SelectTab(int panel, int page) {
         page >= static_cast<int>(record.Items.size()) || !Usable(panel)) {
         return false;
     }
-    record.State = page;
-    Queue(EventKind::Control, record.Window, panel);
+    if (record.State != page) {
+        record.State = page;
+        Queue(EventKind::Control, record.Window, panel);
+    }
     return true;
 }
 

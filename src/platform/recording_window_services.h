@@ -165,8 +165,9 @@ public:
     void SetMouseOnDesktop(Point position) { Desktop_ = position; }
 
     // For tests: user actions. Each changes what the user would change and queues the event
-    // the real backend would raise; it answers false, and does nothing, when the user could
-    // not do it (control hidden or disabled, item out of range).
+    // the real backend would raise (a selection that does not change raises none); it
+    // answers false, and does nothing, when the user could not do it (control hidden or
+    // disabled, item out of range).
     bool Click(int control);  // button, toggle button and check box (both flip), image
     bool ClickImageAt(int control, int x, int y);  // moves the mouse there first
     bool PickItem(int control, int item);          // drop-down list, list box
@@ -186,7 +187,8 @@ public:
     const ControlRecord* FindControlByText(const std::string& text, int window = -1) const;
     // Shown on the screen: its own flag, every parent's, the current tab page, the window.
     bool IsShown(int control) const;
-    // The control's top-left corner in its window's client area.
+    // The control's top-left corner in its window's client area (a tab page counts as
+    // starting at its panel's corner).
     Point ClientPosition(int control) const;
     const FontRecord* FindFont(int font) const;
     const std::vector<MessageBoxRecord>& MessageBoxes() const { return MessageBoxes_; }

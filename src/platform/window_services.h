@@ -42,20 +42,24 @@ struct Rect {
     int H = 0;
 };
 
+// Control events come from the user only, never from the program's own writes: what each
+// kind raises is noted beside it. Typing raises nothing.
 enum class ControlKind {
     Text,          // static text; left-aligned unless Centred
     TextField,     // single-line input of what Latin-1 can carry; DigitsOnly, RightAligned
-    Button,        // push button; a click is a control event
-    ToggleButton,  // stays pressed until pressed again; state 0/1; each change is an event
-    CheckBox,      // state 0/1; each change is an event
-    TabPanel,      // pages added with AddTabPage; state = current page
+    Button,        // push button; a click is an event
+    ToggleButton,  // stays pressed until pressed again; state 0/1; each click is an event
+    CheckBox,      // state 0/1; each click is an event
+    TabPanel,      // pages added with AddTabPage; state = current page; a switch is an event
     IPv4Field,     // four numbers; state = the address as a + b*256 + c*65536 + d*16777216
                    // (the int32 bit pattern of that value); no text
-    ListBox,       // single selection; state = selected item (-1 none)
-    DropDown,      // not editable; state = selected item; a change by the user is an event
-    ListView,      // report list: columns, rows, cells; state = selected row (-1 none)
-    TextOutput,    // read-only multi-line text with scroll bars
-    Image,         // shows a picture at its natural size; a click is a control event
+    ListBox,       // single selection; state = selected item (-1 none); a change is an event
+    DropDown,      // not editable; state = selected item (-1 none); each pick is an event,
+                   // also of the item already shown
+    ListView,      // report list: columns, rows, cells; state = selected row (-1 none);
+                   // a change of the selection is an event
+    TextOutput,    // read-only multi-line text with scroll bars; text = lines joined by \n
+    Image,         // shows a picture at its natural size; a click is an event
     Frame,         // empty box with a thin sunken border
     Container,     // no border; its children move and hide with it
 };

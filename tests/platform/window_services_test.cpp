@@ -8,9 +8,11 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QCursor>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -58,6 +60,8 @@ struct DoubleBackend {
     void SelectTab(int panel, int page) { ASSERT_TRUE(Services.SelectTab(panel, page)); }
     void PressCloseBox(int window) { Services.PressCloseBox(window); }
     void PressReturn(int window) { Services.PressReturn(window); }
+    std::string Title(int window) const { return Services.Window(window)->Title; }
+    int ClientHeight(int window) const { return Services.Window(window)->ClientH; }
 };
 
 struct QtBackend {
@@ -98,6 +102,10 @@ struct QtBackend {
         ASSERT_TRUE(QTest::qWaitForWindowActive(widget));
         QTest::keyClick(widget, Qt::Key_Return);
     }
+    std::string Title(int window) const {
+        return Services.WindowWidget(window)->windowTitle().toStdString();
+    }
+    int ClientHeight(int window) const { return Services.WindowWidget(window)->height(); }
 };
 
 template <typename Backend>
@@ -173,6 +181,20 @@ TYPED_TEST(WindowServicesTest, FixedIdentifiersStandAndAssignedOnesAvoidThem) {
     for (int id : assigned) {
         EXPECT_GE(id, FirstAssignedId);
     }
+}
+
+TYPED_TEST(WindowServicesTest, WindowsKeepTitleAndClientSize) {
+    WindowServices& ws = this->Ws();
+    const int lobby = this->OpenTestWindow(0);
+    EXPECT_EQ(this->Backend_.Title(lobby), "Tavlora - Test");
+    ws.SetWindowTitle(lobby, "Tavlora (Jörg - Ünal)");
+    EXPECT_EQ(this->Backend_.Title(lobby), "Tavlora (Jörg - Ünal)");
+    EXPECT_EQ(this->Backend_.ClientHeight(lobby), 300);
+    ws.SetClientHeight(lobby, 625);
+    EXPECT_EQ(this->Backend_.ClientHeight(lobby), 625);
+    ws.HideWindow(lobby);
+    ws.ShowWindow(lobby);
+    EXPECT_EQ(this->Backend_.ClientHeight(lobby), 625);
 }
 
 TYPED_TEST(WindowServicesTest, ControlsKeepTextStateFontAndGeometry) {
@@ -393,6 +415,15 @@ TYPED_TEST(WindowServicesTest, UserActionsRaiseEventsInOrder) {
     EXPECT_EQ(ws.State(list), 0);
     EXPECT_EQ(ws.State(tabs), 1);
     EXPECT_EQ(ws.Text(button), "Senden") << "the close box leaves the window and its controls";
+
+    // Picking the shown item again is news (the promotion prompt relies on it); selecting
+    // the selected row or page again is not.
+    this->Backend_.Pick(drop, 1);
+    this->Backend_.SelectRow(list, 0);
+    this->Backend_.SelectTab(tabs, 1);
+    const std::vector<Event> again = this->DrainEvents();
+    ASSERT_EQ(again.size(), 1u);
+    EXPECT_EQ(again[0].Control, drop);
 }
 
 TYPED_TEST(WindowServicesTest, ReturnRaisesTheBoundShortcut) {
@@ -620,6 +651,52 @@ TEST_F(QtWindowServicesTest, ReadableSocketEndsTheWaitOncePerUnreadData) {
     }
     Ws().UnwatchSocket(pair[0]);
     close(pair[0]);
+}
+
+TEST_F(QtWindowServicesTest, WindowsAreFixedPlacedAndStayMinimised) {
+    const int game = Ws().OpenWindow(WindowSpec{AssignId, false, 20, 30, 590, 470, "Tavlora"});
+    QWidget* widget = Ws().WindowWidget(game);
+    EXPECT_EQ(widget->minimumSize(), QSize(590, 470)) << "never resizable";
+    EXPECT_EQ(widget->maximumSize(), QSize(590, 470));
+    EXPECT_FALSE(widget->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(widget->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_TRUE(widget->windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_EQ(widget->pos(), QPoint(20, 30));
+
+    // The mouse in the client area, and outside it.
+    QCursor::setPos(widget->mapToGlobal(QPoint(10, 409)));
+    EXPECT_EQ(Ws().MouseInWindow(game).X, 10);
+    EXPECT_EQ(Ws().MouseInWindow(game).Y, 409);
+    EXPECT_EQ(Ws().MouseOnDesktop().X, QCursor::pos().x());
+    QCursor::setPos(widget->mapToGlobal(QPoint(600, 10)));
+    EXPECT_EQ(Ws().MouseInWindow(game).X, -1);
+    EXPECT_EQ(Ws().MouseInWindow(game).Y, -1);
+
+    widget->showMinimized();
+    Ws().HideWindow(game);
+    Ws().ShowWindow(game);
+    EXPECT_TRUE(widget->isMinimized());
+
+    const int popup = Ws().OpenPopup(game, Rect{300, 200, 100, 20});
+    EXPECT_TRUE(Ws().WindowWidget(popup)->windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_EQ(Ws().WindowWidget(popup)->size(), QSize(100, 20));
+    Ws().CloseWindow(game);
+    EXPECT_EQ(Ws().WindowWidget(popup), nullptr) << "a pop-up goes with its owner";
+}
+
+TEST_F(QtWindowServicesTest, MessageBoxShowsTitleTextAndOk) {
+    QString title;
+    QString text;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        title = box->windowTitle();
+        text = box->text();
+        box->button(QMessageBox::Ok)->click();
+    });
+    Ws().MessageBox("Tavlora - Fehler", "Bild kann nicht geladen werden.\nPawn1.png");
+    EXPECT_EQ(title.toStdString(), "Tavlora - Fehler");
+    EXPECT_EQ(text.toStdString(), "Bild kann nicht geladen werden.\nPawn1.png");
 }
 
 TEST_F(QtWindowServicesTest, ProgramFontsUseANearFaceAndScreenPixels) {
