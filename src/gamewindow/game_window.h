@@ -5,33 +5,12 @@
 
 #include <deque>
 
+#include "gamewindow/clocks.h"
+#include "gamewindow/game_view.h"
 #include "net/program_state.h"
 #include "platform/window_services.h"
 
 namespace tavlora {
-
-// The panel of one opened game: its controls and the board input's selection. Control and
-// picture fields hold identifiers of the window services.
-struct GameView {
-    tavlora::Game* Game = nullptr;
-    int Panel = 0;
-    int BoardImage = 0;
-    int BoardPicture = 0;
-    int MoveList = 0;
-    int StatusLine = 0;
-    int PlayerClockLabel[2] = {0, 0};
-    int MoveClockLabel[2] = {0, 0};
-    int AcceptDrawButton = 0;
-    int OfferDrawButton = 0;
-    int ResignButton = 0;
-    int PromotionPopup = 0;
-    int PromotionList = 0;
-    int SelectedX = 0;
-    int SelectedY = 0;
-    int TargetX = 0;
-    int TargetY = 0;
-    int EndShown = 0;
-};
 
 enum class GameWindowOutcome { Continue, EndProgram };
 
@@ -41,11 +20,14 @@ public:
     // point, bold).
     GameWindow(WindowServices& services, ProgramState& state, int largeFont, int smallFont);
 
-    // Shows game in the Game window, creating the window and the game's panel on first use.
+    // Shows game in the Game window, creating the window and the game's panel on first use;
+    // a game opened before only gets its panel shown again.
     void OpenGameView(tavlora::Game& game);
-    // After a move: status line, move list (all of it when full is 1), board, draw buttons.
+    // After a move: status line, move list (all of History when full is 1, which only a new
+    // panel asks for; else the last move), board without highlight, draw buttons.
     void RefreshGameView(GameView& view, int full);
-    // The opponent offered a draw: the accept button takes the offer button's place.
+    // The opponent offered a draw: the accept button takes the offer button's place. Ignored
+    // for a finished game and for a game the local user does not play in.
     void ShowDrawOffer(GameView& view);
     // Board clicks, buttons and the close box, then the game tick over all games and the
     // refresh pass over all views. EndProgram when the close box ends single-player mode.
@@ -57,10 +39,17 @@ public:
     int Window() const { return gameWindow_; }  // -1 until the first game is opened
 
 private:
+    void OpenWindow();
+    GameView& BuildPanel(tavlora::Game& game);
+    void HandleButton(int control);
+    void RefreshPass(GameView& view);
+    void SetStatus(GameView& view, const std::string& text);
+    void RestoreOfferButton(GameView& view);
+    bool LocalUserPlays(const tavlora::Game& game) const;
+
     WindowServices& services_;
     ProgramState& state_;
-    int largeFont_;
-    int smallFont_;
+    ClockFonts fonts_;  // by font number: LargeFont, SmallFont
     int gameWindow_ = -1;
     GameView* currentView_ = nullptr;
     std::deque<GameView> views_;  // in the order of first opening; never removed

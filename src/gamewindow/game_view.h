@@ -1,0 +1,60 @@
+// The panel of one opened game (GameView): its controls, the board input's selection, and
+// what the panel shows now. Also the one redraw of a panel's board that the window and the
+// board input share.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/window_services.h"
+#include "rules/game.h"
+
+namespace tavlora {
+
+// A clock label's text and the seconds it was formatted from. The refresh pass formats a
+// clock only when its seconds changed, and writes the label only when the text did.
+struct ShownClock {
+    int32_t Seconds = 0;
+    std::string Text;
+};
+
+// Control and picture fields hold identifiers of the window services; 0 while they have
+// none (the panel not built yet, the promotion choice not open).
+struct GameView {
+    tavlora::Game* Game = nullptr;
+    int Panel = 0;
+    int BoardImage = 0;
+    int BoardPicture = 0;
+    int MoveList = 0;
+    int StatusLine = 0;
+    int PlayerClockLabel[2] = {0, 0};
+    int MoveClockLabel[2] = {0, 0};
+    int AcceptDrawButton = 0;
+    int OfferDrawButton = 0;
+    int ResignButton = 0;
+    int PromotionPopup = 0;
+    int PromotionList = 0;
+    int SelectedX = 0;
+    int SelectedY = 0;
+    int TargetX = 0;
+    int TargetY = 0;
+    int EndShown = 0;
+
+    // What the panel shows. The refresh pass runs about a hundred times a second over every
+    // view, so it compares against these instead of reading the controls back.
+    std::string ShownStatus;
+    int32_t ShownEndState = Running;  // the State whose end text StatusLine shows, else Running
+    ShownClock ShownPlayerClock[2];
+    ShownClock ShownMoveClock[2];
+    int32_t EmphasisedSide = White;  // the colour whose clock labels carry LargeFont
+};
+
+// Where the board picture sits in the Game window's client area.
+constexpr int BoardLeft = 10;
+constexpr int BoardTop = 10;
+
+// Replaces the view's board picture by a new one with the selection frame on (selectedX,
+// selectedY), or none for -1, -1: frees the old picture first, then shows the new one.
+void ShowBoard(WindowServices& services, GameView& view, int selectedX, int selectedY);
+
+}  // namespace tavlora

@@ -1,0 +1,226 @@
+// The Game window: panels, their refresh after a move, the buttons and the close box, and
+// the pass over all views that runs in every iteration of the main loop.
+#include "gamewindow/game_window.h"
+
+#include "gamewindow/board_drawing.h"
+#include "gamewindow/board_input.h"
+#include "gamewindow/panel_texts.h"
+#include "net/senders.h"
+
+namespace tavlora {
+
+namespace {
+
+constexpr int WindowWidth = 590;
+constexpr int WindowHeight = 470;
+
+constexpr Rect MoveListCaptionRect = {450, 10, 120, 15};
+constexpr Rect MoveListRect = {450, 30, 130, 190};
+constexpr Rect AcceptDrawRect = {300, 440, 160, 20};
+constexpr Rect OfferDrawRect = {350, 440, 110, 20};
+constexpr Rect ResignRect = {470, 440, 110, 20};
+// The status line gives way to the wider accept button while an offer is open.
+constexpr Rect StatusRect = {10, 440, 330, 20};
+constexpr Rect NarrowStatusRect = {10, 440, 280, 20};
+
+}  // namespace
+
+GameWindow::GameWindow(WindowServices& services, ProgramState& state, int largeFont, int smallFont)
+    : services_(services), state_(state), fonts_{largeFont, smallFont} {}
+
+void GameWindow::OpenGameView(tavlora::Game& game) {
+    if (gameWindow_ < 0) {
+        OpenWindow();
+    }
+    services_.ShowWindow(gameWindow_);
+    services_.SetWindowTitle(gameWindow_, WindowTitle(state_, game));
+    if (currentView_) {
+        services_.SetVisible(currentView_->Panel, false);
+    }
+    if (GameView* view = FindView(game)) {
+        currentView_ = view;
+        services_.SetVisible(view->Panel, true);
+        services_.ActivateWindow(gameWindow_);
+        return;
+    }
+    currentView_ = &BuildPanel(game);
+}
+
+void GameWindow::OpenWindow() {
+    gameWindow_ = services_.OpenWindow(
+        {.X = 0, .Y = 0, .ClientW = WindowWidth, .ClientH = WindowHeight, .Title = "Tavlora"});
+}
+
+GameView& GameWindow::BuildPanel(tavlora::Game& game) {
+    GameView& view = views_.emplace_back();
+    view.Game = &game;
+    auto create = [&](ControlKind kind, Rect geometry, const std::string& text = {}) {
+        return services_.CreateControl({.Window = gameWindow_,
+                                        .Parent = view.Panel,
+                                        .Kind = kind,
+                                        .Geometry = geometry,
+                                        .Text = text});
+    };
+
+    view.Panel = services_.CreateControl({.Window = gameWindow_,
+                                          .Kind = ControlKind::Container,
+                                          .Geometry = {0, 0, WindowWidth, WindowHeight}});
+    view.BoardImage = DrawBoard(services_, game, -1, -1);
+    create(ControlKind::Text, MoveListCaptionRect, "Vergangene Züge:");
+    view.BoardPicture =
+        create(ControlKind::Image, {BoardLeft, BoardTop, BoardPictureSize, BoardPictureSize});
+    services_.SetImage(view.BoardPicture, view.BoardImage);
+    view.MoveList = create(ControlKind::ListBox, MoveListRect);
+    view.StatusLine = create(ControlKind::Text, StatusRect);
+    view.AcceptDrawButton = create(ControlKind::Button, AcceptDrawRect, "Remis akzeptieren");
+    // In single-player mode the button ends the game as a draw at once.
+    view.OfferDrawButton = create(ControlKind::Button, OfferDrawRect,
+                                  state_.SinglePlayer() ? "Remis" : "Remis vorschlagen");
+    view.ResignButton = create(ControlKind::Button, ResignRect, "Spiel aufgeben");
+
+    if (!LocalUserPlays(game)) {
+        services_.SetEnabled(view.OfferDrawButton, false);
+        services_.SetEnabled(view.ResignButton, false);
+    }
+    services_.SetVisible(view.AcceptDrawButton, false);
+    services_.SetFont(view.AcceptDrawButton, fonts_[1]);
+    services_.SetFont(view.StatusLine, fonts_[1]);
+
+    RefreshGameView(view, 1);
+    BuildClockLabels(services_, state_, gameWindow_, view, fonts_);
+    return view;
+}
+
+void GameWindow::RefreshGameView(GameView& view, int full) {
+    const tavlora::Game& game = *view.Game;
+    SetStatus(view, StatusText(state_, game));
+
+    const MoveList& history = game.History;
+    const size_t first = full || history.empty() ? 0 : history.size() - 1;
+    for (size_t k = first; k < history.size(); ++k) {
+        services_.AppendItem(view.MoveList, MoveListLine(k, history[k]));
+    }
+    // Selecting the last line scrolls it into view.
+    services_.SetState(view.MoveList, services_.ItemCount(view.MoveList) - 1);
+
+    ShowBoard(services_, view, -1, -1);
+
+    // Any move lets a pending offer lapse, and an own offer may be repeated after it.
+    RestoreOfferButton(view);
+    if (LocalUserPlays(game)) {
+        services_.SetEnabled(view.OfferDrawButton, true);
+    }
+}
+
+void GameWindow::ShowDrawOffer(GameView& view) {
+    // An offer that arrives after the game has ended, or that names a game the local user
+    // only watches, must not put up a button that would answer it.
+    if (view.Game->State > Check || !LocalUserPlays(*view.Game)) {
+        return;
+    }
+    services_.SetVisible(view.OfferDrawButton, false);
+    services_.SetVisible(view.AcceptDrawButton, true);
+    services_.SetGeometry(view.StatusLine, NarrowStatusRect);
+}
+
+GameWindowOutcome GameWindow::HandleGameWindowEvent(const Event& event) {
+    if (event.Kind == EventKind::Control && currentView_) {
+        // The square comes from the mouse position, so only the board picture's own clicks
+        // count: a button pressed by key must not play the square under the mouse.
+        if (event.Window == gameWindow_ && event.Control == currentView_->BoardPicture &&
+            PlayBoardClick(services_, state_, gameWindow_, *currentView_)) {
+            RefreshGameView(*currentView_, 0);
+        }
+        HandleButton(event.Control);
+    }
+
+    if (event.Kind == EventKind::Close && gameWindow_ >= 0 && event.Window == gameWindow_) {
+        if (state_.SinglePlayer()) {
+            return GameWindowOutcome::EndProgram;
+        }
+        // Games, panels and clocks go on; the next OpenGameView shows the window again.
+        services_.HideWindow(gameWindow_);
+    }
+
+    RunGameTick(state_);
+    for (GameView& view : views_) {
+        RefreshPass(view);
+    }
+    return GameWindowOutcome::Continue;
+}
+
+void GameWindow::HandleButton(int control) {
+    GameView& view = *currentView_;
+    tavlora::Game& game = *view.Game;
+    if (control != view.OfferDrawButton && control != view.AcceptDrawButton &&
+        control != view.ResignButton) {
+        return;
+    }
+    // The buttons are disabled once the game has ended or for a spectator, but a click
+    // queued just before must not change a finished game or speak for a spectator.
+    if (game.State > Check || !LocalUserPlays(game)) {
+        return;
+    }
+    if (control == view.OfferDrawButton) {
+        if (state_.SinglePlayer()) {
+            game.State = DrawAgreed;
+        } else {
+            SendGameCommand(state_, game, GameCommand::OfferDraw);
+            services_.SetEnabled(view.OfferDrawButton, false);
+        }
+    } else if (control == view.AcceptDrawButton) {
+        SendGameCommand(state_, game, GameCommand::AcceptDraw);
+    } else if (state_.SinglePlayer()) {
+        // SideToMove stays: the side to move is the one that resigns.
+        game.State = Resigned;
+    } else {
+        SendGameCommand(state_, game, GameCommand::Resign);
+    }
+}
+
+void GameWindow::RefreshPass(GameView& view) {
+    const tavlora::Game& game = *view.Game;
+    // A game that ended on time, by agreement or by resignation ended without a move, so its
+    // end text replaces the status line here. Built once per change of State.
+    if (game.State >= TimeOut && view.ShownEndState != game.State) {
+        SetStatus(view, EndText(state_, game));
+        view.ShownEndState = game.State;
+    }
+    if (game.State > Check && view.EndShown == 0) {
+        RestoreOfferButton(view);
+        services_.SetEnabled(view.OfferDrawButton, false);
+        services_.SetEnabled(view.ResignButton, false);
+        view.EndShown = 1;
+    }
+    RefreshClockLabels(services_, view, fonts_);
+}
+
+void GameWindow::SetStatus(GameView& view, const std::string& text) {
+    if (text != view.ShownStatus) {
+        services_.SetText(view.StatusLine, text);
+        view.ShownStatus = text;
+    }
+    view.ShownEndState = Running;
+}
+
+void GameWindow::RestoreOfferButton(GameView& view) {
+    services_.SetVisible(view.AcceptDrawButton, false);
+    services_.SetVisible(view.OfferDrawButton, true);
+    services_.SetGeometry(view.StatusLine, StatusRect);
+}
+
+GameView* GameWindow::FindView(const tavlora::Game& game) {
+    for (GameView& view : views_) {
+        if (view.Game == &game) {
+            return &view;
+        }
+    }
+    return nullptr;
+}
+
+bool GameWindow::LocalUserPlays(const tavlora::Game& game) const {
+    return game.PlayerIndex[White] == state_.OwnPlayerIndex ||
+           game.PlayerIndex[Black] == state_.OwnPlayerIndex;
+}
+
+}  // namespace tavlora

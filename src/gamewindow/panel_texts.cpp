@@ -1,0 +1,68 @@
+// Texts of the game panels.
+#include "gamewindow/panel_texts.h"
+
+#include "rules/notation.h"
+
+namespace tavlora {
+
+const std::string& PlayerName(const ProgramState& state, int32_t index) {
+    // Indices come from game records that peers helped to build; a bad one shows no name.
+    static const std::string none;
+    if (index < 0 || static_cast<size_t>(index) >= state.Players.size()) {
+        return none;
+    }
+    return state.Players[index].PlayerName;
+}
+
+std::string WindowTitle(const ProgramState& state, const Game& game) {
+    return "Tavlora (" + PlayerName(state, game.PlayerIndex[White]) + " - " +
+           PlayerName(state, game.PlayerIndex[Black]) + ")";
+}
+
+std::string StatusText(const ProgramState& state, const Game& game) {
+    const int32_t side = game.SideToMove;
+    std::string text;
+    switch (game.State) {
+        case Checkmate:
+            text = "Schachmatt";
+            break;
+        case Stalemate:
+            text = "Patt";
+            break;
+        default:
+            text = PlayerName(state, game.PlayerIndex[side]) + "(" +
+                   (side == White ? "Weiß" : "Schwarz") + ") am Zug";
+            if (game.State == Check) {
+                text = "Schach - " + text;
+            }
+            break;
+    }
+    // In every lost game SideToMove is the losing side.
+    if (game.State > Check && game.State != Stalemate) {
+        text += " - " + PlayerName(state, game.PlayerIndex[1 - side]) + " gewinnt";
+    }
+    return text;
+}
+
+std::string EndText(const ProgramState& state, const Game& game) {
+    switch (game.State) {
+        case TimeOut:
+            return "Timeout - " + PlayerName(state, game.PlayerIndex[1 - game.SideToMove]) +
+                   " gewinnt";
+        case Resigned:
+            return PlayerName(state, game.PlayerIndex[game.SideToMove]) + " hat aufgegeben";
+        case DrawAgreed:
+            return "Remis akzeptiert";
+        default:
+            return {};
+    }
+}
+
+std::string MoveListLine(size_t k, const Move& move) {
+    if (k % 2 == 0) {
+        return std::to_string(k / 2 + 1) + ". " + MoveText(move);
+    }
+    return "  " + MoveText(move);
+}
+
+}  // namespace tavlora

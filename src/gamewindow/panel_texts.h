@@ -1,0 +1,29 @@
+// The texts a game panel and the Game window's title are made of: player names, the status
+// line after a move, the end texts of games that ended without a move, and move list lines.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "net/program_state.h"
+
+namespace tavlora {
+
+// The name of participant index, or an empty text when the table has no such entry.
+const std::string& PlayerName(const ProgramState& state, int32_t index);
+
+// "Tavlora (White - Black)".
+std::string WindowTitle(const ProgramState& state, const Game& game);
+
+// The status line as a move leaves it: who is to move, check, checkmate or stalemate, and
+// the winner of a finished game.
+std::string StatusText(const ProgramState& state, const Game& game);
+
+// "Timeout - ... gewinnt", "... hat aufgegeben" or "Remis akzeptiert" for a game that ended
+// on time, by resignation or by agreement; empty for every other State.
+std::string EndText(const ProgramState& state, const Game& game);
+
+// The move list line of History[k]: White's moves numbered, Black's indented by two blanks.
+std::string MoveListLine(size_t k, const Move& move);
+
+}  // namespace tavlora
