@@ -7,16 +7,30 @@
 
 namespace tavlora {
 
-// Full form: the caller guarantees that the game runs; move may be an element of game.Moves.
-// Reads the limits and the clock from context and, in single-player mode, sets
+// Full form: the caller guarantees that the game runs and that move is legal (its squares lie
+// on the board); move may be an element of game.Moves or game.History. Reads the limits and
+// the clock from context, probes on context.Scratch and, in single-player mode, sets
 // context.OwnPlayerIndex to the player now to move.
 void ExecuteMove(Game& game, const Move& move, RulesContext& context);
 
 // Probe form, the rules' only test for check: plays move on a scratch position and leaves
 // State at Check exactly when a piece of SideToMove could then take the opposing king.
-// Changes nothing but the scratch's board and scalars.
+// Changes nothing but the scratch's board and scalars; keeps no history.
 struct ProbeForm {};
 inline constexpr ProbeForm Probe{};
+void ExecuteMove(GameValue& scratch, const Move& move, ProbeForm, Lookahead& lookahead);
+
+// The same with a look-ahead scratch of its own, for callers outside the hot path.
 void ExecuteMove(GameValue& scratch, const Move& move, ProbeForm);
+
+// Hands the turn over as every executed move does, after the board has changed:
+// SideToMove names the side that just moved. Decides whether it now gives check, passes
+// the turn, fills Moves with the legal moves of the new side and recognises checkmate or
+// stalemate. Also sets up the turn of a position built by hand.
+void PassTurn(Game& game, Lookahead& lookahead);
+
+// Starts the clocks of the side to move and, in single-player mode, makes the local user
+// the player to move. Runs at the start of every turn, the first one included.
+void BeginTurn(Game& game, RulesContext& context);
 
 }  // namespace tavlora

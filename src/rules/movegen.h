@@ -7,11 +7,20 @@
 
 namespace tavlora {
 
-// Empties list, then appends the moves of colour in game's position and sets each move's Piece.
+// Empties list, then appends the moves of colour in game's position and sets each move's
+// Piece. Callers pass the game's own SideToMove as colour. The castling test probes on
+// scratch positions taken from lookahead.
+void GenerateMoves(const GameValue& game, int32_t colour, MoveList& list, Lookahead& lookahead);
+
+// The same with a scratch of its own, for callers outside the hot path.
 void GenerateMoves(const GameValue& game, int32_t colour, MoveList& list);
 
 // Appends a move with NoPromotion and Piece 0 and returns it, so the caller may amend it.
-Move& AppendMove(MoveList& list, int32_t fromX, int32_t fromY, int32_t toX, int32_t toY,
-                 int32_t kind);
+inline Move& AppendMove(MoveList& list, int32_t fromX, int32_t fromY, int32_t toX, int32_t toY,
+                        int32_t kind) {
+    // Built in place: a temporary copied into the list costs a store-forwarding stall on
+    // every move generated.
+    return list.emplace_back(fromX, fromY, toX, toY, kind, NoPromotion, 0);
+}
 
 }  // namespace tavlora

@@ -8,10 +8,11 @@
 
 namespace tavlora {
 
-// "a1" .. "h8".
+// "a1" .. "h8": file letter from x, rank digit from y.
 std::string SquareText(int32_t x, int32_t y);
 
-// Long algebraic notation of move; depends on the record alone, never on a board.
+// Long algebraic notation of move; depends on the record alone, never on a board. No check
+// sign and no promotion piece: a promotion reads like the pawn's plain move.
 std::string MoveText(const Move& move);
 
 // The first move of list from (fromX, fromY) to (toX, toY), or nullptr. The result points
