@@ -1,0 +1,32 @@
+// The recording double, counting the writes to list cells, cell colours and row references,
+// so tests can tell a refresh that rewrites what is already shown from one that leaves it.
+#pragma once
+
+#include "platform/recording_window_services.h"
+
+namespace tavlora {
+
+class CountingWindowServices : public RecordingWindowServices {
+public:
+    void SetCellText(int list, int row, int column, const std::string& text) override {
+        ++CellWrites;
+        RecordingWindowServices::SetCellText(list, row, column, text);
+    }
+    void SetCellColour(int list, int row, int column, int32_t rgb) override {
+        ++ColourWrites;
+        RecordingWindowServices::SetCellColour(list, row, column, rgb);
+    }
+    void SetRowRef(int list, int row, void* ref) override {
+        ++RefWrites;
+        RecordingWindowServices::SetRowRef(list, row, ref);
+    }
+
+    void ResetCounts() { CellWrites = ColourWrites = RefWrites = 0; }
+    int Writes() const { return CellWrites + ColourWrites + RefWrites; }
+
+    int CellWrites = 0;
+    int ColourWrites = 0;
+    int RefWrites = 0;
+};
+
+}  // namespace tavlora
