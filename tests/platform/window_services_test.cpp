@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QCursor>
@@ -682,6 +683,22 @@ TEST_F(QtWindowServicesTest, WindowsAreFixedPlacedAndStayMinimised) {
     EXPECT_EQ(Ws().WindowWidget(popup)->size(), QSize(100, 20));
     Ws().CloseWindow(game);
     EXPECT_EQ(Ws().WindowWidget(popup), nullptr) << "a pop-up goes with its owner";
+}
+
+TEST_F(QtWindowServicesTest, OpenDropDownListIsAtMost350PixelsHigh) {
+    const int window = Ws().OpenWindow(WindowSpec{AssignId, false, 0, 0, 200, 100, "Tavlora"});
+    const int drop = Ws().CreateControl(
+        ControlSpec{window, -1, 0, ControlKind::DropDown, AssignId, {0, 0, 100, 20}});
+    for (int i = 0; i < 60; ++i) {
+        Ws().AppendItem(drop, "Figur " + std::to_string(i));
+    }
+    auto* box = qobject_cast<QComboBox*>(Ws().ControlWidget(drop));
+    box->showPopup();
+    QWidget* list = box->view()->window();
+    EXPECT_TRUE(list->isVisible());
+    EXPECT_LE(list->height(), 350) << list->height();
+    EXPECT_GT(list->height(), 100);
+    box->hidePopup();
 }
 
 TEST_F(QtWindowServicesTest, MessageBoxShowsTitleTextAndOk) {

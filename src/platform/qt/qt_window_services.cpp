@@ -2,6 +2,7 @@
 #include "platform/qt/qt_window_services.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -379,8 +380,8 @@ QWidget* QtWindowServices::MakeWidget(int id, const ControlSpec& spec, QWidget* 
         case ControlKind::DropDown: {
             auto* box = new QComboBox(parent);
             box->setEditable(false);
-            const int itemHeight = std::max(1, QFontMetrics(ControlFont_).height() + 4);
-            box->setMaxVisibleItems(std::max(1, DropDownListHeight / itemHeight));
+            // The open list lives in a container widget of its own; its height caps the list.
+            box->view()->parentWidget()->setMaximumHeight(DropDownListHeight);
             // activated: every pick by the user, also of the item already shown.
             QObject::connect(box, &QComboBox::activated, box, raise);
             return box;
@@ -702,18 +703,15 @@ int QtWindowServices::ItemCount(int control) const {
     }
 }
 
-namespace {
-
-QTreeWidget* ListViewOf(const QtWindowServices* services, int list) {
-    auto* widget = services->ControlWidget(list);
-    return dynamic_cast<QTreeWidget*>(widget);
+QTreeWidget* QtWindowServices::ListView(int list) const {
+    const ControlEntry* entry = FindControl(list);
+    assert((!entry || entry->Kind == ControlKind::ListView) && "not a list view");
+    return entry && entry->Kind == ControlKind::ListView ? static_cast<QTreeWidget*>(entry->Widget)
+                                                         : nullptr;
 }
 
-}  // namespace
-
 void QtWindowServices::AddColumn(int list, const std::string& title, int width) {
-    QTreeWidget* view = ListViewOf(this, list);
-    assert(view && "not a list view");
+    QTreeWidget* view = ListView(list);
     if (!view) {
         return;
     }
@@ -724,18 +722,18 @@ void QtWindowServices::AddColumn(int list, const std::string& title, int width) 
 }
 
 int QtWindowServices::RowCount(int list) const {
-    QTreeWidget* view = ListViewOf(this, list);
+    QTreeWidget* view = ListView(list);
     return view ? view->topLevelItemCount() : 0;
 }
 
 void QtWindowServices::AppendRow(int list) {
-    if (QTreeWidget* view = ListViewOf(this, list)) {
+    if (QTreeWidget* view = ListView(list)) {
         Quietly(view, [view] { view->addTopLevelItem(new QTreeWidgetItem); });
     }
 }
 
 void QtWindowServices::RemoveRow(int list, int row) {
-    QTreeWidget* view = ListViewOf(this, list);
+    QTreeWidget* view = ListView(list);
     assert(view && view->topLevelItem(row) && "no such row");
     if (view) {
         Quietly(view, [view, row] { delete view->takeTopLevelItem(row); });
@@ -760,25 +758,25 @@ QTreeWidgetItem* ReadableRow(QTreeWidget* view, int row, int column) {
 }  // namespace
 
 void QtWindowServices::SetCellText(int list, int row, int column, const std::string& text) {
-    if (QTreeWidgetItem* item = WritableRow(ListViewOf(this, list), row, column)) {
+    if (QTreeWidgetItem* item = WritableRow(ListView(list), row, column)) {
         item->setText(column, ToQt(text));
     }
 }
 
 std::string QtWindowServices::CellText(int list, int row, int column) const {
-    QTreeWidgetItem* item = ReadableRow(ListViewOf(this, list), row, column);
+    QTreeWidgetItem* item = ReadableRow(ListView(list), row, column);
     return item ? FromQt(item->text(column)) : "";
 }
 
 void QtWindowServices::SetCellColour(int list, int row, int column, int32_t rgb) {
-    if (QTreeWidgetItem* item = WritableRow(ListViewOf(this, list), row, column)) {
+    if (QTreeWidgetItem* item = WritableRow(ListView(list), row, column)) {
         item->setData(column, Qt::ForegroundRole,
                       rgb == DefaultColour ? QVariant() : QVariant(QBrush(ColourOf(rgb))));
     }
 }
 
 int32_t QtWindowServices::CellColour(int list, int row, int column) const {
-    QTreeWidgetItem* item = ReadableRow(ListViewOf(this, list), row, column);
+    QTreeWidgetItem* item = ReadableRow(ListView(list), row, column);
     if (!item) {
         return DefaultColour;
     }
@@ -790,13 +788,13 @@ int32_t QtWindowServices::CellColour(int list, int row, int column) const {
 }
 
 void QtWindowServices::SetRowRef(int list, int row, void* ref) {
-    if (QTreeWidgetItem* item = WritableRow(ListViewOf(this, list), row, 0)) {
+    if (QTreeWidgetItem* item = WritableRow(ListView(list), row, 0)) {
         item->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(ref)));
     }
 }
 
 void* QtWindowServices::RowRef(int list, int row) const {
-    QTreeWidgetItem* item = ReadableRow(ListViewOf(this, list), row, 0);
+    QTreeWidgetItem* item = ReadableRow(ListView(list), row, 0);
     return item ? reinterpret_cast<void*>(item->data(0, Qt::UserRole).value<quintptr>()) : nullptr;
 }
 

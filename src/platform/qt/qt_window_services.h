@@ -17,6 +17,7 @@
 class QApplication;
 class QEventLoop;
 class QShortcut;
+class QTreeWidget;
 class QWidget;
 
 namespace tavlora {
@@ -117,6 +118,7 @@ private:
     void ForgetEvents(int window, int control);
     const WindowEntry* FindWindow(int window) const;
     const ControlEntry* FindControl(int control) const;
+    QTreeWidget* ListView(int list) const;  // nullptr unless a list view
     QWidget* ParentWidget(const ControlSpec& spec) const;
     QWidget* MakeWidget(int id, const ControlSpec& spec, QWidget* parent);
     QFont FontById(int font) const;
