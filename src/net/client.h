@@ -15,7 +15,10 @@ namespace tavlora {
 bool ConnectToServer(ProgramState& state, int32_t address);
 
 // Handles at most one message from the server. Returns 1 when it has just sent MsgName
-// (the join is complete), else 0.
+// (the join is complete), else 0. A refusal, a taken name or a connection lost before the
+// join closes the connection, sets ServerConnection to none and shows why; a connection
+// lost later is reported once, and windows and games stay as they are. A message that does
+// not fit the client's table is dropped.
 int PollClient(ProgramState& state, NetView& view);
 
 }  // namespace tavlora

@@ -17,13 +17,15 @@ enum class GameCommand { OfferDraw, AcceptDraw, Resign };
 void SendMove(ProgramState& state, const Game& game, const Move* move);
 
 // MsgDrawOffer, MsgDrawAccept or MsgResign for game. On the server an acceptance or a
-// resignation also takes effect on its own copy at once, since no copy comes back.
+// resignation also takes effect on its own copy at once, since no copy comes back; a client
+// waits for the server's copy. Nothing for a game the local participant does not play or
+// that has ended.
 void SendGameCommand(ProgramState& state, Game& game, GameCommand command);
 
 // MsgChat with text as typed; the server also shows its own line at once.
 void SendChat(ProgramState& state, NetView& view, const std::string& text);
 
-// MsgReady with the client's own new flag (already stored in its own entry).
+// MsgReady with the client's own new flag (already stored in its own entry). Clients only.
 void SendReady(ProgramState& state, int32_t ready);
 
 }  // namespace tavlora

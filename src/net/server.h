@@ -7,16 +7,20 @@
 
 namespace tavlora {
 
-// Opens the listening socket on state.NetworkPort. The caller has set OwnPlayerIndex 0,
-// PlayerCount 1, entry 0, MaxPlayer and the limits, and sized Players to MaxPlayer + 1.
+// Opens the listening socket on state.NetworkPort; false when it cannot be opened. The caller
+// has set OwnPlayerIndex 0, PlayerCount 1, entry 0, MaxPlayer and the limits, and sized
+// Players to MaxPlayer + 1.
 bool OpenServer(ProgramState& state);
 
-// Takes at most one network event and handles it.
+// Takes at most one network event and handles it. A message counts as said by the
+// participant on its connection, whatever index its body names, and a game message only
+// when that participant may say it in that game; a message whose indexes lie outside the
+// table cuts the connection off, as if the participant had left.
 void PollServer(ProgramState& state, NetView& view);
 
-// Both sides: PlayPhase 2 and the games layout. On the server it first creates one game per
-// pair of participants with random colours and sends MsgStartGames; a client calls it after
-// it has created its games from that message.
+// Both sides, once: PlayPhase 2 and the games layout. On the server it first creates one
+// game per pair of participants with random colours and sends MsgStartGames; a client calls
+// it after it has created its games from that message.
 void StartGames(ProgramState& state, NetView& view);
 
 }  // namespace tavlora

@@ -1,0 +1,242 @@
+#include "tournament.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <thread>
+
+#include "net/client.h"
+#include "net/senders.h"
+#include "net/server.h"
+#include "rules/execute.h"
+
+namespace tavlora {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A summary of everything a poll can change on one side, so the pump can tell when all
+// is quiet.
+size_t Fingerprint(const Side& side) {
+    size_t hash = 0;
+    const auto mix = [&hash](size_t value) { hash = hash * 1000003u ^ value; };
+    const ProgramState& state = side.State;
+    mix(static_cast<size_t>(side.View.Calls));
+    for (int32_t value : {state.PlayerCount, state.OwnPlayerIndex, state.MaxPlayer, state.PlayPhase,
+                          state.ServerConnection}) {
+        mix(static_cast<size_t>(value));
+    }
+    for (const Player& player : state.Players) {
+        mix(std::hash<std::string>()(player.PlayerName));
+        mix(static_cast<size_t>(player.PlayerReady));
+        mix(static_cast<size_t>(player.PlayerConnection));
+    }
+    for (const Game& game : state.Games) {
+        mix(static_cast<size_t>(game.State));
+        mix(static_cast<size_t>(game.SideToMove));
+        mix(game.History.size());
+    }
+    return hash;
+}
+
+}  // namespace
+
+Tournament::Tournament(const std::string& serverName, int32_t maxPlayer, int32_t timeByPlayer,
+                       int32_t timeByMove) {
+    ProgramState& state = server_.State;
+    state.OwnPlayerIndex = 0;
+    state.PlayerCount = 1;
+    state.MaxPlayer = maxPlayer;
+    state.TimeByPlayer = timeByPlayer;
+    state.TimeByMove = timeByMove;
+    state.Players.assign(static_cast<size_t>(maxPlayer) + 1, Player{});
+    state.Players[0] = Player{serverName, NoConnection, 1};
+    state.NetworkPort = 0;
+    EXPECT_TRUE(OpenServer(state));
+    port_ = state.Network.ListeningPort();
+    state.PlayPhase = LobbyPhase;
+    server_.View.BuildLobby();
+    server_.InLobby = true;
+}
+
+Side& Tournament::Connect(const std::string& name) {
+    Side& side = *clients_.emplace_back(std::make_unique<Side>());
+    ProgramState& state = side.State;
+    state.OwnPlayerIndex = -1;
+    state.PlayerCount = 2;
+    state.MaxPlayer = 1;
+    state.Players[1].PlayerName = name;
+    state.NetworkPort = port_;
+    EXPECT_TRUE(ConnectToServer(state, LoopbackAddress));
+    return side;
+}
+
+Side& Tournament::Join(const std::string& name) {
+    Side& side = Connect(name);
+    Pump();
+    return side;
+}
+
+void Tournament::FinishJoin(Side& side) {
+    const auto deadline = std::chrono::steady_clock::now() + 2s;
+    while (!side.InLobby && side.State.ServerConnection != NoConnection &&
+           std::chrono::steady_clock::now() < deadline) {
+        PollSide(side);
+    }
+    EXPECT_TRUE(side.InLobby);
+}
+
+void Tournament::Leave(Side& side) {
+    side.State.Network.CloseAll();
+    side.Left = true;
+}
+
+void Tournament::PollSide(Side& side) {
+    if (side.Left) {
+        return;
+    }
+    if (&side == &server_) {
+        PollServer(side.State, side.View);
+    } else if (side.InLobby) {
+        PollClient(side.State, side.View);
+    } else if (side.State.ServerConnection != NoConnection &&
+               PollClient(side.State, side.View) == 1) {
+        // The settings window gives way to the lobby.
+        side.InLobby = true;
+        side.State.PlayPhase = LobbyPhase;
+        side.View.BuildLobby();
+    }
+}
+
+void Tournament::Pump() {
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    std::vector<Side*> all{&server_};
+    for (auto& client : clients_) {
+        all.push_back(client.get());
+    }
+    const auto fingerprints = [&all] {
+        std::vector<size_t> result;
+        for (Side* side : all) {
+            result.push_back(Fingerprint(*side));
+        }
+        return result;
+    };
+    int quietRounds = 0;
+    while (quietRounds < 10) {
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the sides never fell quiet";
+        const std::vector<size_t> before = fingerprints();
+        for (Side* side : all) {
+            PollSide(*side);
+        }
+        if (fingerprints() == before) {
+            ++quietRounds;
+            std::this_thread::sleep_for(200us);
+        } else {
+            quietRounds = 0;
+        }
+    }
+}
+
+Side& Tournament::Participant(int32_t index) {
+    for (Side* side : Sides()) {
+        if (side->State.OwnPlayerIndex == index) {
+            return *side;
+        }
+    }
+    ADD_FAILURE() << "no program plays as participant " << index;
+    return server_;
+}
+
+std::vector<Side*> Tournament::Sides() {
+    std::vector<Side*> result{&server_};
+    for (auto& client : clients_) {
+        if (client->InLobby && !client->Left) {
+            result.push_back(client.get());
+        }
+    }
+    return result;
+}
+
+void Tournament::Play(int32_t white, int32_t black, int32_t fromX, int32_t fromY, int32_t toX,
+                      int32_t toY, int32_t promotion) {
+    const Game& reference = GameOf(server_, white, black);
+    Side& mover = Participant(reference.PlayerIndex[reference.SideToMove]);
+    Game& game = GameOf(mover, white, black);
+    const std::optional<Move> move = FindMove(game, fromX, fromY, toX, toY, promotion);
+    ASSERT_TRUE(move) << "no move " << fromX << fromY << "-" << toX << toY;
+    SendMove(mover.State, game, &*move);
+    ExecuteMove(game, *move, mover.State);
+    Pump();
+}
+
+Game& GameOf(Side& side, int32_t white, int32_t black) {
+    for (Game& game : side.State.Games) {
+        if (game.PlayerIndex[0] == white && game.PlayerIndex[1] == black) {
+            return game;
+        }
+    }
+    ADD_FAILURE() << "no game " << white << " - " << black;
+    static Game none;
+    return none;
+}
+
+std::optional<Move> FindMove(const Game& game, int32_t fromX, int32_t fromY, int32_t toX,
+                             int32_t toY, int32_t promotion) {
+    for (Move move : game.Moves) {
+        if (move.FromX == fromX && move.FromY == fromY && move.ToX == toX && move.ToY == toY) {
+            if (move.Promotion == PromotionPending) {
+                move.Promotion = promotion;
+            }
+            return move;
+        }
+    }
+    return std::nullopt;
+}
+
+std::unique_ptr<RawPeer> RawPeer::ConnectTo(uint16_t port) {
+    auto peer = std::make_unique<RawPeer>();
+    peer->Connection = peer->Network.Connect("127.0.0.1", port);
+    EXPECT_NE(peer->Connection, NoConnection);
+    return peer;
+}
+
+std::unique_ptr<RawPeer> RawPeer::Listen() {
+    auto peer = std::make_unique<RawPeer>();
+    EXPECT_TRUE(peer->Network.Listen(0));
+    return peer;
+}
+
+NetEvent RawPeer::Next() {
+    const auto deadline = std::chrono::steady_clock::now() + 2s;
+    while (std::chrono::steady_clock::now() < deadline) {
+        NetEvent event = Network.Poll();
+        if (event.Kind == NetEventKind::NewConnection) {
+            Connection = event.Connection;
+        }
+        if (event.Kind != NetEventKind::None) {
+            return event;
+        }
+        std::this_thread::sleep_for(200us);
+    }
+    return {};
+}
+
+std::optional<Message> RawPeer::NextMessage() {
+    NetEvent event = Next();
+    if (event.Kind != NetEventKind::MessageArrived) {
+        return std::nullopt;
+    }
+    return std::move(event.Received);
+}
+
+void RawPeer::Send(const Message& message) {
+    Network.Send(Connection, EncodeFrame(message));
+}
+
+void RawPeer::SendRaw(Bytes bytes) {
+    Network.Send(Connection, std::make_shared<const Bytes>(std::move(bytes)));
+}
+
+}  // namespace tavlora
