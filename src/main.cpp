@@ -1,6 +1,9 @@
-#include <cstdio>
+// The program's entry: the Qt backend of the window services, then the shell's start-up.
+#include "platform/qt/qt_window_services.h"
+#include "platform/system.h"
+#include "shell/program.h"
 
-int main() {
-    std::puts("Tavlora: only the chess rules core is built so far; no window exists yet.");
-    return 0;
+int main(int argc, char** argv) {
+    tavlora::QtWindowServices services(argc, argv);
+    return tavlora::Main(services, tavlora::ProcessSettingsEnvironment(tavlora::HostName()));
 }

@@ -1,0 +1,128 @@
+#include "shell/program.h"
+
+#include <memory>
+
+#include "gamewindow/board_drawing.h"
+#include "gamewindow/game_window.h"
+#include "net/client.h"
+#include "net/program_state.h"
+#include "net/server.h"
+#include "platform/system.h"
+#include "shell/lobby.h"
+#include "shell/settings_window.h"
+
+namespace tavlora {
+
+namespace {
+
+constexpr int MainLoopWaitMs = 10;
+
+// Everything the program creates at start-up and keeps until its end.
+class Program {
+public:
+    Program(WindowServices& services, const SettingsEnvironment& environment)
+        : services_(services), environment_(environment) {}
+
+    int Main();
+
+private:
+    void RunMainLoop();
+    void StartSinglePlayer();
+    int EndProgram();
+
+    WindowServices& services_;
+    const SettingsEnvironment& environment_;
+    ProgramState state_;
+    int largeFont_ = DefaultFont;
+    int smallFont_ = DefaultFont;
+    std::unique_ptr<GameWindow> gameWindow_;
+    std::unique_ptr<Lobby> lobby_;
+};
+
+int Program::Main() {
+    state_.TickCount = TickCount;
+    // The event wait wakes as soon as any connection has something to read.
+    state_.Network.SetSocketWatcher([this](int socket, bool watch) {
+        if (watch) {
+            services_.WatchSocket(socket);
+        } else {
+            services_.UnwatchSocket(socket);
+        }
+    });
+
+    largeFont_ = services_.CreateFont("MS Sans Serif", 14, true);
+    smallFont_ = services_.CreateFont("MS Sans Serif", 10, true);
+    if (!LoadPieceImages(services_)) {
+        return EndProgram();
+    }
+    if (RunSettingsWindow(services_, state_, environment_) == SettingsOutcome::EndProgram) {
+        return EndProgram();
+    }
+    gameWindow_ = std::make_unique<GameWindow>(services_, state_, largeFont_, smallFont_);
+    RunMainLoop();
+    return EndProgram();
+}
+
+void Program::RunMainLoop() {
+    state_.PlayPhase = LobbyPhase;
+    if (state_.SinglePlayer()) {
+        StartSinglePlayer();
+    } else {
+        lobby_ = std::make_unique<Lobby>(services_, state_, *gameWindow_);
+        lobby_->BuildLobbyWindow();
+    }
+
+    for (;;) {
+        // A message already buffered is handled now rather than after the wait.
+        const int wait = state_.Network.HasPendingEvent() ? 0 : MainLoopWaitMs;
+        const Event event = services_.WaitEvent(wait);
+        if (lobby_ && event.Kind == EventKind::Control) {
+            lobby_->HandleLobbyControl(event.Control);
+        }
+        if (lobby_) {
+            if (state_.OwnPlayerIndex == 0) {
+                PollServer(state_, *lobby_);
+            } else {
+                PollClient(state_, *lobby_);
+            }
+        }
+        if (gameWindow_->HandleGameWindowEvent(event) == GameWindowOutcome::EndProgram) {
+            return;
+        }
+        if (lobby_ && state_.PlayPhase == GamesStartedPhase) {
+            lobby_->RefreshGamesList();
+        }
+        if (lobby_ && event.Kind == EventKind::Shortcut) {
+            lobby_->HandleLobbyShortcut(event.Shortcut);
+        }
+        if (lobby_ && event.Kind == EventKind::Close && event.Window == LobbyWindowId) {
+            return;
+        }
+    }
+}
+
+// Either name may get White, by chance.
+void Program::StartSinglePlayer() {
+    services_.CloseWindow(SettingsWindowId);
+    const int first = state_.Random.RandomBelow(2);
+    Game& game = CreateGame(state_.Games, first, 1 - first, White, state_);
+    gameWindow_->OpenGameView(game);
+}
+
+// Connections are closed without a word: a server sees its clients leave, a client is
+// never told.
+int Program::EndProgram() {
+    state_.Network.CloseAll();
+    lobby_.reset();
+    gameWindow_.reset();
+    return 0;
+}
+
+}  // namespace
+
+int Main(WindowServices& services, const SettingsEnvironment& environment) {
+    Program program(services, environment);
+    return program.Main();
+}
+
+}  // namespace tavlora
