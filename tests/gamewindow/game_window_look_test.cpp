@@ -3,10 +3,13 @@
 // test itself checks only that the pictures were made at the window's size.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QImage>
+#include <QTimer>
 #include <string>
 
 #include "gamewindow/board_drawing.h"
+#include "gamewindow/board_input.h"
 #include "gamewindow/game_window.h"
 #include "platform/qt/qt_window_services.h"
 #include "rules/execute.h"
@@ -42,11 +45,23 @@ protected:
             window.HandleGameWindowEvent(Event{});
         }
         services_.WaitEvent(0);
+        Save(window.Window(), file, 590, 470);
+    }
+
+    void Save(int window, const std::string& file, int width, int height) {
         const std::string path = std::string(TAVLORA_LOOK_DIR) + "/" + file;
-        ASSERT_TRUE(services_.GrabWindow(window.Window(), path));
+        ASSERT_TRUE(services_.GrabWindow(window, path));
         const QImage image(QString::fromStdString(path));
-        EXPECT_EQ(image.width(), 590);
-        EXPECT_EQ(image.height(), 470);
+        EXPECT_EQ(image.width(), width);
+        EXPECT_EQ(image.height(), height);
+    }
+
+    // Picks item of the open promotion list as the user would.
+    void Pick(const GameView& view, int item) {
+        auto* list = qobject_cast<QComboBox*>(services_.ControlWidget(view.PromotionList));
+        ASSERT_NE(list, nullptr);
+        list->setCurrentIndex(item);
+        emit list->activated(item);
     }
 
     uint32_t now_ = 1000;
@@ -68,6 +83,16 @@ TEST_F(GameWindowLookTest, GamesInProgressEndedAndWithAnOffer) {
     }
     ShowBoard(services_, *single.CurrentView(), 3, 6);  // Black has picked the d7 pawn
     Grab(single, 61500, "game_window_running.png");
+
+    // The promotion pop-up, as it opens; the prompt keeps it open, then a rook is chosen.
+    const GameView& view = *single.CurrentView();
+    QTimer::singleShot(10, [&] {
+        Save(view.PromotionPopup, "promotion_popup.png", 100, 20);
+        Pick(view, 0);
+        QTimer::singleShot(10, [&] { Pick(view, 3); });
+    });
+    EXPECT_EQ(AskPromotion(services_, single.Window(), *single.CurrentView()), Rook);
+    EXPECT_EQ(view.PromotionPopup, 0);
 
     // Fool's mate in a second game.
     Game& mated = CreateGame(state_.Games, 1, 0, White, state_);
