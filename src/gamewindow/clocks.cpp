@@ -64,10 +64,10 @@ Rect LabelRect(int top, int32_t colour, int32_t sideToMove) {
 
 // The side to move gets LargeFont at the base position, the other side SmallFont 3 pixels
 // lower.
-void Emphasise(WindowServices& services, GameView& view, const ClockFonts& fonts,
+void Emphasise(WindowServices& services, GameView& view, const PanelFonts& fonts,
                int32_t sideToMove) {
     for (int32_t colour : {White, Black}) {
-        const int font = fonts[colour == sideToMove ? 0 : 1];
+        const int font = fonts[colour == sideToMove ? LargeFontNumber : SmallFontNumber];
         services.SetFont(view.PlayerClockLabel[colour], font);
         services.SetFont(view.MoveClockLabel[colour], font);
         services.SetGeometry(view.PlayerClockLabel[colour],
@@ -137,7 +137,7 @@ void RunGameTick(ProgramState& state) {
 }
 
 void BuildClockLabels(WindowServices& services, const ProgramState& state, int window,
-                      GameView& view, const ClockFonts& fonts) {
+                      GameView& view, const PanelFonts& fonts) {
     for (int32_t colour : {White, Black}) {
         const int d = BoxSpacing * colour;
         services.CreateControl({.Window = window,
@@ -161,7 +161,7 @@ void BuildClockLabels(WindowServices& services, const ProgramState& state, int w
     Emphasise(services, view, fonts, view.Game->SideToMove);
 }
 
-void RefreshClockLabels(WindowServices& services, GameView& view, const ClockFonts& fonts) {
+void RefreshClockLabels(WindowServices& services, GameView& view, const PanelFonts& fonts) {
     const Game& game = *view.Game;
     for (int32_t colour : {White, Black}) {
         ShowClock(services, view.MoveClockLabel[colour], view.ShownMoveClock[colour],

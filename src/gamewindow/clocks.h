@@ -13,8 +13,11 @@
 
 namespace tavlora {
 
-// The clock fonts by number: 0 LargeFont (the side to move), 1 SmallFont (the other side).
-using ClockFonts = std::array<int, 2>;
+// The panel's two fonts by number: LargeFont for the clocks of the side to move, SmallFont
+// for the other side's, the status line and the accept button.
+using PanelFonts = std::array<int, 2>;
+constexpr int LargeFontNumber = 0;
+constexpr int SmallFontNumber = 1;
 
 // "mm:ss" below one hour, "hh:mm:ss" from one hour (hours wrap at 24), "00:00" below zero.
 std::string FormatClock(int32_t seconds);
@@ -28,10 +31,10 @@ void RunGameTick(ProgramState& state);
 // Builds the players' boxes of a new panel, White's above Black's: the name, two framed
 // labels with the starting clocks, and the emphasis of the side to move.
 void BuildClockLabels(WindowServices& services, const ProgramState& state, int window,
-                      GameView& view, const ClockFonts& fonts);
+                      GameView& view, const PanelFonts& fonts);
 
 // Brings the panel's clock labels up to the game's clocks and the emphasis up to its side to
 // move, writing only what changed.
-void RefreshClockLabels(WindowServices& services, GameView& view, const ClockFonts& fonts);
+void RefreshClockLabels(WindowServices& services, GameView& view, const PanelFonts& fonts);
 
 }  // namespace tavlora

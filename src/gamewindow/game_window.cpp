@@ -83,8 +83,8 @@ GameView& GameWindow::BuildPanel(tavlora::Game& game) {
         services_.SetEnabled(view.ResignButton, false);
     }
     services_.SetVisible(view.AcceptDrawButton, false);
-    services_.SetFont(view.AcceptDrawButton, fonts_[1]);
-    services_.SetFont(view.StatusLine, fonts_[1]);
+    services_.SetFont(view.AcceptDrawButton, fonts_[SmallFontNumber]);
+    services_.SetFont(view.StatusLine, fonts_[SmallFontNumber]);
 
     RefreshGameView(view, 1);
     BuildClockLabels(services_, state_, gameWindow_, view, fonts_);

@@ -49,7 +49,7 @@ private:
 
     WindowServices& services_;
     ProgramState& state_;
-    ClockFonts fonts_;  // by font number: LargeFont, SmallFont
+    PanelFonts fonts_;  // by font number: LargeFont, SmallFont
     int gameWindow_ = -1;
     GameView* currentView_ = nullptr;
     std::deque<GameView> views_;  // in the order of first opening; never removed
