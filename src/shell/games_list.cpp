@@ -22,17 +22,31 @@ LobbyGamesList::LobbyGamesList(WindowServices& services, ProgramState& state,
     : services_(services), state_(state), gameWindow_(gameWindow), list_(list) {}
 
 void LobbyGamesList::Refresh(bool showAll) {
+    ++pass_;
     FindShownGames(showAll);
     MatchRowCount();
     const bool clockInUse = state_.TimeByMove > 0 || state_.TimeByPlayer > 0;
-    if (clockInUse) {
+    const bool rankMoved = NoteChanges(clockInUse);
+    if (clockInUse && (rankMoved || orderStale_)) {
         Order();
-        if (!gameWindow_.CurrentView()) {
-            OpenFirstGame();
+        for (size_t row = 0; row < rows_.size(); ++row) {
+            if (rows_[row].Shown != order_[row].Shown) {
+                WriteCells(static_cast<int>(row), *order_[row].Shown);
+            }
         }
     }
-    for (size_t row = 0; row < rows_.size(); ++row) {
-        WriteCells(static_cast<int>(row), clockInUse ? *order_[row].Shown : *shown_[row]);
+    if (clockInUse && !gameWindow_.CurrentView()) {
+        OpenFirstGame();
+    }
+    if (rewriteAll_) {
+        rewriteAll_ = false;
+        for (size_t row = 0; row < rows_.size(); ++row) {
+            WriteCells(static_cast<int>(row), clockInUse ? *order_[row].Shown : *shown_[row]);
+        }
+        return;
+    }
+    for (int32_t position : changed_) {
+        WriteCells(clockInUse ? rowOf_[position] : position, *shown_[position]);
     }
 }
 
@@ -60,7 +74,11 @@ void LobbyGamesList::FindShownGames(bool showAll) {
             shown_.push_back(&game);
         }
     }
-    orderStale_ = true;  // positions now name other games
+    // Positions now name other games: everything is looked at afresh.
+    seen_.assign(shown_.size(), Seen{});
+    ranks_.assign(shown_.size(), Rank{});
+    orderStale_ = true;
+    rewriteAll_ = true;
 }
 
 void LobbyGamesList::MatchRowCount() {
@@ -74,36 +92,52 @@ void LobbyGamesList::MatchRowCount() {
     }
 }
 
-void LobbyGamesList::Order() {
-    // The ranks move only when a clock ticks over a second or a side to move changes, so
-    // most passes find the order of the previous one still right.
-    ranks_.resize(shown_.size());
-    bool changed = orderStale_;
-    orderStale_ = false;
+// The one look at every shown game in a pass. Clocks tick over a second and sides to move
+// change seldom compared with the passes, so most passes find nothing to do.
+bool LobbyGamesList::NoteChanges(bool clockInUse) {
+    changed_.clear();
+    bool rankMoved = false;
+    for (size_t position = 0; position < shown_.size(); ++position) {
+        const Game& game = *shown_[position];
+        const int32_t side = game.SideToMove;
+        const Seen now{side, game.MoveTimeLeft[side], game.PlayerTimeLeft[side],
+                       game.Result > Undecided};
+        if (now == seen_[position]) {
+            continue;
+        }
+        seen_[position] = now;
+        changed_.push_back(static_cast<int32_t>(position));
+        if (clockInUse) {
+            const Rank rank = RankOf(game);
+            if (rank != ranks_[position]) {
+                ranks_[position] = rank;
+                rankMoved = true;
+            }
+        }
+    }
+    return rankMoved;
+}
+
+LobbyGamesList::Rank LobbyGamesList::RankOf(const Game& game) const {
     const int32_t own = state_.OwnPlayerIndex;
-    for (size_t i = 0; i < shown_.size(); ++i) {
-        const Game& game = *shown_[i];
-        Rank rank{2, SortKey(game, state_)};
-        if (game.PlayerIndex[game.SideToMove] == own) {
-            rank.Group = 0;
-        } else if (game.PlayerIndex[1 - game.SideToMove] == own) {
-            rank.Group = 1;
-        }
-        if (rank != ranks_[i]) {
-            ranks_[i] = rank;
-            changed = true;
-        }
+    Rank rank{2, SortKey(game, state_)};
+    if (game.PlayerIndex[game.SideToMove] == own) {
+        rank.Group = 0;
+    } else if (game.PlayerIndex[1 - game.SideToMove] == own) {
+        rank.Group = 1;
     }
-    if (!changed) {
-        return;
-    }
+    return rank;
+}
+
+void LobbyGamesList::Order() {
+    orderStale_ = false;
     order_.clear();
     ownToMove_ = 0;
     own_ = 0;
-    for (size_t i = 0; i < shown_.size(); ++i) {
-        order_.push_back({ranks_[i], static_cast<int32_t>(i), shown_[i]});
-        ownToMove_ += ranks_[i].Group == 0;
-        own_ += ranks_[i].Group < 2;
+    for (size_t position = 0; position < shown_.size(); ++position) {
+        order_.push_back({ranks_[position], static_cast<int32_t>(position), shown_[position]});
+        ownToMove_ += ranks_[position].Group == 0;
+        own_ += ranks_[position].Group < 2;
     }
     // The position breaks ties, so games with equal keys keep their games-list order within
     // their group, as a stable sort would keep it, without the buffer a stable sort takes.
@@ -116,6 +150,10 @@ void LobbyGamesList::Order() {
         }
         return a.Position < b.Position;
     });
+    rowOf_.resize(order_.size());
+    for (size_t row = 0; row < order_.size(); ++row) {
+        rowOf_[order_[row].Position] = static_cast<int32_t>(row);
+    }
 }
 
 void LobbyGamesList::OpenFirstGame() {
@@ -129,32 +167,22 @@ void LobbyGamesList::OpenFirstGame() {
     gameWindow_.OpenGameView(*order_[pick].Shown);
 }
 
+// Builds the row's texts and colour for its game and writes what differs from what it holds;
+// once in a pass is enough.
 void LobbyGamesList::WriteCells(int row, Game& game) {
     Row& cached = rows_[row];
+    if (cached.Shown == &game && cached.WrittenIn == pass_) {
+        return;
+    }
+    cached.WrittenIn = pass_;
     if (cached.Shown != &game) {
         services_.SetRowRef(list_, row, &game);
         cached.Shown = &game;
-        cached.Known = false;
     }
     const int32_t side = game.SideToMove;
-    const bool finished = game.Result > Undecided;
     const int32_t mover = game.PlayerIndex[side];
-    const int32_t moveSeconds = game.MoveTimeLeft[side];
-    const int32_t playerSeconds = game.PlayerTimeLeft[side];
-    if (cached.Known && cached.Finished == finished && cached.Mover == mover &&
-        cached.MoveSeconds == moveSeconds && cached.PlayerSeconds == playerSeconds &&
-        cached.NamesVersion == namesVersion_) {
-        return;  // the cells already show exactly this
-    }
-    cached.Known = true;
-    cached.Finished = finished;
-    cached.Mover = mover;
-    cached.MoveSeconds = moveSeconds;
-    cached.PlayerSeconds = playerSeconds;
-    cached.NamesVersion = namesVersion_;
-
     text_.clear();
-    if (finished) {
+    if (game.Result > Undecided) {
         text_ += "(Beendet) ";
     }
     text_ += NameOf(game.PlayerIndex[0]);
@@ -164,10 +192,10 @@ void LobbyGamesList::WriteCells(int row, Game& game) {
     WriteCell(row, MoverColumn, NameOf(mover));
     // A clock column without its limit is never touched, so it stays empty.
     if (state_.TimeByMove > 0) {
-        WriteCell(row, MoveClockColumn, FormatClock(moveSeconds));
+        WriteCell(row, MoveClockColumn, FormatClock(game.MoveTimeLeft[side]));
     }
     if (state_.TimeByPlayer > 0) {
-        WriteCell(row, PlayerClockColumn, FormatClock(playerSeconds));
+        WriteCell(row, PlayerClockColumn, FormatClock(game.PlayerTimeLeft[side]));
     }
     const int32_t colour = mover == state_.OwnPlayerIndex ? OwnColour : DefaultColour;
     if (cached.Colour != colour) {

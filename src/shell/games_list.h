@@ -40,24 +40,27 @@ public:
     // the cells.
     void Refresh(bool showAll);
     // A name in the players table changed: texts that carry names are built afresh.
-    void NamesChanged() { ++namesVersion_; }
+    void NamesChanged() { rewriteAll_ = true; }
     // Shows the game of the selected row, if a row is selected, and clears the selection.
     void OpenSelectedGame();
 
 private:
-    // What a row's cells were last written from, and what they hold.
+    // What a row's cells hold.
     struct Row {
-        Game* Shown = nullptr;  // the game whose reference the row carries
-        bool Known = false;     // the inputs below are those the cells were built from
-        bool Finished = false;
-        int32_t Mover = -1;  // participant to move
-        int32_t MoveSeconds = 0;
-        int32_t PlayerSeconds = 0;
-        uint32_t NamesVersion = 0;
+        Game* Shown = nullptr;   // the game whose reference the row carries
+        uint32_t WrittenIn = 0;  // the pass that last brought the cells up to date
         std::string Cells[4];
         int32_t Colour = DefaultColour;  // of "Dran", "Zeit" and "Spielzeit"
     };
-    // Position in the order: group 0 the user is to move, 1 the user waits, 2 neither.
+    // What a shown game's cells and rank depend on, as the last pass found it.
+    struct Seen {
+        int32_t Side = -1;
+        int32_t MoveSeconds = 0;
+        int32_t PlayerSeconds = 0;
+        bool Finished = false;
+        friend bool operator==(const Seen&, const Seen&) = default;
+    };
+    // Place in the order: group 0 the user is to move, 1 the user waits, 2 neither.
     struct Rank {
         int32_t Group = 0;
         int32_t Key = 0;
@@ -71,6 +74,9 @@ private:
 
     void FindShownGames(bool showAll);
     void MatchRowCount();
+    // Notes the shown games that changed since the last pass; true when a rank moved.
+    bool NoteChanges(bool clockInUse);
+    Rank RankOf(const Game& game) const;
     void Order();
     void OpenFirstGame();
     void WriteCells(int row, Game& game);
@@ -83,17 +89,22 @@ private:
     const int list_;
 
     std::vector<Row> rows_;  // one per row of the list, in step with it
-    // The shown games in games-list order, rebuilt only when the box or the games change.
+    // The shown games in games-list order, rebuilt only when the box or the games change,
+    // and by position in it what each looked like and where it ranks.
     std::vector<Game*> shown_;
     bool shownAll_ = false;
     size_t shownFrom_ = SIZE_MAX;  // games-list size shown_ was built from
-    // The order while a clock runs, re-sorted only when some game's rank has changed.
-    std::vector<Rank> ranks_;  // by position in shown_
+    std::vector<Seen> seen_;
+    std::vector<Rank> ranks_;
+    std::vector<int32_t> changed_;  // positions whose game changed in this pass
+    // The order while a clock runs, sorted again only when a rank has moved.
     std::vector<OrderEntry> order_;
+    std::vector<int32_t> rowOf_;  // by position
+    size_t ownToMove_ = 0;        // entries of group 0
+    size_t own_ = 0;              // entries of groups 0 and 1
     bool orderStale_ = true;
-    size_t ownToMove_ = 0;  // entries of group 0
-    size_t own_ = 0;        // entries of groups 0 and 1
-    uint32_t namesVersion_ = 0;
+    bool rewriteAll_ = true;  // every row's cells, not only those of changed games
+    uint32_t pass_ = 0;
     std::string text_;  // scratch for building a cell's text
 };
 
