@@ -92,6 +92,7 @@ TEST_F(BoardInputTest, RefusedDestinationRemovesOnlyTheHighlight) {
     ClickSquare("e4");  // still from e2
     EXPECT_EQ(MoveLines(), std::vector<std::string>{"1. e2-e4"});
     EXPECT_FALSE(Highlighted());
+    EXPECT_EQ(std::pair(View().SelectedX, View().SelectedY), std::pair(4, 1));
 }
 
 TEST_F(BoardInputTest, CastlingIsEnteredAsTheKingsMove) {
