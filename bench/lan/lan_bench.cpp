@@ -1,0 +1,545 @@
+// lan_bench: the program at full size on loopback. Starts the program as the server (and a
+// second copy as a client) with a scripted user, fills the lobby with bots up to 127
+// participants, starts the 8,001 games with both clocks in use, and measures the relay latency
+// of moves at several rates, the CPU and memory of both programs while every game runs and
+// nobody moves, and the time of one main-loop pass. Prints a table and ends by itself.
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "bot/swarm.h"
+#include "lan/child_process.h"
+#include "lan/latency_recorder.h"
+#include "lan/loopback.h"
+
+namespace tavlora {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Seconds = std::chrono::duration<double>;
+
+constexpr int MostParticipants = 127;
+// 127.0.0.1 as the settings file keeps it: the first number in the lowest byte.
+constexpr int32_t LoopbackSetting = 16777343;
+// How often the kernel's queues are looked at while moves flow.
+constexpr auto BacklogInterval = std::chrono::milliseconds(250);
+
+enum class LoopbackChoice { Auto, Private, Shared };
+
+struct Options {
+    std::string Program;
+    std::string Root = ".";
+    int Bots = -1;  // -1: as many as fill 127 places
+    bool Client = true;
+    std::vector<double> Rates = {50, 500, 1000};
+    double PhaseSeconds = 15;
+    double IdleSeconds = 10;
+    double SettleSeconds = 5;
+    int32_t TimeByPlayer = 60;
+    int32_t TimeByMove = 30;
+    LoopbackChoice Loopback = LoopbackChoice::Auto;
+};
+
+struct PassStats {
+    long Count = 0;
+    double MedianUs = 0;
+    double P99Us = 0;
+    double MaxUs = 0;
+};
+
+struct IdleRow {
+    std::string Program;
+    double CpuPercent = 0;
+    double ResidentMiB = 0;
+    PassStats Passes;
+    double Seconds = 0;
+};
+
+struct RateRow {
+    double Target = 0;
+    double Achieved = 0;
+    double MedianMs = 0;
+    double P99Ms = 0;
+    uint64_t Lost = 0;
+    double DrainMs = 0;
+    double ServerCpu = 0;
+    double ClientCpu = 0;
+    double BotsCpu = 0;
+    double ServerQueueKiB = 0;  // most seen while the moves flowed
+    double ClientQueueKiB = 0;
+    bool ClientConnected = true;
+    PassStats ServerPasses;
+};
+
+int Usage() {
+    std::fputs(
+        "usage: lan_bench --program PATH [options]\n"
+        "  --program PATH        the scripted program (lan_program)\n"
+        "  --root DIR            working folder of the programs, holding Image/ (.)\n"
+        "  --bots N              bots (fill up to 127 participants)\n"
+        "  --no-client           no second copy of the program as a client\n"
+        "  --rates R,R,...       moves per second over all bots (50,500,1000)\n"
+        "  --phase S             seconds of moves per rate (15)\n"
+        "  --idle S              seconds of the idle measurement (10)\n"
+        "  --settle S            seconds after the start before measuring (5)\n"
+        "  --time-by-player M    game clock in minutes (60)\n"
+        "  --time-by-move M      move clock in minutes (30)\n"
+        "  --loopback auto|private|shared   own network namespace or the machine's (auto)\n",
+        stderr);
+    return 2;
+}
+
+template <typename T>
+bool ParseNumber(std::string_view text, T& value) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size();
+}
+
+bool ParseRates(std::string_view text, std::vector<double>& rates) {
+    rates.clear();
+    for (size_t start = 0; start <= text.size();) {
+        const size_t comma = std::min(text.find(',', start), text.size());
+        double rate = 0;
+        if (!ParseNumber(text.substr(start, comma - start), rate) || rate <= 0) {
+            return false;
+        }
+        rates.push_back(rate);
+        start = comma + 1;
+    }
+    return !rates.empty();
+}
+
+bool Parse(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view option = argv[i];
+        if (option == "--no-client") {
+            options.Client = false;
+            continue;
+        }
+        if (i + 1 >= argc) {
+            return false;
+        }
+        const std::string_view value = argv[++i];
+        bool ok = true;
+        if (option == "--program") {
+            options.Program = value;
+        } else if (option == "--root") {
+            options.Root = value;
+        } else if (option == "--bots") {
+            ok = ParseNumber(value, options.Bots) && options.Bots >= 1;
+        } else if (option == "--rates") {
+            ok = ParseRates(value, options.Rates);
+        } else if (option == "--phase") {
+            ok = ParseNumber(value, options.PhaseSeconds) && options.PhaseSeconds > 0;
+        } else if (option == "--idle") {
+            ok = ParseNumber(value, options.IdleSeconds) && options.IdleSeconds > 0;
+        } else if (option == "--settle") {
+            ok = ParseNumber(value, options.SettleSeconds) && options.SettleSeconds >= 0;
+        } else if (option == "--time-by-player") {
+            ok = ParseNumber(value, options.TimeByPlayer) && options.TimeByPlayer > 0;
+        } else if (option == "--time-by-move") {
+            ok = ParseNumber(value, options.TimeByMove) && options.TimeByMove > 0;
+        } else if (option == "--loopback") {
+            if (value == "auto") {
+                options.Loopback = LoopbackChoice::Auto;
+            } else if (value == "private") {
+                options.Loopback = LoopbackChoice::Private;
+            } else if (value == "shared") {
+                options.Loopback = LoopbackChoice::Shared;
+            } else {
+                ok = false;
+            }
+        } else {
+            ok = false;
+        }
+        if (!ok) {
+            return false;
+        }
+    }
+    const int others = 1 + (options.Client ? 1 : 0);
+    if (options.Bots < 0) {
+        options.Bots = MostParticipants - others;
+    }
+    return !options.Program.empty() && options.Bots + others <= MostParticipants;
+}
+
+std::string Machine() {
+    std::ifstream cpuinfo("/proc/cpuinfo");
+    std::string line;
+    std::string model = "unknown CPU";
+    while (std::getline(cpuinfo, line)) {
+        if (line.starts_with("model name")) {
+            model = line.substr(line.find(':') + 2);
+            break;
+        }
+    }
+    return model + ", " + std::to_string(sysconf(_SC_NPROCESSORS_ONLN)) + " cores";
+}
+
+double LoadAverage() {
+    std::ifstream file("/proc/loadavg");
+    double load = 0;
+    file >> load;
+    return load;
+}
+
+double OwnCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// The settings window reads its inputs from here; the scripted user only presses the button.
+void WriteSettings(const std::filesystem::path& configHome, const std::vector<std::string>& keys) {
+    const std::filesystem::path folder = configHome / "Zendrik" / "Tavlora";
+    std::filesystem::create_directories(folder);
+    std::ofstream file(folder / "Preference.ini", std::ios::binary);
+    for (const std::string& key : keys) {
+        file << key << "\r\n";
+    }
+}
+
+std::optional<PassStats> ParsePasses(const std::string& line) {
+    std::istringstream fields(line);
+    std::string word;
+    PassStats stats;
+    if (fields >> word >> stats.Count >> stats.MedianUs >> stats.P99Us >> stats.MaxUs &&
+        word == "passes") {
+        return stats;
+    }
+    return std::nullopt;
+}
+
+class Bench {
+public:
+    explicit Bench(const Options& options)
+        : options_(options),
+          participants_(1 + (options.Client ? 1 : 0) + options.Bots),
+          swarm_(SwarmOptions{.Address = "127.0.0.1",
+                              .Port = DefaultPort,
+                              .Count = options.Bots,
+                              .NamePrefix = "Bot",
+                              .Chances = {.DrawOffer = 0, .DrawAccept = 0, .Resign = 0}}),
+          recorder_(participants_) {
+        swarm_.SetObserver(&recorder_);
+    }
+
+    // The whole run; false with Problem() set when a step fails.
+    bool Run();
+    const std::string& Problem() const { return problem_; }
+    void PrintTable() const;
+
+private:
+    bool PrepareLoopback();
+    bool StartPrograms();
+    bool JoinAndStart();
+    void MeasureIdle();
+    void MeasureRate(double rate);
+    void Stop();
+
+    bool Fail(const std::string& problem) {
+        problem_ = problem;
+        return false;
+    }
+    // Serves the bots until the program writes a line beginning with prefix, which is
+    // returned; none when it ends, reports an error or takes longer than limit.
+    std::optional<std::string> Await(ChildProcess& program, const std::string& name,
+                                     const std::string& prefix, Seconds limit);
+    Backlog SampleBacklog() const { return ReadBacklog(DefaultPort, botPorts_); }
+    void Progress(const std::string& text) const {
+        std::fprintf(stderr, "lan_bench: %s\n", text.c_str());
+    }
+
+    const Options options_;
+    const int32_t participants_;
+    BotSwarm swarm_;
+    LatencyRecorder recorder_;
+    ChildProcess server_;
+    ChildProcess client_;
+    std::filesystem::path folder_;
+    std::vector<uint16_t> botPorts_;
+    std::string loopback_;
+    double loadBefore_ = 0;
+    double loadAfter_ = 0;
+    std::vector<IdleRow> idle_;
+    std::vector<RateRow> rates_;
+    std::string problem_;
+};
+
+bool Bench::Run() {
+    loadBefore_ = LoadAverage();
+    if (!PrepareLoopback() || !StartPrograms() || !JoinAndStart()) {
+        Stop();
+        return false;
+    }
+    Progress("settling for " + std::to_string(options_.SettleSeconds) + " s");
+    swarm_.RunFor(std::chrono::duration_cast<Clock::duration>(Seconds(options_.SettleSeconds)));
+    MeasureIdle();
+    for (double rate : options_.Rates) {
+        MeasureRate(rate);
+    }
+    loadAfter_ = LoadAverage();
+    Stop();
+    std::filesystem::remove_all(folder_);
+    return problem_.empty();
+}
+
+bool Bench::PrepareLoopback() {
+    std::string error;
+    if (options_.Loopback != LoopbackChoice::Shared && UsePrivateLoopback(error)) {
+        loopback_ = "a network namespace of its own";
+        return true;
+    }
+    if (options_.Loopback == LoopbackChoice::Private) {
+        return Fail(error);
+    }
+    if (!PortIsFree(DefaultPort)) {
+        return Fail("port " + std::to_string(DefaultPort) + " is in use (" + error + ")");
+    }
+    loopback_ = "the machine's own";
+    return true;
+}
+
+bool Bench::StartPrograms() {
+    char pattern[] = "/tmp/tavlora-lan-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) {
+        return Fail("no temporary folder");
+    }
+    folder_ = pattern;
+    const std::string program = std::filesystem::absolute(options_.Program).string();
+    const std::string root = std::filesystem::absolute(options_.Root).string();
+    const auto spec = [&](const std::string& role) {
+        return ChildSpec{program,
+                         {role},
+                         {"XDG_CONFIG_HOME=" + (folder_ / role).string(),
+                          "APPDATA=", "QT_QPA_PLATFORM=offscreen"},
+                         root,
+                         (folder_ / (role + ".log")).string()};
+    };
+
+    WriteSettings(folder_ / "server", {"Name = Server", "PlayerMode = 0",
+                                       "MaxPlayer = " + std::to_string(participants_),
+                                       "TimeByPlayer = " + std::to_string(options_.TimeByPlayer),
+                                       "TimeByMove = " + std::to_string(options_.TimeByMove)});
+    std::string error;
+    if (!server_.Start(spec("server"), error)) {
+        return Fail("server: " + error);
+    }
+    if (!Await(server_, "server", "lobby", Seconds(60))) {
+        return Fail(problem_.empty() ? "the server's lobby did not open" : problem_);
+    }
+    Progress("server lobby open");
+    if (!options_.Client) {
+        return true;
+    }
+    WriteSettings(folder_ / "client", {"Name = Client", "PlayerMode = 1",
+                                       "ServerIP = " + std::to_string(LoopbackSetting)});
+    if (!client_.Start(spec("client"), error)) {
+        return Fail("client: " + error);
+    }
+    if (!Await(client_, "client", "lobby", Seconds(60))) {
+        return Fail(problem_.empty() ? "the client's lobby did not open" : problem_);
+    }
+    Progress("client joined");
+    return true;
+}
+
+bool Bench::JoinAndStart() {
+    std::string error;
+    if (!swarm_.Join(std::chrono::seconds(120), error)) {
+        return Fail("bots: " + error);
+    }
+    botPorts_ = swarm_.LocalPorts();
+    Progress(std::to_string(options_.Bots) + " bots joined");
+    if (options_.Client) {
+        client_.Send("ready");
+    }
+    server_.Send("start");
+    if (!Await(server_, "server", "started", Seconds(120))) {
+        return Fail(problem_.empty() ? "the server did not start the games" : problem_);
+    }
+    if (options_.Client && !Await(client_, "client", "started", Seconds(120))) {
+        return Fail(problem_.empty() ? "the client did not start its games" : problem_);
+    }
+    if (!swarm_.RunUntil([this] { return swarm_.Started(); }, std::chrono::seconds(60))) {
+        return Fail("the bots did not all receive the start");
+    }
+    server_.Send("showall");
+    if (options_.Client) {
+        client_.Send("showall");
+    }
+    Progress("games started, all shown");
+    return true;
+}
+
+void Bench::MeasureIdle() {
+    Progress("idle for " + std::to_string(options_.IdleSeconds) + " s");
+    server_.Send("time");
+    if (options_.Client) {
+        client_.Send("time");
+    }
+    const Clock::time_point start = Clock::now();
+    const double serverStart = server_.CpuSeconds();
+    const double clientStart = options_.Client ? client_.CpuSeconds() : 0;
+    swarm_.RunFor(std::chrono::duration_cast<Clock::duration>(Seconds(options_.IdleSeconds)));
+    const double seconds = Seconds(Clock::now() - start).count();
+
+    const auto row = [&](ChildProcess& program, const std::string& name, double cpuStart) {
+        IdleRow idle{name,
+                     100 * (program.CpuSeconds() - cpuStart) / seconds,
+                     program.ResidentMiB(),
+                     {},
+                     seconds};
+        program.Send("report");
+        if (const auto line = Await(program, name, "passes", Seconds(30))) {
+            idle.Passes = ParsePasses(*line).value_or(PassStats{});
+        }
+        idle_.push_back(idle);
+    };
+    row(server_, "server", serverStart);
+    if (options_.Client) {
+        row(client_, "client", clientStart);
+    }
+}
+
+void Bench::MeasureRate(double rate) {
+    Progress("moves at " + std::to_string(static_cast<int>(rate)) + " per second");
+    RateRow row;
+    row.Target = rate;
+    recorder_.BeginPhase();
+    server_.Send("time");
+    const Clock::time_point start = Clock::now();
+    const double serverStart = server_.CpuSeconds();
+    const double clientStart = options_.Client ? client_.CpuSeconds() : 0;
+    const double botsStart = OwnCpuSeconds();
+
+    swarm_.SetRate(rate);
+    const Clock::time_point end =
+        start + std::chrono::duration_cast<Clock::duration>(Seconds(options_.PhaseSeconds));
+    while (Clock::now() < end) {
+        swarm_.RunFor(std::min<Clock::duration>(BacklogInterval, end - Clock::now()));
+        const Backlog backlog = SampleBacklog();
+        row.ServerQueueKiB = std::max(row.ServerQueueKiB, backlog.ServerUnread / 1024.0);
+        row.ClientQueueKiB = std::max(row.ClientQueueKiB, backlog.ClientUnread / 1024.0);
+    }
+    swarm_.SetRate(0);
+    const Clock::time_point stopped = Clock::now();
+    const double seconds = Seconds(stopped - start).count();
+    row.ServerCpu = 100 * (server_.CpuSeconds() - serverStart) / seconds;
+    row.ClientCpu = options_.Client ? 100 * (client_.CpuSeconds() - clientStart) / seconds : 0;
+    row.BotsCpu = 100 * (OwnCpuSeconds() - botsStart) / seconds;
+    row.Achieved = static_cast<double>(recorder_.Sent()) / seconds;
+
+    // Every other bot receives every move; whatever is missing after the drain is lost.
+    const auto receivers = static_cast<uint64_t>(options_.Bots - swarm_.GoneCount() - 1);
+    const uint64_t expected = recorder_.Sent() * receivers;
+    swarm_.RunUntil([&] { return recorder_.Received() >= expected; }, std::chrono::seconds(30));
+    row.DrainMs = std::chrono::duration<double, std::milli>(Clock::now() - stopped).count();
+    row.Lost = expected - std::min(expected, recorder_.Received());
+    row.MedianMs = recorder_.Percentile(0.5);
+    row.P99Ms = recorder_.Percentile(0.99);
+    row.ClientConnected = !options_.Client || SampleBacklog().ClientConnected;
+
+    server_.Send("report");
+    if (const auto line = Await(server_, "server", "passes", Seconds(30))) {
+        row.ServerPasses = ParsePasses(*line).value_or(PassStats{});
+    }
+    rates_.push_back(row);
+}
+
+void Bench::Stop() {
+    // End of input makes the scripted user close the lobby window.
+    server_.Stop(std::chrono::seconds(10));
+    client_.Stop(std::chrono::seconds(10));
+}
+
+std::optional<std::string> Bench::Await(ChildProcess& program, const std::string& name,
+                                        const std::string& prefix, Seconds limit) {
+    std::optional<std::string> found;
+    swarm_.RunUntil(
+        [&] {
+            while (const std::optional<std::string> line = program.TakeLine()) {
+                if (line->starts_with(prefix)) {
+                    found = *line;
+                    return true;
+                }
+                if (line->starts_with("error")) {
+                    problem_ = name + ": " + *line;
+                    return true;
+                }
+            }
+            if (!program.Running()) {
+                problem_ = name + " ended; see " + (folder_ / (name + ".log")).string();
+                return true;
+            }
+            return false;
+        },
+        std::chrono::duration_cast<Clock::duration>(limit));
+    return found;
+}
+
+void Bench::PrintTable() const {
+    std::printf(
+        "Tavlora on loopback: %d participants (server, %s%d bots), %d games, clocks %d min "
+        "per player and %d min per move\n",
+        participants_, options_.Client ? "1 client, " : "", options_.Bots,
+        participants_ * (participants_ - 1) / 2, options_.TimeByPlayer, options_.TimeByMove);
+    std::printf("machine: %s; load average %.1f before, %.1f after; loopback: %s\n\n",
+                Machine().c_str(), loadBefore_, loadAfter_, loopback_.c_str());
+
+    std::printf("Relay of moves from a bot to every other bot\n");
+    std::printf("%8s %8s %10s %9s %6s %9s %8s %8s %8s %10s %10s %10s\n", "rate/s", "sent/s",
+                "median ms", "p99 ms", "lost", "drain ms", "server", "client", "bots", "server in",
+                "client in", "pass med");
+    std::printf("%8s %8s %10s %9s %6s %9s %8s %8s %8s %10s %10s %10s\n", "", "", "", "", "", "",
+                "cpu %", "cpu %", "cpu %", "max KiB", "max KiB", "us");
+    for (const RateRow& row : rates_) {
+        std::printf(
+            "%8.0f %8.1f %10.2f %9.2f %6llu %9.0f %8.1f %8.1f %8.1f %10.1f %10.1f %10.1f%s\n",
+            row.Target, row.Achieved, row.MedianMs, row.P99Ms,
+            static_cast<unsigned long long>(row.Lost), row.DrainMs, row.ServerCpu, row.ClientCpu,
+            row.BotsCpu, row.ServerQueueKiB, row.ClientQueueKiB, row.ServerPasses.MedianUs,
+            row.ClientConnected ? "" : "  client cut off");
+    }
+
+    std::printf("\nAll games running, nobody moving, all games shown, Game window open\n");
+    std::printf("%8s %12s %12s %10s %14s %14s %14s\n", "program", "cpu % of 1", "resident MiB",
+                "passes/s", "pass med us", "pass p99 us", "pass max us");
+    for (const IdleRow& row : idle_) {
+        std::printf("%8s %12.2f %12.1f %10.1f %14.1f %14.1f %14.1f\n", row.Program.c_str(),
+                    row.CpuPercent, row.ResidentMiB,
+                    row.Seconds > 0 ? static_cast<double>(row.Passes.Count) / row.Seconds : 0,
+                    row.Passes.MedianUs, row.Passes.P99Us, row.Passes.MaxUs);
+    }
+}
+
+}  // namespace
+}  // namespace tavlora
+
+int main(int argc, char** argv) {
+    tavlora::Options options;
+    if (!tavlora::Parse(argc, argv, options)) {
+        return tavlora::Usage();
+    }
+    tavlora::Bench bench(options);
+    const bool ok = bench.Run();
+    bench.PrintTable();
+    if (!ok) {
+        std::fprintf(stderr, "lan_bench: %s\n", bench.Problem().c_str());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,59 @@
+// The Qt window services with a scripted user in place of a person: the benchmark driver
+// tells it on stdin which buttons to press, and it answers on stdout what the program has
+// come to show, and how long the main-loop passes take between two event waits. Everything
+// else is the program's own code on its own backend.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/qt/qt_window_services.h"
+
+namespace tavlora {
+
+enum class ScriptRole { Server, Client };
+
+// Commands, one per line on stdin:
+//   start    press "Spiel starten" as soon as it is enabled (server)
+//   ready    press "Bereit" (client)
+//   showall  tick "Alle Spiele anzeigen"
+//   time     start timing the passes afresh
+//   report   answer "passes COUNT MEDIAN_US P99_US MAX_US" for the passes since "time"
+//   quit     close the lobby window, which ends the program
+// End of input counts as quit. Answers, one per line on stdout: "lobby" when the lobby has
+// opened, "started" when the games have started, "error TEXT" for a message box.
+class ScriptedServices final : public QtWindowServices {
+public:
+    ScriptedServices(int& argc, char** argv, ScriptRole role);
+
+    Event WaitEvent(int timeoutMs) override;
+    int OpenWindow(const WindowSpec& spec) override;
+    void DestroyControl(int control) override;
+    // Printed instead of shown: nobody would press OK.
+    void MessageBox(const std::string& title, const std::string& text) override;
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    void ReadCommands();
+    void Execute(const std::string& command);
+    // The event the scripted user causes now, if any.
+    std::optional<Event> NextAction();
+    void ReportPasses();
+
+    const ScriptRole role_;
+    bool settingsOpen_ = false;
+    bool lobbyOpen_ = false;
+    bool startPending_ = false;
+    std::optional<Event> action_;  // a click or close waiting to be handed out
+    std::string input_;            // stdin read so far, up to the next line end
+    Clock::time_point nextRead_;
+    bool timing_ = false;
+    std::optional<Clock::time_point> waitEnded_;
+    std::vector<int64_t> passes_;  // nanoseconds from one wait's end to the next wait
+};
+
+}  // namespace tavlora

@@ -1,0 +1,225 @@
+#include "bot/bot.h"
+
+#include <cassert>
+#include <utility>
+
+#include "net/client.h"
+#include "net/game_play.h"
+#include "net/senders.h"
+#include "rules/execute.h"
+
+namespace tavlora {
+
+namespace {
+
+constexpr int ChanceScale = 1 << 30;
+
+}  // namespace
+
+Bot::Bot(std::string name, const BotChances& chances, BotEvents& events)
+    : name_(std::move(name)), chances_(chances), events_(events) {
+    // Before the welcome a client holds two entries, its own name in entry 1.
+    state_.TickCount = TickCount;
+    state_.OwnPlayerIndex = -1;
+    state_.PlayerCount = 2;
+    state_.MaxPlayer = 1;
+    state_.Players[1].PlayerName = name_;
+}
+
+bool Bot::Connect(const std::string& dottedAddress, uint16_t port) {
+    state_.NetworkPort = port;
+    state_.ServerConnection = state_.Network.Connect(dottedAddress, port);
+    if (state_.ServerConnection == NoConnection) {
+        GiveUp("no connection to " + dottedAddress + ":" + std::to_string(port));
+        return false;
+    }
+    return true;
+}
+
+void Bot::Service() {
+    // The join runs through the client's own handshake, refusals and name check included.
+    while (phase_ == BotPhase::Joining) {
+        if (PollClient(state_, view_) == 1) {
+            phase_ = BotPhase::Lobby;
+            state_.PlayPhase = LobbyPhase;
+            state_.Players[static_cast<size_t>(Index())].PlayerReady = 1;
+            SendReady(state_, 1);
+        } else if (!state_.Network.HasPendingEvent()) {
+            return;
+        }
+    }
+    while (phase_ == BotPhase::Lobby || phase_ == BotPhase::Playing) {
+        const NetEvent event = state_.Network.Poll();
+        switch (event.Kind) {
+            case NetEventKind::None:
+                return;
+            case NetEventKind::Closed:
+                GiveUp("the server ended the connection");
+                return;
+            case NetEventKind::MessageArrived:
+                Handle(event.Received);
+                break;
+            case NetEventKind::NewConnection:
+                break;
+        }
+    }
+}
+
+// After the join. A bot keeps only its own games, so moves of the others are only counted;
+// names, readiness and chat mean nothing to it.
+void Bot::Handle(const Message& message) {
+    if (const auto* move = std::get_if<MsgMove>(&message)) {
+        Moved(*move);
+    } else if (const auto* start = std::get_if<MsgStartGames>(&message)) {
+        StartGames(*start);
+    } else if (const auto* offer = std::get_if<MsgDrawOffer>(&message)) {
+        DrawOffered(*offer);
+    } else if (const auto* accept = std::get_if<MsgDrawAccept>(&message)) {
+        if (Game* game = OwnRunningGame(accept->PlayerIndex)) {
+            game->State = DrawAgreed;
+        }
+    } else if (const auto* resign = std::get_if<MsgResign>(&message)) {
+        if (Game* game = OwnRunningGame(resign->PlayerIndex)) {
+            Resign(*game, resign->Sender == game->PlayerIndex[White] ? White : Black);
+        }
+    } else if (const auto* timeout = std::get_if<MsgTimeout>(&message)) {
+        if (Game* game = OwnRunningGame(timeout->PlayerIndex)) {
+            EndOnTime(*game, timeout->PlayerTimeLeft, timeout->MoveTimeLeft);
+        }
+    } else if (const auto* left = std::get_if<MsgPlayerLeft>(&message)) {
+        PlayerLeft(*left);
+    }
+}
+
+void Bot::StartGames(const MsgStartGames& start) {
+    const int32_t own = Index();
+    if (phase_ != BotPhase::Lobby || start.PlayerCount < 2 ||
+        start.PlayerCount > state_.MaxPlayer || start.PlayerCount <= own) {
+        return;
+    }
+    state_.PlayerCount = start.PlayerCount;
+    size_t pair = 0;
+    for (int32_t i = 0; i + 1 < start.PlayerCount; ++i) {
+        for (int32_t j = i + 1; j < start.PlayerCount; ++j) {
+            const bool jIsWhite = start.Colours[pair++] != 0;
+            if (i == own || j == own) {
+                Game& game =
+                    CreateGame(state_.Games, jIsWhite ? j : i, jIsWhite ? i : j, White, state_);
+                state_.KeyedGames.Add(game);
+            }
+        }
+    }
+    state_.PlayPhase = GamesStartedPhase;
+    phase_ = BotPhase::Playing;
+    for (Game& game : state_.Games) {
+        if (ToMove(game)) {
+            events_.TurnStarted(*this, game);
+        }
+    }
+}
+
+void Bot::Moved(const MsgMove& m) {
+    events_.MoveReceived(*this, m.PlayerIndex[White], m.PlayerIndex[Black]);
+    Game* game = OwnRunningGame(m.PlayerIndex);
+    if (game == nullptr) {
+        return;
+    }
+    const std::optional<Move> move = MatchLegalMove(*game, m.Played);
+    if (!move) {
+        return;
+    }
+    PlayReceivedMove(state_, view_, *game, m.PlayerTimeLeft, m.MoveTimeLeft, *move);
+    state_.KeyedGames.Find(*game)->WithdrawDrawOffers();
+    if (IsRunning(*game) && ToMove(*game)) {
+        events_.TurnStarted(*this, *game);
+    }
+}
+
+void Bot::DrawOffered(const MsgDrawOffer& offer) {
+    Game* game = OwnRunningGame(offer.PlayerIndex);
+    if (game != nullptr && offer.Sender != Index() && Chance(chances_.DrawAccept)) {
+        SendGameCommand(state_, *game, GameCommand::AcceptDraw);
+    }
+}
+
+void Bot::PlayerLeft(const MsgPlayerLeft& left) {
+    if (phase_ == BotPhase::Playing) {
+        if (left.PlayerCount == state_.PlayerCount && left.Index >= 1 &&
+            left.Index < state_.PlayerCount) {
+            ForfeitGamesOf(state_.Games, left.Index);
+        }
+        return;
+    }
+    // In the lobby everyone above the leaver moves down one place.
+    const int32_t own = Index();
+    if (left.Index < 1 || left.Index > left.PlayerCount || left.PlayerCount >= state_.MaxPlayer ||
+        left.Index == own || own > left.PlayerCount) {
+        return;
+    }
+    state_.PlayerCount = left.PlayerCount;
+    if (left.Index < own) {
+        state_.OwnPlayerIndex = own - 1;
+    }
+}
+
+BotAction Bot::Act(Game& game) {
+    Tick();  // the mover's clocks as they stand now, and a time-out if they have run out
+    if (phase_ != BotPhase::Playing || !IsRunning(game) || !ToMove(game)) {
+        return BotAction::Nothing;
+    }
+    KeyedGame* keyed = state_.KeyedGames.Find(game);
+    assert(keyed != nullptr);
+    if (Chance(chances_.Resign)) {
+        // Takes effect when the server's copy comes back.
+        SendGameCommand(state_, game, GameCommand::Resign);
+        return BotAction::Resigned;
+    }
+    const int32_t side = game.SideToMove;
+    if (!keyed->DrawOffered[side] && Chance(chances_.DrawOffer)) {
+        SendGameCommand(state_, game, GameCommand::OfferDraw);
+        keyed->DrawOffered[side] = true;
+        return BotAction::OfferedDraw;
+    }
+    assert(!game.Moves.empty());
+    Move move = game.Moves[static_cast<size_t>(
+        state_.Random.RandomBelow(static_cast<int>(game.Moves.size())))];
+    if (move.Promotion == PromotionPending) {
+        move.Promotion = Bishop + state_.Random.RandomBelow(Queen - Bishop + 1);
+    }
+    // As the board input does: sent with the clocks before the move, then executed.
+    SendMove(state_, game, &move);
+    ExecuteMove(game, move, state_);
+    keyed->WithdrawDrawOffers();
+    events_.MoveSent(*this, game.PlayerIndex[White], game.PlayerIndex[Black]);
+    return BotAction::Moved;
+}
+
+void Bot::Tick() {
+    if (phase_ == BotPhase::Playing) {
+        RunGameTick(state_);
+    }
+}
+
+Game* Bot::OwnRunningGame(const int32_t (&key)[2]) {
+    KeyedGame* keyed = state_.KeyedGames.Find(key[White], key[Black]);
+    return keyed != nullptr && IsRunning(*keyed->Record) ? keyed->Record : nullptr;
+}
+
+bool Bot::ToMove(const Game& game) const {
+    return game.PlayerIndex[game.SideToMove] == Index();
+}
+
+bool Bot::Chance(double p) {
+    return p > 0 && state_.Random.RandomBelow(ChanceScale) < p * ChanceScale;
+}
+
+void Bot::GiveUp(const std::string& reason) {
+    if (state_.ServerConnection != NoConnection) {
+        state_.Network.Close(state_.ServerConnection);
+        state_.ServerConnection = NoConnection;
+    }
+    phase_ = BotPhase::Gone;
+    error_ = reason;
+}
+
+}  // namespace tavlora

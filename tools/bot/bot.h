@@ -1,0 +1,117 @@
+// A headless participant of network play: joins a server with the program's own handshake,
+// announces its name, declares itself ready, and from the start on keeps only its own games,
+// in which it plays what it is asked to: a random legal move (promotions included), a draw
+// offer or a resignation. Built on the program's transport, codec, referee rules and clocks.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Before the network headers: window_services.h declares a ControlKind named Frame, which
+// -Wshadow reports when net/framing.h's Frame is already in scope.
+#include "gamewindow/clocks.h"
+#include "net/net_view.h"
+#include "net/program_state.h"
+
+namespace tavlora {
+
+class Bot;
+
+// What a bot tells the one who drives it.
+class BotEvents {
+public:
+    virtual ~BotEvents() = default;
+    // The bot is to move in game: at the start, or after the opponent's move.
+    virtual void TurnStarted(Bot& bot, Game& game) = 0;
+    // The bot has sent its move in the game (white, black).
+    virtual void MoveSent(const Bot& bot, int32_t white, int32_t black) = 0;
+    // A move of someone else, in any game, has arrived from the server.
+    virtual void MoveReceived(const Bot& bot, int32_t white, int32_t black) = 0;
+};
+
+// Chances between 0 and 1.
+struct BotChances {
+    double DrawOffer = 0;     // per turn: offer a draw first (the turn stays with the bot)
+    double DrawAccept = 0.5;  // per offer of an opponent
+    double Resign = 0;        // per turn: resign instead of moving
+};
+
+enum class BotAction { Nothing, Moved, OfferedDraw, Resigned };
+
+enum class BotPhase {
+    Joining,  // connected, waiting for the welcome
+    Lobby,    // named and ready, waiting for the start
+    Playing,  // its games exist
+    Gone,     // refused, or the connection ended; Error() says why
+};
+
+class Bot {
+public:
+    Bot(std::string name, const BotChances& chances, BotEvents& events);
+    Bot(const Bot&) = delete;
+    Bot& operator=(const Bot&) = delete;
+
+    // Connects to a dotted IPv4 address, waiting a bounded time; false (and Gone) when no
+    // connection stands.
+    bool Connect(const std::string& dottedAddress, uint16_t port);
+    // Handles every message that has arrived: the join, the lobby, the start and the games.
+    void Service();
+    // Acts on the bot's turn in game: resigns, offers a draw, or moves, as the chances fall.
+    // Nothing when the game has ended or is not the bot's to move. After a draw offer the
+    // turn stays with the bot; it offers at most once per turn.
+    BotAction Act(Game& game);
+    // Counts the clocks of its games down, declares its own time-outs and settles results,
+    // as the program's game tick does.
+    void Tick();
+
+    const std::string& Name() const { return name_; }
+    // The participant index; -1 until the welcome.
+    int32_t Index() const { return state_.OwnPlayerIndex; }
+    BotPhase Phase() const { return phase_; }
+    const std::string& Error() const { return error_; }
+    // Its own games only, in the order of the start message.
+    const GamesList& Games() const { return state_.Games; }
+    const ProgramState& State() const { return state_; }
+    // Told about the bot's socket as the transport opens and closes it.
+    void SetSocketWatcher(SocketWatcher watcher) { state_.Network.SetSocketWatcher(watcher); }
+
+private:
+    // What the join shows: only a refusal or the end of the connection.
+    class JoinView final : public NetView {
+    public:
+        explicit JoinView(Bot& bot) : bot_(bot) {}
+        void ShowPlayerRow(int) override {}
+        void ShowFreeRow(int) override {}
+        void MoveOwnRow(int, int) override {}
+        void SetStartButtonEnabled(bool) override {}
+        void AppendChatLine(const std::string&) override {}
+        void ShowGamesStarted() override {}
+        void GameMoved(Game&) override {}
+        void DrawOffered(Game&) override {}
+        void ShowNetworkError(const std::string& text) override { bot_.GiveUp(text); }
+
+    private:
+        Bot& bot_;
+    };
+
+    void Handle(const Message& message);
+    void StartGames(const MsgStartGames& start);
+    void Moved(const MsgMove& move);
+    void DrawOffered(const MsgDrawOffer& offer);
+    void PlayerLeft(const MsgPlayerLeft& left);
+    // The running game with the key in which the bot plays, or nullptr.
+    Game* OwnRunningGame(const int32_t (&key)[2]);
+    bool ToMove(const Game& game) const;
+    bool Chance(double p);
+    void GiveUp(const std::string& reason);
+
+    std::string name_;
+    BotChances chances_;
+    BotEvents& events_;
+    ProgramState state_;
+    JoinView view_{*this};
+    BotPhase phase_ = BotPhase::Joining;
+    std::string error_;
+};
+
+}  // namespace tavlora

@@ -1,0 +1,207 @@
+#include "bot/swarm.h"
+
+#include <sys/epoll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+#include <utility>
+
+#include "platform/sockets.h"
+
+namespace tavlora {
+
+namespace {
+
+// The bots' clocks are brought up to date this often, so their time-outs are declared.
+constexpr auto TickInterval = std::chrono::milliseconds(100);
+constexpr int MostEventsPerWait = 128;
+
+}  // namespace
+
+BotSwarm::BotSwarm(SwarmOptions options)
+    : options_(std::move(options)), epoll_(epoll_create1(EPOLL_CLOEXEC)) {
+    assert(epoll_ >= 0);
+    nextTick_ = Clock::now();
+}
+
+BotSwarm::~BotSwarm() {
+    // The bots close their sockets, telling the watcher, before the epoll set goes.
+    bots_.clear();
+    close(epoll_);
+}
+
+bool BotSwarm::Join(Clock::duration limit, std::string& error) {
+    const Clock::time_point deadline = Clock::now() + limit;
+    for (int i = 0; i < options_.Count; ++i) {
+        auto bot = std::make_unique<Bot>(options_.NamePrefix + std::to_string(i + 1),
+                                         options_.Chances, static_cast<BotEvents&>(*this));
+        Bot& joining = *bot;
+        const size_t number = bots_.size();
+        bots_.push_back(std::move(bot));
+        sockets_.push_back(-1);
+        joining.SetSocketWatcher(
+            [this, number](int socket, bool watch) { Watch(number, socket, watch); });
+        if (!joining.Connect(options_.Address, options_.Port)) {
+            error = joining.Name() + ": " + joining.Error();
+            return false;
+        }
+        const bool settled = RunUntil([&joining] { return joining.Phase() != BotPhase::Joining; },
+                                      deadline - Clock::now());
+        if (!settled || joining.Phase() == BotPhase::Gone) {
+            error = joining.Name() + ": " +
+                    (settled ? joining.Error() : std::string("no welcome from the server"));
+            return false;
+        }
+    }
+    return true;
+}
+
+bool BotSwarm::RunUntil(const std::function<bool()>& done, Clock::duration limit) {
+    const Clock::time_point deadline = Clock::now() + limit;
+    for (;;) {
+        if (done()) {
+            return true;
+        }
+        Clock::time_point now = Clock::now();
+        if (now >= deadline) {
+            return false;
+        }
+        Serve(WaitMs(now, deadline));
+        now = Clock::now();
+        ActDue(now);
+        Tick(now);
+    }
+}
+
+void BotSwarm::SetRate(double actionsPerSecond) {
+    rate_ = std::max(actionsPerSecond, 0.0);
+    rateSince_ = Clock::now();
+    spent_ = 0;
+}
+
+bool BotSwarm::Started() const {
+    return std::ranges::all_of(bots_,
+                               [](const auto& bot) { return bot->Phase() == BotPhase::Playing; });
+}
+
+int BotSwarm::GoneCount() const {
+    return static_cast<int>(std::ranges::count_if(
+        bots_, [](const auto& bot) { return bot->Phase() == BotPhase::Gone; }));
+}
+
+int BotSwarm::FinishedGames() const {
+    int finished = 0;
+    for (const auto& bot : bots_) {
+        for (const Game& game : bot->Games()) {
+            finished += game.State > Check;
+        }
+    }
+    return finished;
+}
+
+std::vector<uint16_t> BotSwarm::LocalPorts() const {
+    std::vector<uint16_t> ports;
+    for (int socket : sockets_) {
+        if (socket >= 0) {
+            ports.push_back(LocalPort(socket));
+        }
+    }
+    return ports;
+}
+
+void BotSwarm::TurnStarted(Bot& bot, Game& game) {
+    turns_.push_back({&bot, &game});
+}
+
+void BotSwarm::MoveSent(const Bot& bot, int32_t white, int32_t black) {
+    ++movesSent_;
+    if (observer_ != nullptr) {
+        observer_->MoveSent(bot, white, black);
+    }
+}
+
+void BotSwarm::MoveReceived(const Bot& bot, int32_t white, int32_t black) {
+    ++movesReceived_;
+    if (observer_ != nullptr) {
+        observer_->MoveReceived(bot, white, black);
+    }
+}
+
+void BotSwarm::Watch(size_t number, int socket, bool watch) {
+    if (watch) {
+        epoll_event event{};
+        event.events = EPOLLIN;
+        event.data.ptr = bots_[number].get();
+        epoll_ctl(epoll_, EPOLL_CTL_ADD, socket, &event);
+        sockets_[number] = socket;
+    } else {
+        epoll_ctl(epoll_, EPOLL_CTL_DEL, socket, nullptr);
+        sockets_[number] = -1;
+    }
+}
+
+void BotSwarm::Serve(int timeoutMs) {
+    epoll_event events[MostEventsPerWait];
+    const int ready = epoll_wait(epoll_, events, MostEventsPerWait, timeoutMs);
+    for (int i = 0; i < ready; ++i) {
+        static_cast<Bot*>(events[i].data.ptr)->Service();
+    }
+}
+
+void BotSwarm::ActDue(Clock::time_point now) {
+    if (rate_ <= 0) {
+        return;
+    }
+    const double elapsed = std::chrono::duration<double>(now - rateSince_).count();
+    const auto due = static_cast<uint64_t>(std::floor(elapsed * rate_));
+    while (spent_ < due) {
+        if (turns_.empty()) {
+            spent_ = due;  // nobody can act now; the rate is not made up later
+            return;
+        }
+        const size_t pick =
+            static_cast<size_t>(random_.RandomBelow(static_cast<int>(turns_.size())));
+        const Turn turn = turns_[pick];
+        turns_[pick] = turns_.back();
+        turns_.pop_back();
+        switch (turn.Player->Act(*turn.Record)) {
+            case BotAction::Nothing:
+                continue;  // the game ended meanwhile: not an action
+            case BotAction::OfferedDraw:
+                ++drawOffers_;
+                turns_.push_back(turn);  // the offer leaves the turn with the bot
+                break;
+            case BotAction::Resigned:
+                ++resignations_;
+                break;
+            case BotAction::Moved:
+                break;
+        }
+        ++spent_;
+    }
+}
+
+void BotSwarm::Tick(Clock::time_point now) {
+    if (now < nextTick_) {
+        return;
+    }
+    nextTick_ = now + TickInterval;
+    for (const auto& bot : bots_) {
+        bot->Tick();
+    }
+}
+
+int BotSwarm::WaitMs(Clock::time_point now, Clock::time_point deadline) const {
+    Clock::time_point until = std::min(deadline, nextTick_);
+    if (rate_ > 0 && !turns_.empty()) {
+        const auto next = rateSince_ + std::chrono::duration_cast<Clock::duration>(
+                                           std::chrono::duration<double>((spent_ + 1) / rate_));
+        until = std::min(until, next);
+    }
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(until - now);
+    return static_cast<int>(std::clamp<int64_t>(wait.count(), 0, 1000));
+}
+
+}  // namespace tavlora

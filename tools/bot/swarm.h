@@ -1,0 +1,106 @@
+// Many bots in one thread: one epoll set over all their connections, the joins one after the
+// other, the bots' clocks, and a scheduler that spends a rate of actions per second (moves,
+// and draw offers or resignations as the chances fall) on the turns the bots hold.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bot/bot.h"
+
+namespace tavlora {
+
+struct SwarmOptions {
+    std::string Address = "127.0.0.1";
+    uint16_t Port = DefaultPort;
+    int Count = 1;
+    std::string NamePrefix = "Bot";  // the bots are named prefix + 1, prefix + 2, ...
+    BotChances Chances;
+};
+
+// Told about every move as it leaves a bot and as it reaches each of the others.
+class SwarmObserver {
+public:
+    virtual ~SwarmObserver() = default;
+    virtual void MoveSent(const Bot& sender, int32_t white, int32_t black) = 0;
+    virtual void MoveReceived(const Bot& receiver, int32_t white, int32_t black) = 0;
+};
+
+class BotSwarm final : private BotEvents {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    explicit BotSwarm(SwarmOptions options);
+    ~BotSwarm() override;
+    BotSwarm(const BotSwarm&) = delete;
+    BotSwarm& operator=(const BotSwarm&) = delete;
+
+    // Connects the bots one after the other, each named and ready before the next connects
+    // (the server takes one event per pass). False with the reason when one cannot join.
+    bool Join(Clock::duration limit, std::string& error);
+    // Serves every bot (messages, clocks, actions at the rate) until done() holds or the
+    // time is up; answers done().
+    bool RunUntil(const std::function<bool()>& done, Clock::duration limit);
+    void RunFor(Clock::duration duration) {
+        RunUntil([] { return false; }, duration);
+    }
+
+    // Actions per second over all bots; 0 stops. A rate the open turns cannot carry is not
+    // made up later.
+    void SetRate(double actionsPerSecond);
+    void SetObserver(SwarmObserver* observer) { observer_ = observer; }
+
+    // Every bot holds its games.
+    bool Started() const;
+    // Bots that were refused or lost their connection.
+    int GoneCount() const;
+    uint64_t MovesSent() const { return movesSent_; }
+    uint64_t MovesReceived() const { return movesReceived_; }
+    uint64_t DrawOffers() const { return drawOffers_; }
+    uint64_t Resignations() const { return resignations_; }
+    // Games of the bots that are over, each counted by each bot that plays in it.
+    int FinishedGames() const;
+    const std::vector<std::unique_ptr<Bot>>& Bots() const { return bots_; }
+    // The local ports of the bots' connections, to tell them apart from other peers.
+    std::vector<uint16_t> LocalPorts() const;
+
+private:
+    struct Turn {
+        Bot* Player;
+        Game* Record;
+    };
+
+    // BotEvents
+    void TurnStarted(Bot& bot, Game& game) override;
+    void MoveSent(const Bot& bot, int32_t white, int32_t black) override;
+    void MoveReceived(const Bot& bot, int32_t white, int32_t black) override;
+
+    void Watch(size_t number, int socket, bool watch);
+    // Waits at most timeoutMs for data and services the bots that have some.
+    void Serve(int timeoutMs);
+    void ActDue(Clock::time_point now);
+    void Tick(Clock::time_point now);
+    int WaitMs(Clock::time_point now, Clock::time_point deadline) const;
+
+    SwarmOptions options_;
+    int epoll_ = -1;
+    std::vector<std::unique_ptr<Bot>> bots_;
+    std::vector<int> sockets_;  // by bot, -1 once closed
+    std::vector<Turn> turns_;   // open turns, in no order
+    RandomSource random_;
+    double rate_ = 0;
+    Clock::time_point rateSince_;
+    uint64_t spent_ = 0;  // actions since rateSince_
+    Clock::time_point nextTick_;
+    SwarmObserver* observer_ = nullptr;
+    uint64_t movesSent_ = 0;
+    uint64_t movesReceived_ = 0;
+    uint64_t drawOffers_ = 0;
+    uint64_t resignations_ = 0;
+};
+
+}  // namespace tavlora
