@@ -1,6 +1,7 @@
 // The Game record, the games list that owns every game, and the set-up of a new game.
 // Also the small context through which the rules read the time limits, the mode and the
-// clock, and hand the local user's identity over in single-player mode.
+// clock, hand the local user's identity over in single-player mode, and keep the scratch
+// positions of their look-ahead.
 #pragma once
 
 #include <cstddef>

@@ -237,4 +237,10 @@ void GenerateMoves(const GameValue& game, int32_t colour, MoveList& list) {
     GenerateMoves(game, colour, list, lookahead);
 }
 
+Move& AppendMove(MoveList& list, int32_t fromX, int32_t fromY, int32_t toX, int32_t toY,
+                 int32_t kind) {
+    list.push_back(Move{fromX, fromY, toX, toY, kind, NoPromotion, 0});
+    return list.back();
+}
+
 }  // namespace tavlora

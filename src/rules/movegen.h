@@ -16,11 +16,7 @@ void GenerateMoves(const GameValue& game, int32_t colour, MoveList& list, Lookah
 void GenerateMoves(const GameValue& game, int32_t colour, MoveList& list);
 
 // Appends a move with NoPromotion and Piece 0 and returns it, so the caller may amend it.
-inline Move& AppendMove(MoveList& list, int32_t fromX, int32_t fromY, int32_t toX, int32_t toY,
-                        int32_t kind) {
-    // Built in place: a temporary copied into the list costs a store-forwarding stall on
-    // every move generated.
-    return list.emplace_back(fromX, fromY, toX, toY, kind, NoPromotion, 0);
-}
+Move& AppendMove(MoveList& list, int32_t fromX, int32_t fromY, int32_t toX, int32_t toY,
+                 int32_t kind);
 
 }  // namespace tavlora
