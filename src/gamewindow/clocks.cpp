@@ -30,10 +30,30 @@ constexpr int MoveLabelTop = 295;
 // The labels of the side not to move sit this much lower than their base position.
 constexpr int EmphasisDrop = 3;
 
+// The tick count of one game tick, read when a clock first needs it and then kept: every
+// clock is brought up to the same moment, and thousands of games cost one reading, not two
+// each. Without a running clock it is never read.
+class TickOfPass {
+public:
+    explicit TickOfPass(const TickSource& source) : source_(source) {}
+    uint32_t operator()() {
+        if (!read_) {
+            now_ = source_();
+            read_ = true;
+        }
+        return now_;
+    }
+
+private:
+    const TickSource& source_;
+    bool read_ = false;
+    uint32_t now_ = 0;
+};
+
 // Counts whole seconds up to the current tick count. A second counts only once more than
 // 1000 ms have passed, and the stamp then advances by exactly 1000, so an uncounted fraction
 // carries over to the next turn instead of being charged to the mover or lost.
-void CountDown(int32_t& left, uint32_t& stamp, const TickSource& now) {
+void CountDown(int32_t& left, uint32_t& stamp, TickOfPass& now) {
     // Tested once: after a long pause the clock is caught up in one go, possibly below 0.
     if (left <= 0) {
         return;
@@ -118,11 +138,12 @@ std::string FormatClock(int32_t seconds) {
 }
 
 void RunGameTick(ProgramState& state) {
+    TickOfPass now(state.TickCount);
     for (Game& game : state.Games) {
         if (game.State <= Check) {
             const int32_t side = game.SideToMove;
-            CountDown(game.MoveTimeLeft[side], game.MoveClockStamp[side], state.TickCount);
-            CountDown(game.PlayerTimeLeft[side], game.PlayerClockStamp[side], state.TickCount);
+            CountDown(game.MoveTimeLeft[side], game.MoveClockStamp[side], now);
+            CountDown(game.PlayerTimeLeft[side], game.PlayerClockStamp[side], now);
             // Only the program of the player to move declares the time-out; the others count
             // for display and learn it from MsgTimeout.
             if (game.PlayerIndex[side] == state.OwnPlayerIndex && OutOfTime(game, side, state)) {
