@@ -16,16 +16,6 @@ E2E_WORK=""
 E2E_FAILED=0
 # Multiplies every time-out; a sanitizer build sets it above 1.
 E2E_TIME_SCALE="${E2E_TIME_SCALE:-1}"
-# The board picture sits at (10, 10) in the Game window; squares are 50 pixels wide.
-E2E_BOARD_LEFT=10
-E2E_BOARD_TOP=10
-E2E_SQUARE=50
-# Controls of the settings window's tab pages are placed relative to the page, which begins
-# at this client position (the tab panel at (10, 40) plus its frame and tab bar).
-E2E_PAGE_LEFT=12
-E2E_PAGE_TOP=63
-# The program's one TCP port.
-E2E_PORT=6156
 
 declare -A E2E_DISPLAY=() E2E_PID=() E2E_XVFB_PID=() E2E_LOG=() E2E_CONFIG=()
 E2E_INSTANCES=()
@@ -118,20 +108,6 @@ e2e_wait_until() {
         [ "$SECONDS" -lt "$deadline" ] || e2e_fail "time-out after ${seconds} s: $what"
         sleep 0.2
     done
-}
-
-# Succeeds when something listens on the program's port on this machine.
-e2e_port_busy() {
-    (exec 3<>"/dev/tcp/127.0.0.1/$E2E_PORT") 2>/dev/null
-}
-
-e2e_port_free() {
-    ! e2e_port_busy
-}
-
-# A server instance needs the port; another run may still be letting it go.
-e2e_wait_port_free() {
-    e2e_wait_until 30 "port $E2E_PORT is still taken by another program" e2e_port_free
 }
 
 # e2e_start <instance> [Key=value ...]: starts Xvfb on a free display and the program on it, with
@@ -249,11 +225,6 @@ e2e_click() {
     e2e_xdo "$1" mousemove --sync $((E2E_X + $3)) $((E2E_Y + $4)) click 1
 }
 
-# e2e_click_page <instance> <settings window> <x> <y>: a click on a control of a tab page.
-e2e_click_page() {
-    e2e_click "$1" "$2" $((E2E_PAGE_LEFT + $3)) $((E2E_PAGE_TOP + $4))
-}
-
 # e2e_type <instance> <window> <x> <y> <text>: replaces the text of the field at (x, y).
 e2e_type() {
     e2e_click "$1" "$2" "$3" "$4"
@@ -299,13 +270,6 @@ e2e_crop_window() {
     e2e_crop "$3" "$4" "$E2E_X" "$E2E_Y" "$E2E_W" "$E2E_H"
 }
 
-# e2e_pixel <file> <x> <y>: prints "r,g,b" of one pixel, 0 .. 255 each.
-e2e_pixel() {
-    convert "$1" -format \
-        "%[fx:int(255*p{$2,$3}.r+0.5)],%[fx:int(255*p{$2,$3}.g+0.5)],%[fx:int(255*p{$2,$3}.b+0.5)]\n" \
-        info:
-}
-
 # e2e_differing_pixels <a> <b>: prints how many pixels of two equally sized images differ.
 e2e_differing_pixels() {
     # compare prints the count on stderr and exits 1 when the images differ.
@@ -348,92 +312,4 @@ e2e_darkest_now() {
     local crop="$E2E_WORK/$1-darkest.png"
     e2e_shot_region "$1" "$2" "$crop" "$3" "$4" "$5" "$6"
     e2e_darkest "$crop" 0 0 "$5" "$6"
-}
-
-# Board squares. e2e_square_origin <x> <y> sets E2E_SX, E2E_SY to the square's top-left pixel
-# in the Game window (rank 0 is drawn at the bottom).
-e2e_square_origin() {
-    E2E_SX=$((E2E_BOARD_LEFT + E2E_SQUARE * $1))
-    E2E_SY=$((E2E_BOARD_TOP + E2E_SQUARE * (7 - $2)))
-}
-
-# e2e_square <file> <window left> <window top> <x> <y>: prints "empty" when the square's middle
-# shows only its own colour (dark grey when x + y is even, else light grey), else "piece".
-e2e_square() {
-    local expected=192
-    [ $((($4 + $5) % 2)) -ne 0 ] || expected=96
-    e2e_square_origin "$4" "$5"
-    local stats
-    # The middle 30 x 30 pixels: a piece always covers part of them, a selection frame never.
-    stats="$(convert "$1" -crop "30x30+$(($2 + E2E_SX + 10))+$(($3 + E2E_SY + 10))" +repage \
-        -format "%k %[fx:int(255*p{15,15}.r+0.5)]\n" info:)"
-    if [ "$stats" = "1 $expected" ]; then
-        echo empty
-    else
-        echo piece
-    fi
-}
-
-# e2e_click_square <instance> <Game window> <x> <y>: clicks the middle of a board square.
-e2e_click_square() {
-    e2e_square_origin "$3" "$4"
-    e2e_click "$1" "$2" $((E2E_SX + E2E_SQUARE / 2)) $((E2E_SY + E2E_SQUARE / 2))
-}
-
-# e2e_square_is <instance> <Game window> <x> <y> <empty|piece>: checks the square on screen now.
-e2e_square_is() {
-    local file="$E2E_WORK/$1-board.png"
-    e2e_screenshot "$1" "$file"
-    e2e_window_geometry "$1" "$2"
-    [ "$(e2e_square "$file" "$E2E_X" "$E2E_Y" "$3" "$4")" = "$5" ]
-}
-
-# Succeeds when the whole square (x, y) on screen differs from the reference crop.
-e2e_square_changed() {
-    local file="$E2E_WORK/$1-board.png"
-    e2e_screenshot "$1" "$file"
-    e2e_window_geometry "$1" "$2"
-    e2e_square_origin "$3" "$4"
-    e2e_crop "$file" "$file.square.png" $((E2E_X + E2E_SX)) $((E2E_Y + E2E_SY)) \
-        "$E2E_SQUARE" "$E2E_SQUARE"
-    [ "$(e2e_differing_pixels "$5" "$file.square.png")" != 0 ]
-}
-
-# e2e_select_square <instance> <Game window> <x> <y>: clicks an own piece and waits for its
-# highlight. The program reads the mouse position when it handles the click, so the mouse must
-# not move on before that.
-e2e_select_square() {
-    local file="$E2E_WORK/$1-before.png"
-    e2e_screenshot "$1" "$file"
-    e2e_window_geometry "$1" "$2"
-    e2e_square_origin "$3" "$4"
-    e2e_crop "$file" "$file.square.png" $((E2E_X + E2E_SX)) $((E2E_Y + E2E_SY)) \
-        "$E2E_SQUARE" "$E2E_SQUARE"
-    e2e_click_square "$1" "$2" "$3" "$4"
-    e2e_wait_until 5 "instance $1: square ($3, $4) shows no selection after a click" \
-        e2e_square_changed "$1" "$2" "$3" "$4" "$file.square.png"
-}
-
-# e2e_play_move <instance> <Game window> <from x> <from y> <to x> <to y>: plays a move by two
-# clicks and waits until the origin is empty and a piece stands on the destination.
-e2e_play_move() {
-    e2e_select_square "$1" "$2" "$3" "$4"
-    e2e_click_square "$1" "$2" "$5" "$6"
-    e2e_wait_move_seen "$@"
-}
-
-# Succeeds when the board on screen shows (from x, from y) empty and (to x, to y) occupied.
-e2e_move_shown() {
-    local file="$E2E_WORK/$1-board.png"
-    e2e_screenshot "$1" "$file"
-    e2e_window_geometry "$1" "$2"
-    [ "$(e2e_square "$file" "$E2E_X" "$E2E_Y" "$3" "$4")" = empty ] &&
-        [ "$(e2e_square "$file" "$E2E_X" "$E2E_Y" "$5" "$6")" = piece ]
-}
-
-# e2e_wait_move_seen <instance> <Game window> <from x> <from y> <to x> <to y>: waits until the
-# board shows the move: its origin empty and a piece on its destination.
-e2e_wait_move_seen() {
-    e2e_wait_until 5 "instance $1 does not show the move ($3, $4) -> ($5, $6)" \
-        e2e_move_shown "$@"
 }

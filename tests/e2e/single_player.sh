@@ -5,21 +5,22 @@
 #
 # Usage: single_player.sh <tavlora binary> <close_window helper>
 set -euo pipefail
+here="$(dirname "$0")"
 # shellcheck source-path=SCRIPTDIR
-source "$(dirname "$0")/lib.sh"
+source "$here/lib.sh"
+# shellcheck source-path=SCRIPTDIR
+source "$here/flows.sh"
 e2e_init "${1:?usage: single_player.sh <tavlora> <close_window>}" "${2:?close_window helper}"
-
-# Game window buttons (x, y, w, h in the client area).
-draw_button=(350 440 110 20)
-resign_button=(470 440 110 20)
 
 e2e_start single Name=Anna PlayerMode=2 TimeByPlayer=5 TimeByMove=1 Name2=Bert
 e2e_wait_window single '^Tavlora - Einstellungen$'
 settings="$E2E_WINDOW"
 
 # The second name is typed over the one from the file; the game must take the typed one.
-e2e_type single "$settings" $((E2E_PAGE_LEFT + 118)) $((E2E_PAGE_TOP + 50)) Berta
-e2e_click_page single "$settings" 118 300
+name2_field=(18 40 200 20)
+e2e_middle "${name2_field[@]}"
+e2e_type single "$settings" $((E2E_PAGE_LEFT + E2E_MX)) $((E2E_PAGE_TOP + E2E_MY)) Berta
+e2e_click_page single "$settings" "$E2E_START_X" "$E2E_START_Y"
 e2e_wait_window single '^Tavlora \('
 game="$E2E_WINDOW"
 title="$(e2e_window_name single "$game")"
@@ -49,9 +50,9 @@ for square in "5 1 piece" "5 2 empty" "4 6 piece" "4 4 empty" "6 1 piece" "6 3 e
     [ "$(e2e_square "$start" "$left" "$top" "$x" "$y")" = "$state" ] ||
         e2e_fail "opening position: square ($x, $y) is not $state"
 done
-e2e_button_enabled single "$game" "${draw_button[@]}" ||
+e2e_button_enabled single "$game" "${E2E_DRAW_BUTTON[@]}" ||
     e2e_fail "\"Remis\" is not enabled at the start"
-e2e_button_enabled single "$game" "${resign_button[@]}" ||
+e2e_button_enabled single "$game" "${E2E_RESIGN_BUTTON[@]}" ||
     e2e_fail "\"Spiel aufgeben\" is not enabled at the start"
 
 # Fool's mate: f2-f3, e7-e5, g2-g4, Qd8-h4 mate; both sides move from the same board.
@@ -63,9 +64,9 @@ e2e_note "Fool's mate played"
 
 # The finished game draws both buttons' texts grey.
 e2e_wait_until 5 "\"Remis\" stays enabled after the mate" \
-    e2e_button_disabled single "$game" "${draw_button[@]}"
+    e2e_button_disabled single "$game" "${E2E_DRAW_BUTTON[@]}"
 e2e_wait_until 5 "\"Spiel aufgeben\" stays enabled after the mate" \
-    e2e_button_disabled single "$game" "${resign_button[@]}"
+    e2e_button_disabled single "$game" "${E2E_RESIGN_BUTTON[@]}"
 
 # A finished game takes no more moves: a click on a White piece selects nothing.
 e2e_shot_region single "$game" "$E2E_WORK/end-board.png" 0 0 430 430
