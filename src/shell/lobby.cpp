@@ -9,7 +9,7 @@ namespace tavlora {
 
 namespace {
 
-constexpr int PlayersWidth = 422;
+constexpr int LobbyWidth = 422;
 constexpr int GatheringHeight = 435;
 constexpr int GamesHeight = 625;
 
@@ -30,8 +30,12 @@ Lobby::Lobby(WindowServices& services, ProgramState& state, GameWindow& gameWind
       games_(services, state, gameWindow, LobbyControls::GamesList) {}
 
 void Lobby::BuildLobbyWindow() {
-    services_.OpenWindow(
-        WindowSpec{LobbyWindowId, false, 596, 0, PlayersWidth, GatheringHeight, "Tavlora - Lobby"});
+    services_.OpenWindow({.Id = LobbyWindowId,
+                          .X = 596,
+                          .Y = 0,
+                          .ClientW = LobbyWidth,
+                          .ClientH = GatheringHeight,
+                          .Title = "Tavlora - Lobby"});
     auto create = [this](ControlKind kind, int id, Rect geometry, const std::string& text = {}) {
         ControlSpec spec;
         spec.Window = LobbyWindowId;

@@ -117,8 +117,11 @@ void SettingsWindow::ShowNetworkError(const std::string& text) {
 }
 
 void SettingsWindow::Build() {
-    services_.OpenWindow(
-        WindowSpec{SettingsWindowId, true, 0, 0, 260, 400, "Tavlora - Einstellungen"});
+    services_.OpenWindow({.Id = SettingsWindowId,
+                          .Centred = true,
+                          .ClientW = 260,
+                          .ClientH = 400,
+                          .Title = "Tavlora - Einstellungen"});
     constexpr int NoPage = -1;
     Add(ControlKind::Text, AssignId, NoPage, {10, 13, 50, 15}, "Name:");
     Add(ControlKind::TextField, Ids::NameField, NoPage, {60, 10, 190, 20});
