@@ -155,6 +155,13 @@ e2e_start() {
     E2E_PID[$name]=$!
 }
 
+# e2e_stop <instance>: ends the instance's program and its display once a run needs it no more.
+e2e_stop() {
+    [ -z "${E2E_PID[$1]}" ] || e2e_stop_process "${E2E_PID[$1]}"
+    e2e_stop_process "${E2E_XVFB_PID[$1]}"
+    E2E_PID[$1]="" E2E_XVFB_PID[$1]=""
+}
+
 # xdotool on an instance's display.
 e2e_xdo() {
     local name="$1"
