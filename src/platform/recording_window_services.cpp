@@ -385,6 +385,31 @@ void RecordingWindowServices::AppendRow(int list) {
     ControlAt(list).Rows.emplace_back();
 }
 
+void RecordingWindowServices::MoveRow(int list, int from, int to) {
+    ControlRecord& record = ControlAt(list);
+    const int rows = static_cast<int>(record.Rows.size());
+    if (from < 0 || from >= rows) {
+        Fail("MoveRow from", from);
+    }
+    if (to < 0 || to >= rows) {
+        Fail("MoveRow to", to);
+    }
+    const auto at = [&record](int row) { return record.Rows.begin() + row; };
+    if (from < to) {
+        std::rotate(at(from), at(from + 1), at(to + 1));
+    } else {
+        std::rotate(at(to), at(from), at(from + 1));
+    }
+    int32_t& selected = record.State;
+    if (selected == from) {
+        selected = to;
+    } else if (from < selected && selected <= to) {
+        --selected;
+    } else if (to <= selected && selected < from) {
+        ++selected;
+    }
+}
+
 void RecordingWindowServices::RemoveRow(int list, int row) {
     ControlRecord& record = ControlAt(list);
     if (row < 0 || row >= static_cast<int>(record.Rows.size())) {

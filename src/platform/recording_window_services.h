@@ -130,6 +130,7 @@ public:
     int RowCount(int list) const override;
     void AppendRow(int list) override;
     void RemoveRow(int list, int row) override;
+    void MoveRow(int list, int from, int to) override;
     void SetCellText(int list, int row, int column, const std::string& text) override;
     std::string CellText(int list, int row, int column) const override;
     void SetCellColour(int list, int row, int column, int32_t rgb) override;

@@ -154,6 +154,9 @@ public:
     virtual int RowCount(int list) const = 0;
     virtual void AppendRow(int list) = 0;
     virtual void RemoveRow(int list, int row) = 0;
+    // The row keeps its cells, colours and reference; the rows between shift by one place.
+    // The selection stays with the row it is on.
+    virtual void MoveRow(int list, int from, int to) = 0;
     virtual void SetCellText(int list, int row, int column, const std::string& text) = 0;
     virtual std::string CellText(int list, int row, int column) const = 0;
     virtual void SetCellColour(int list, int row, int column, int32_t rgb) = 0;

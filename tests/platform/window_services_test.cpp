@@ -18,7 +18,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <array>
 #include <cstdio>
 #include <memory>
@@ -90,8 +90,8 @@ struct QtBackend {
         }
     }
     void SelectRow(int list, int row) {
-        auto* view = qobject_cast<QTreeWidget*>(Services.ControlWidget(list));
-        view->setCurrentItem(view->topLevelItem(row));
+        auto* view = qobject_cast<QTreeView*>(Services.ControlWidget(list));
+        view->setCurrentIndex(view->model()->index(row, 0));
     }
     void SelectTab(int panel, int page) {
         qobject_cast<QTabWidget*>(Services.ControlWidget(panel))->setCurrentIndex(page);
@@ -326,6 +326,46 @@ TYPED_TEST(WindowServicesTest, ListViewRowsCellsColoursAndReferences) {
     ws.SetState(list, -1);
     EXPECT_EQ(ws.State(list), -1);
     EXPECT_TRUE(this->DrainEvents().empty());
+}
+
+TYPED_TEST(WindowServicesTest, MovedRowsTakeTheirCellsAlongAndTheSelectionStaysWithItsRow) {
+    WindowServices& ws = this->Ws();
+    const int window = this->OpenTestWindow();
+    const int list = this->Make(window, ControlKind::ListView, {10, 210, 400, 180});
+    ws.AddColumn(list, "Spiele", 165);
+    ws.AddColumn(list, "Dran", 100);
+    int games[5] = {};
+    for (int row = 0; row < 5; ++row) {
+        ws.AppendRow(list);
+        ws.SetRowRef(list, row, &games[row]);
+        ws.SetCellText(list, row, 0, std::to_string(row));
+    }
+    ws.SetCellColour(list, 1, 1, 0x0000FF);
+    const auto order = [&] {
+        std::string rows;
+        for (int row = 0; row < ws.RowCount(list); ++row) {
+            rows += ws.CellText(list, row, 0);
+        }
+        return rows;
+    };
+    ws.SetState(list, 3);
+
+    ws.MoveRow(list, 1, 3);
+    EXPECT_EQ(order(), "02314");
+    EXPECT_EQ(ws.RowRef(list, 3), &games[1]);
+    EXPECT_EQ(ws.CellColour(list, 3, 1), 0x0000FF);
+    EXPECT_EQ(ws.CellColour(list, 1, 1), DefaultColour);
+    EXPECT_EQ(ws.State(list), 2) << "the selected row moved up with the others";
+
+    ws.MoveRow(list, 4, 0);
+    EXPECT_EQ(order(), "40231");
+    EXPECT_EQ(ws.State(list), 3);
+    ws.MoveRow(list, 2, 2);
+    EXPECT_EQ(order(), "40231");
+    ws.MoveRow(list, 3, 1);
+    EXPECT_EQ(order(), "43021");
+    EXPECT_EQ(ws.State(list), 1) << "the selected row itself";
+    EXPECT_TRUE(this->DrainEvents().empty()) << "moving raises nothing";
 }
 
 TYPED_TEST(WindowServicesTest, ListBoxDropDownAndTextOutputItems) {

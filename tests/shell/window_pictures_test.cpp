@@ -12,7 +12,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <cstdlib>
 #include <memory>
 
@@ -85,10 +85,10 @@ void ExpectEverythingFits(QWidget* window) {
         const QTabBar* bar = tabs->tabBar();
         EXPECT_LE(bar->tabRect(bar->count() - 1).right(), tabs->width());
     }
-    for (QTreeWidget* list : window->findChildren<QTreeWidget*>()) {
+    for (QTreeView* list : window->findChildren<QTreeView*>()) {
         const QHeaderView* header = list->header();
-        for (int column = 0; column < list->columnCount(); ++column) {
-            const QString title = list->headerItem()->text(column);
+        for (int column = 0; column < list->model()->columnCount(); ++column) {
+            const QString title = list->model()->headerData(column, Qt::Horizontal).toString();
             EXPECT_LE(header->fontMetrics().horizontalAdvance(title) + ButtonPadding,
                       header->sectionSize(column))
                 << title.toStdString();

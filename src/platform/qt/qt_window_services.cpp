@@ -24,12 +24,12 @@
 #include <QStyleFactory>
 #include <QTabWidget>
 #include <QTimer>
-#include <QTreeWidget>
 #include <algorithm>
 #include <cassert>
 #include <cmath>
 
 #include "platform/qt/qt_widgets.h"
+#include "platform/qt/report_view.h"
 
 namespace tavlora {
 
@@ -387,18 +387,8 @@ QWidget* QtWindowServices::MakeWidget(int id, const ControlSpec& spec, QWidget* 
             return box;
         }
         case ControlKind::ListView: {
-            auto* list = new QTreeWidget(parent);
-            list->setColumnCount(0);
-            list->setRootIsDecorated(false);
-            list->setItemsExpandable(false);
-            list->setUniformRowHeights(true);
-            list->setAllColumnsShowFocus(true);
-            list->setSelectionMode(QAbstractItemView::SingleSelection);
-            list->setSelectionBehavior(QAbstractItemView::SelectRows);
-            list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-            list->header()->setStretchLastSection(false);
-            list->header()->setSectionsMovable(false);
-            QObject::connect(list, &QTreeWidget::itemSelectionChanged, list, raise);
+            auto* list = new ReportView(parent);
+            list->OnSelectionChanged = raise;
             return list;
         }
         case ControlKind::TextOutput: {
@@ -593,14 +583,9 @@ void QtWindowServices::SetState(int control, int32_t state) {
                 box->setCurrentIndex(state >= 0 && state < box->count() ? state : -1);
                 break;
             }
-            case ControlKind::ListView: {
-                auto* list = static_cast<QTreeWidget*>(widget);
-                list->selectionModel()->clear();
-                if (QTreeWidgetItem* item = list->topLevelItem(state)) {
-                    list->setCurrentItem(item);
-                }
+            case ControlKind::ListView:
+                static_cast<ReportView*>(widget)->SelectRow(state);
                 break;
-            }
             default:
                 break;
         }
@@ -628,11 +613,8 @@ int32_t QtWindowServices::State(int control) const {
         }
         case ControlKind::DropDown:
             return static_cast<QComboBox*>(widget)->currentIndex();
-        case ControlKind::ListView: {
-            auto* list = static_cast<QTreeWidget*>(widget);
-            const QList<QTreeWidgetItem*> selected = list->selectedItems();
-            return selected.isEmpty() ? -1 : list->indexOfTopLevelItem(selected.front());
-        }
+        case ControlKind::ListView:
+            return static_cast<ReportView*>(widget)->SelectedRow();
         default:
             return 0;
     }
@@ -703,99 +685,94 @@ int QtWindowServices::ItemCount(int control) const {
     }
 }
 
-QTreeWidget* QtWindowServices::ListView(int list) const {
+ReportView* QtWindowServices::ListView(int list) const {
     const ControlEntry* entry = FindControl(list);
     assert((!entry || entry->Kind == ControlKind::ListView) && "not a list view");
-    return entry && entry->Kind == ControlKind::ListView ? static_cast<QTreeWidget*>(entry->Widget)
+    return entry && entry->Kind == ControlKind::ListView ? static_cast<ReportView*>(entry->Widget)
                                                          : nullptr;
 }
 
 void QtWindowServices::AddColumn(int list, const std::string& title, int width) {
-    QTreeWidget* view = ListView(list);
-    if (!view) {
-        return;
+    if (ReportView* view = ListView(list)) {
+        view->AddColumn(title, width);
     }
-    const int column = view->columnCount();
-    view->setColumnCount(column + 1);
-    view->headerItem()->setText(column, ToQt(title));
-    view->setColumnWidth(column, width);
 }
 
 int QtWindowServices::RowCount(int list) const {
-    QTreeWidget* view = ListView(list);
-    return view ? view->topLevelItemCount() : 0;
+    const ReportView* view = ListView(list);
+    return view ? view->Model().rowCount() : 0;
 }
 
 void QtWindowServices::AppendRow(int list) {
-    if (QTreeWidget* view = ListView(list)) {
-        Quietly(view, [view] { view->addTopLevelItem(new QTreeWidgetItem); });
+    if (ReportView* view = ListView(list)) {
+        view->AppendRow();
     }
 }
 
 void QtWindowServices::RemoveRow(int list, int row) {
-    QTreeWidget* view = ListView(list);
-    assert(view && view->topLevelItem(row) && "no such row");
+    ReportView* view = ListView(list);
+    assert(view && row >= 0 && row < view->Model().rowCount() && "no such row");
     if (view) {
-        Quietly(view, [view, row] { delete view->takeTopLevelItem(row); });
+        view->RemoveRow(row);
+    }
+}
+
+void QtWindowServices::MoveRow(int list, int from, int to) {
+    ReportView* view = ListView(list);
+    assert(view && from >= 0 && from < view->Model().rowCount() && to >= 0 &&
+           to < view->Model().rowCount() && "no such row");
+    if (view) {
+        view->MoveRow(from, to);
     }
 }
 
 namespace {
 
 // A cell the program writes: the row must exist, the column must have been added.
-QTreeWidgetItem* WritableRow(QTreeWidget* view, int row, int column) {
-    QTreeWidgetItem* item = view ? view->topLevelItem(row) : nullptr;
-    const bool valid = item && column >= 0 && column < view->columnCount();
-    assert(valid && "no such cell");
-    return valid ? item : nullptr;
-}
-
-QTreeWidgetItem* ReadableRow(QTreeWidget* view, int row, int column) {
-    QTreeWidgetItem* item = view ? view->topLevelItem(row) : nullptr;
-    return item && column >= 0 && column < view->columnCount() ? item : nullptr;
+[[maybe_unused]] bool IsCell(const ReportView* view, int row, int column) {
+    return view && row >= 0 && row < view->Model().rowCount() && column >= 0 &&
+           column < view->Model().columnCount();
 }
 
 }  // namespace
 
 void QtWindowServices::SetCellText(int list, int row, int column, const std::string& text) {
-    if (QTreeWidgetItem* item = WritableRow(ListView(list), row, column)) {
-        item->setText(column, ToQt(text));
+    ReportView* view = ListView(list);
+    assert(IsCell(view, row, column) && "no such cell");
+    if (view) {
+        view->SetText(row, column, text);
     }
 }
 
 std::string QtWindowServices::CellText(int list, int row, int column) const {
-    QTreeWidgetItem* item = ReadableRow(ListView(list), row, column);
-    return item ? FromQt(item->text(column)) : "";
+    const ReportView* view = ListView(list);
+    return view ? view->Model().Text(row, column) : "";
 }
 
 void QtWindowServices::SetCellColour(int list, int row, int column, int32_t rgb) {
-    if (QTreeWidgetItem* item = WritableRow(ListView(list), row, column)) {
-        item->setData(column, Qt::ForegroundRole,
-                      rgb == DefaultColour ? QVariant() : QVariant(QBrush(ColourOf(rgb))));
+    ReportView* view = ListView(list);
+    assert(IsCell(view, row, column) && "no such cell");
+    if (view) {
+        view->SetColour(row, column, rgb == DefaultColour ? DefaultColour : rgb & 0xFFFFFF);
     }
 }
 
 int32_t QtWindowServices::CellColour(int list, int row, int column) const {
-    QTreeWidgetItem* item = ReadableRow(ListView(list), row, column);
-    if (!item) {
-        return DefaultColour;
-    }
-    const QVariant brush = item->data(column, Qt::ForegroundRole);
-    if (!brush.isValid()) {
-        return DefaultColour;
-    }
-    return static_cast<int32_t>(brush.value<QBrush>().color().rgb() & 0xFFFFFF);
+    const ReportView* view = ListView(list);
+    return view ? view->Model().Colour(row, column) : DefaultColour;
 }
 
 void QtWindowServices::SetRowRef(int list, int row, void* ref) {
-    if (QTreeWidgetItem* item = WritableRow(ListView(list), row, 0)) {
-        item->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(ref)));
+    ReportView* view = ListView(list);
+    assert(IsCell(view, row, 0) && "no such row");
+    if (view) {
+        view->Model().SetRef(row, ref);
     }
 }
 
 void* QtWindowServices::RowRef(int list, int row) const {
-    QTreeWidgetItem* item = ReadableRow(ListView(list), row, 0);
-    return item ? reinterpret_cast<void*>(item->data(0, Qt::UserRole).value<quintptr>()) : nullptr;
+    const ReportView* view = ListView(list);
+    return view ? view->Model().Ref(row) : nullptr;
 }
 
 void QtWindowServices::AppendLine(int output, const std::string& line) {

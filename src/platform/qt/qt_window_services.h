@@ -17,12 +17,12 @@
 class QApplication;
 class QEventLoop;
 class QShortcut;
-class QTreeWidget;
 class QWidget;
 
 namespace tavlora {
 
 class ClientWindow;
+class ReportView;
 
 class QtWindowServices : public WindowServices {
 public:
@@ -68,6 +68,7 @@ public:
     int RowCount(int list) const override;
     void AppendRow(int list) override;
     void RemoveRow(int list, int row) override;
+    void MoveRow(int list, int from, int to) override;
     void SetCellText(int list, int row, int column, const std::string& text) override;
     std::string CellText(int list, int row, int column) const override;
     void SetCellColour(int list, int row, int column, int32_t rgb) override;
@@ -118,7 +119,7 @@ private:
     void ForgetEvents(int window, int control);
     const WindowEntry* FindWindow(int window) const;
     const ControlEntry* FindControl(int control) const;
-    QTreeWidget* ListView(int list) const;  // nullptr unless a list view
+    ReportView* ListView(int list) const;  // nullptr unless a list view
     QWidget* ParentWidget(const ControlSpec& spec) const;
     QWidget* MakeWidget(int id, const ControlSpec& spec, QWidget* parent);
     QFont FontById(int font) const;
