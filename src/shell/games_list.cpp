@@ -22,40 +22,41 @@ LobbyGamesList::LobbyGamesList(WindowServices& services, ProgramState& state,
     : services_(services), state_(state), gameWindow_(gameWindow), list_(list) {}
 
 void LobbyGamesList::Refresh(bool showAll) {
-    ++pass_;
     FindShownGames(showAll);
     MatchRowCount();
+    NoteChanges();
     const bool clockInUse = state_.TimeByMove > 0 || state_.TimeByPlayer > 0;
-    const bool rankMoved = NoteChanges(clockInUse);
-    if (clockInUse && (rankMoved || orderStale_)) {
-        Order();
-        for (size_t row = 0; row < rows_.size(); ++row) {
-            if (rows_[row].Shown != order_[row].Shown) {
-                WriteCells(static_cast<int>(row), *order_[row].Shown);
+    if (clockInUse) {
+        if (orderStale_) {
+            SortAll();
+        } else {
+            for (int32_t position : changed_) {
+                Reposition(position);
             }
         }
-    }
-    if (clockInUse && !gameWindow_.CurrentView()) {
-        OpenFirstGame();
+        if (!gameWindow_.CurrentView()) {
+            OpenFirstGame();
+        }
     }
     if (rewriteAll_) {
         rewriteAll_ = false;
-        for (size_t row = 0; row < rows_.size(); ++row) {
-            WriteCells(static_cast<int>(row), clockInUse ? *order_[row].Shown : *shown_[row]);
+        for (size_t position = 0; position < shown_.size(); ++position) {
+            const auto p = static_cast<int32_t>(position);
+            WriteCells(RowOf(p, clockInUse), *shown_[position]);
         }
         return;
     }
     for (int32_t position : changed_) {
-        WriteCells(clockInUse ? rowOf_[position] : position, *shown_[position]);
+        WriteCells(RowOf(position, clockInUse), *shown_[position]);
     }
 }
 
 void LobbyGamesList::OpenSelectedGame() {
     const int32_t row = services_.State(list_);
-    if (row < 0 || static_cast<size_t>(row) >= rows_.size() || !rows_[row].Shown) {
+    if (row < 0 || static_cast<size_t>(row) >= rows_.size() || !rows_[row]->Shown) {
         return;  // also the event that the clearing below raises itself
     }
-    gameWindow_.OpenGameView(*rows_[row].Shown);
+    gameWindow_.OpenGameView(*rows_[row]->Shown);
     services_.SetState(list_, -1);
 }
 
@@ -76,7 +77,6 @@ void LobbyGamesList::FindShownGames(bool showAll) {
     }
     // Positions now name other games: everything is looked at afresh.
     seen_.assign(shown_.size(), Seen{});
-    ranks_.assign(shown_.size(), Rank{});
     orderStale_ = true;
     rewriteAll_ = true;
 }
@@ -84,7 +84,7 @@ void LobbyGamesList::FindShownGames(bool showAll) {
 void LobbyGamesList::MatchRowCount() {
     while (rows_.size() < shown_.size()) {
         services_.AppendRow(list_);
-        rows_.emplace_back();
+        rows_.push_back(std::make_unique<Row>());
     }
     while (rows_.size() > shown_.size()) {
         services_.RemoveRow(list_, static_cast<int>(rows_.size()) - 1);
@@ -94,28 +94,18 @@ void LobbyGamesList::MatchRowCount() {
 
 // The one look at every shown game in a pass. Clocks tick over a second and sides to move
 // change seldom compared with the passes, so most passes find nothing to do.
-bool LobbyGamesList::NoteChanges(bool clockInUse) {
+void LobbyGamesList::NoteChanges() {
     changed_.clear();
-    bool rankMoved = false;
     for (size_t position = 0; position < shown_.size(); ++position) {
         const Game& game = *shown_[position];
         const int32_t side = game.SideToMove;
         const Seen now{side, game.MoveTimeLeft[side], game.PlayerTimeLeft[side],
                        game.Result > Undecided};
-        if (now == seen_[position]) {
-            continue;
-        }
-        seen_[position] = now;
-        changed_.push_back(static_cast<int32_t>(position));
-        if (clockInUse) {
-            const Rank rank = RankOf(game);
-            if (rank != ranks_[position]) {
-                ranks_[position] = rank;
-                rankMoved = true;
-            }
+        if (now != seen_[position]) {
+            seen_[position] = now;
+            changed_.push_back(static_cast<int32_t>(position));
         }
     }
-    return rankMoved;
 }
 
 LobbyGamesList::Rank LobbyGamesList::RankOf(const Game& game) const {
@@ -129,55 +119,98 @@ LobbyGamesList::Rank LobbyGamesList::RankOf(const Game& game) const {
     return rank;
 }
 
-void LobbyGamesList::Order() {
+void LobbyGamesList::SortAll() {
     orderStale_ = false;
-    order_.clear();
-    ownToMove_ = 0;
-    own_ = 0;
+    placed_.resize(shown_.size());
+    order_.resize(shown_.size());
+    rowOf_.resize(shown_.size());
     for (size_t position = 0; position < shown_.size(); ++position) {
-        order_.push_back({ranks_[position], static_cast<int32_t>(position), shown_[position]});
-        ownToMove_ += ranks_[position].Group == 0;
-        own_ += ranks_[position].Group < 2;
+        placed_[position] = RankOf(*shown_[position]);
+        order_[position] = static_cast<int32_t>(position);
     }
-    // The position breaks ties, so games with equal keys keep their games-list order within
-    // their group, as a stable sort would keep it, without the buffer a stable sort takes.
-    std::sort(order_.begin(), order_.end(), [](const OrderEntry& a, const OrderEntry& b) {
-        if (a.Place.Group != b.Place.Group) {
-            return a.Place.Group < b.Place.Group;
-        }
-        if (a.Place.Key != b.Place.Key) {
-            return a.Place.Key < b.Place.Key;
-        }
-        return a.Position < b.Position;
-    });
-    rowOf_.resize(order_.size());
+    std::sort(order_.begin(), order_.end(), [this](int32_t a, int32_t b) { return Before(a, b); });
     for (size_t row = 0; row < order_.size(); ++row) {
-        rowOf_[order_[row].Position] = static_cast<int32_t>(row);
+        rowOf_[order_[row]] = static_cast<int32_t>(row);
     }
+}
+
+// The other rows stand in order by the ranks they were placed by, so the game's new place is
+// found by halving; its row then moves there, cells and all, and the rows between shift by
+// one without being written. A clock that ticks moves a game past the games whose keys it
+// reaches, a move moves it to the other side's key: one row either way, not the thousands
+// between its old and its new place.
+void LobbyGamesList::Reposition(int32_t position) {
+    const Rank rank = RankOf(*shown_[position]);
+    if (rank == placed_[position]) {
+        return;
+    }
+    placed_[position] = rank;
+    const auto before = [this](int32_t a, int32_t b) { return Before(a, b); };
+    const auto first = order_.begin();
+    const int32_t from = rowOf_[position];
+    int32_t to = from;
+    if (from > 0 && Before(position, order_[from - 1])) {
+        to = static_cast<int32_t>(std::lower_bound(first, first + from, position, before) - first);
+    } else if (from + 1 < static_cast<int32_t>(order_.size()) &&
+               Before(order_[from + 1], position)) {
+        to = static_cast<int32_t>(
+                 std::lower_bound(first + from + 1, order_.end(), position, before) - first) -
+             1;
+    }
+    if (to == from) {
+        return;
+    }
+    services_.MoveRow(list_, from, to);
+    const auto [low, high] = std::minmax(from, to);
+    const auto rows = rows_.begin();
+    if (from < to) {
+        std::rotate(first + from, first + from + 1, first + to + 1);
+        std::rotate(rows + from, rows + from + 1, rows + to + 1);
+    } else {
+        std::rotate(first + to, first + from, first + from + 1);
+        std::rotate(rows + to, rows + from, rows + from + 1);
+    }
+    for (int32_t row = low; row <= high; ++row) {
+        rowOf_[order_[row]] = row;
+    }
+}
+
+bool LobbyGamesList::Before(int32_t a, int32_t b) const {
+    const Rank& first = placed_[a];
+    const Rank& second = placed_[b];
+    if (first.Group != second.Group) {
+        return first.Group < second.Group;
+    }
+    if (first.Key != second.Key) {
+        return first.Key < second.Key;
+    }
+    return a < b;
 }
 
 void LobbyGamesList::OpenFirstGame() {
     // One of the games in which the user is to move, else one in which he waits; a
-    // participant without any game (only a broken start can make one) sees none.
-    const size_t choices = ownToMove_ > 0 ? ownToMove_ : own_;
+    // participant without any game (only a broken start can make one) sees none. The first
+    // rows hold group 0, then group 1.
+    size_t toMove = 0;
+    size_t own = 0;
+    for (const Rank& rank : placed_) {
+        toMove += rank.Group == 0;
+        own += rank.Group < 2;
+    }
+    const size_t choices = toMove > 0 ? toMove : own;
     if (choices == 0) {
         return;
     }
     const int pick = state_.Random.RandomBelow(static_cast<int>(choices));
-    gameWindow_.OpenGameView(*order_[pick].Shown);
+    gameWindow_.OpenGameView(*shown_[order_[pick]]);
 }
 
-// Builds the row's texts and colour for its game and writes what differs from what it holds;
-// once in a pass is enough.
-void LobbyGamesList::WriteCells(int row, Game& game) {
-    Row& cached = rows_[row];
-    if (cached.Shown == &game && cached.WrittenIn == pass_) {
-        return;
-    }
-    cached.WrittenIn = pass_;
-    if (cached.Shown != &game) {
-        services_.SetRowRef(list_, row, &game);
-        cached.Shown = &game;
+// Builds the row's texts and colour for its game and writes what differs from what it holds.
+void LobbyGamesList::WriteCells(int rowIndex, Game& game) {
+    Row& row = *rows_[rowIndex];
+    if (row.Shown != &game) {
+        services_.SetRowRef(list_, rowIndex, &game);
+        row.Shown = &game;
     }
     const int32_t side = game.SideToMove;
     const int32_t mover = game.PlayerIndex[side];
@@ -188,28 +221,28 @@ void LobbyGamesList::WriteCells(int row, Game& game) {
     text_ += NameOf(game.PlayerIndex[0]);
     text_ += " - ";
     text_ += NameOf(game.PlayerIndex[1]);
-    WriteCell(row, GamesColumn, text_);
-    WriteCell(row, MoverColumn, NameOf(mover));
+    WriteCell(row, rowIndex, GamesColumn, text_);
+    WriteCell(row, rowIndex, MoverColumn, NameOf(mover));
     // A clock column without its limit is never touched, so it stays empty.
     if (state_.TimeByMove > 0) {
-        WriteCell(row, MoveClockColumn, FormatClock(game.MoveTimeLeft[side]));
+        WriteCell(row, rowIndex, MoveClockColumn, FormatClock(game.MoveTimeLeft[side]));
     }
     if (state_.TimeByPlayer > 0) {
-        WriteCell(row, PlayerClockColumn, FormatClock(game.PlayerTimeLeft[side]));
+        WriteCell(row, rowIndex, PlayerClockColumn, FormatClock(game.PlayerTimeLeft[side]));
     }
     const int32_t colour = mover == state_.OwnPlayerIndex ? OwnColour : DefaultColour;
-    if (cached.Colour != colour) {
+    if (row.Colour != colour) {
         for (int column : {MoverColumn, MoveClockColumn, PlayerClockColumn}) {
-            services_.SetCellColour(list_, row, column, colour);
+            services_.SetCellColour(list_, rowIndex, column, colour);
         }
-        cached.Colour = colour;
+        row.Colour = colour;
     }
 }
 
-void LobbyGamesList::WriteCell(int row, int column, const std::string& text) {
-    std::string& held = rows_[row].Cells[column];
+void LobbyGamesList::WriteCell(Row& row, int index, int column, const std::string& text) {
+    std::string& held = row.Cells[column];
     if (held != text) {
-        services_.SetCellText(list_, row, column, text);
+        services_.SetCellText(list_, index, column, text);
         held = text;
     }
 }

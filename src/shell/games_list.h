@@ -1,10 +1,12 @@
 // The lobby's games list once the games have started: one row per shown game, ordered so that
 // the games that need the user come first while a clock is in use, and each cell written only
 // when what it should show has changed. It runs in every pass of the main loop, so it keeps
-// its own copy of what every cell holds and skips work whose inputs have not moved.
+// its own copy of what every cell holds, skips work whose inputs have not moved, and moves
+// the row of a game that changes its place instead of rewriting every row in between.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -45,10 +47,9 @@ public:
     void OpenSelectedGame();
 
 private:
-    // What a row's cells hold.
+    // What a row of the list holds. A row that moves takes its cells along, and so does this.
     struct Row {
-        Game* Shown = nullptr;   // the game whose reference the row carries
-        uint32_t WrittenIn = 0;  // the pass that last brought the cells up to date
+        Game* Shown = nullptr;  // the game whose reference the row carries
         std::string Cells[4];
         int32_t Colour = DefaultColour;  // of "Dran", "Zeit" and "Spielzeit"
     };
@@ -66,21 +67,24 @@ private:
         int32_t Key = 0;
         friend bool operator==(const Rank&, const Rank&) = default;
     };
-    struct OrderEntry {
-        Rank Place;
-        int32_t Position = 0;  // in the shown list, which keeps the games-list order
-        Game* Shown = nullptr;
-    };
 
     void FindShownGames(bool showAll);
     void MatchRowCount();
-    // Notes the shown games that changed since the last pass; true when a rank moved.
-    bool NoteChanges(bool clockInUse);
+    // Notes the shown games that changed since the last pass.
+    void NoteChanges();
     Rank RankOf(const Game& game) const;
-    void Order();
+    // While a clock is in use: the order from scratch, or one game's row moved to its place.
+    void SortAll();
+    void Reposition(int32_t position);
+    // The order: by group, then by key, then by position, so games with equal keys keep
+    // their games-list order within their group, as a stable sort would keep them.
+    bool Before(int32_t a, int32_t b) const;
+    int32_t RowOf(int32_t position, bool clockInUse) const {
+        return clockInUse ? rowOf_[position] : position;
+    }
     void OpenFirstGame();
-    void WriteCells(int row, Game& game);
-    void WriteCell(int row, int column, const std::string& text);
+    void WriteCells(int rowIndex, Game& game);
+    void WriteCell(Row& row, int rowIndex, int column, const std::string& text);
     const std::string& NameOf(int32_t participant) const;
 
     WindowServices& services_;
@@ -88,24 +92,22 @@ private:
     GameWindow& gameWindow_;
     const int list_;
 
-    std::vector<Row> rows_;  // one per row of the list, in step with it
+    // In step with the list's rows; behind pointers, so a move shifts pointers, not texts.
+    std::vector<std::unique_ptr<Row>> rows_;
     // The shown games in games-list order, rebuilt only when the box or the games change,
-    // and by position in it what each looked like and where it ranks.
+    // and by position in it what each looked like, the rank its row was placed by, and the
+    // row it is in.
     std::vector<Game*> shown_;
     bool shownAll_ = false;
     size_t shownFrom_ = SIZE_MAX;  // games-list size shown_ was built from
     std::vector<Seen> seen_;
-    std::vector<Rank> ranks_;
+    std::vector<Rank> placed_;
+    std::vector<int32_t> rowOf_;
+    std::vector<int32_t> order_;    // by row: the position shown there
     std::vector<int32_t> changed_;  // positions whose game changed in this pass
-    // The order while a clock runs, sorted again only when a rank has moved.
-    std::vector<OrderEntry> order_;
-    std::vector<int32_t> rowOf_;  // by position
-    size_t ownToMove_ = 0;        // entries of group 0
-    size_t own_ = 0;              // entries of groups 0 and 1
     bool orderStale_ = true;
     bool rewriteAll_ = true;  // every row's cells, not only those of changed games
-    uint32_t pass_ = 0;
-    std::string text_;  // scratch for building a cell's text
+    std::string text_;        // scratch for building a cell's text
 };
 
 }  // namespace tavlora

@@ -1,5 +1,6 @@
 // The recording double, counting the writes to list cells, cell colours and row references,
-// so tests can tell a refresh that rewrites what is already shown from one that leaves it.
+// and the rows moved, so tests can tell a refresh that rewrites what is already shown from
+// one that leaves it or moves it.
 #pragma once
 
 #include "platform/recording_window_services.h"
@@ -21,12 +22,18 @@ public:
         RecordingWindowServices::SetRowRef(list, row, ref);
     }
 
-    void ResetCounts() { CellWrites = ColourWrites = RefWrites = 0; }
+    void MoveRow(int list, int from, int to) override {
+        ++RowMoves;
+        RecordingWindowServices::MoveRow(list, from, to);
+    }
+
+    void ResetCounts() { CellWrites = ColourWrites = RefWrites = RowMoves = 0; }
     int Writes() const { return CellWrites + ColourWrites + RefWrites; }
 
     int CellWrites = 0;
     int ColourWrites = 0;
     int RefWrites = 0;
+    int RowMoves = 0;
 };
 
 }  // namespace tavlora

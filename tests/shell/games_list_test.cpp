@@ -6,11 +6,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <memory>
+#include <random>
 #include <set>
 #include <vector>
 
 #include "counting_window_services.h"
+#include "gamewindow/clocks.h"
 #include "gamewindow/game_window.h"
 #include "shell/lobby.h"
 
@@ -243,6 +247,98 @@ TEST(GamesListTest, EqualTimesKeepTheOrderOfTheGamesList) {
         }
     }
     EXPECT_EQ(scene.Rows(), inListOrder);
+}
+
+// The rows in the order of the three groups, each by time left and then by games-list
+// order, worked out afresh.
+std::vector<const Game*> ExpectedOrder(const ProgramState& state) {
+    struct Entry {
+        int32_t Group;
+        int32_t Key;
+        const Game* Shown;
+    };
+    std::vector<Entry> entries;
+    for (const Game& game : state.Games) {
+        const int32_t side = game.SideToMove;
+        const int32_t group = game.PlayerIndex[side] == state.OwnPlayerIndex       ? 0
+                              : game.PlayerIndex[1 - side] == state.OwnPlayerIndex ? 1
+                                                                                   : 2;
+        entries.push_back({group, SortKey(game, state), &game});
+    }
+    std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        return a.Group != b.Group ? a.Group < b.Group : a.Key < b.Key;
+    });
+    std::vector<const Game*> games;
+    for (const Entry& entry : entries) {
+        games.push_back(entry.Shown);
+    }
+    return games;
+}
+
+TEST(GamesListTest, RowsFollowTicksTurnsAndEndsAsAListBuiltAfreshWould) {
+    Scene scene(8, 2, 30, 2);  // 28 games, all shown
+    scene.services.Click(Ids::ShowAllGamesBox);
+    scene.Pump();
+    scene.Refresh();
+    std::mt19937 random(2024);
+    const auto below = [&random](size_t n) { return static_cast<size_t>(random() % n); };
+    for (int step = 0; step < 400; ++step) {
+        Game& game = *std::next(scene.state.Games.begin(),
+                                static_cast<ptrdiff_t>(below(scene.state.Games.size())));
+        const int32_t side = game.SideToMove;
+        switch (below(4)) {
+            case 0:  // the clocks of the side to move tick
+                --game.MoveTimeLeft[side];
+                game.PlayerTimeLeft[side] -= static_cast<int32_t>(below(2));
+                break;
+            case 1:  // a move: the other side's move clock starts afresh
+                game.SideToMove = 1 - side;
+                game.MoveTimeLeft[1 - side] = 120;
+                break;
+            case 2:  // many seconds at once, as after a long pass
+                game.PlayerTimeLeft[side] -= static_cast<int32_t>(below(300));
+                break;
+            case 3:
+                game.Result = side;
+                break;
+        }
+        scene.Refresh();
+        const std::vector<const Game*> expected = ExpectedOrder(scene.state);
+        ASSERT_EQ(scene.Rows(), expected) << "step " << step;
+        for (int row = 0; row < static_cast<int>(expected.size()); ++row) {
+            const Game& shown = *expected[static_cast<size_t>(row)];
+            const int32_t mover = shown.PlayerIndex[shown.SideToMove];
+            ASSERT_EQ(scene.Cell(row, MoverColumn), scene.state.Players[mover].PlayerName);
+            ASSERT_EQ(scene.Cell(row, MoveClockColumn),
+                      FormatClock(shown.MoveTimeLeft[shown.SideToMove]));
+            ASSERT_EQ(scene.Cell(row, PlayerClockColumn),
+                      FormatClock(shown.PlayerTimeLeft[shown.SideToMove]));
+            ASSERT_EQ(scene.Cell(row, GamesColumn).starts_with("(Beendet) "),
+                      shown.Result > Undecided);
+            ASSERT_EQ(scene.Colour(row, MoverColumn), mover == 2 ? Blue : DefaultColour);
+        }
+    }
+}
+
+TEST(GamesListTest, AGameThatChangesItsPlaceMovesOneRowAndRewritesOnlyItsOwn) {
+    Scene scene(127, 5, 30, 2);  // 8001 games, all shown
+    scene.services.Click(Ids::ShowAllGamesBox);
+    scene.Pump();
+    for (Game& game : scene.state.Games) {
+        game.MoveTimeLeft[White] = 119;  // a second gone on every move clock
+    }
+    scene.Refresh();
+    scene.services.ResetCounts();
+
+    // A move in an early game of the others: Black's move clock starts at 02:00, and the game
+    // leaves its place for the end of its group, thousands of rows further down.
+    Game& moved = scene.G(0, 1);
+    moved.SideToMove = Black;
+    scene.Refresh();
+    EXPECT_EQ(scene.Rows(), ExpectedOrder(scene.state));
+    EXPECT_EQ(scene.services.RowMoves, 1);
+    EXPECT_EQ(scene.services.CellWrites, 2) << "only its \"Dran\" and \"Zeit\"";
+    EXPECT_EQ(scene.services.RefWrites, 0);
 }
 
 TEST(GamesListTest, AFinishedGameKeepsItsPlaceAndSaysSo) {
