@@ -1,30 +1,51 @@
-// Readiness by poll() and FIONREAD; wake-ups by QSocketNotifier.
+// Arrivals by an edge-triggered epoll set, readiness by poll() and FIONREAD, wake-ups by one
+// QSocketNotifier on the epoll descriptor.
 #include "platform/qt/socket_watch.h"
 
 #include <poll.h>
+#include <sys/epoll.h>
 #include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cassert>
 
 namespace tavlora {
 
+namespace {
+
+constexpr int EventsPerLook = 64;
+
+}  // namespace
+
+SocketWatch::SocketWatch() : epoll_(epoll_create1(EPOLL_CLOEXEC)) {
+    assert(epoll_ >= 0);
+}
+
+SocketWatch::~SocketWatch() {
+    notifier_.reset();
+    close(epoll_);
+}
+
 void SocketWatch::Add(int fd) {
-    if (Notifiers_.contains(fd)) {
-        return;
-    }
-    auto notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
-    notifier->setEnabled(false);
-    Notifiers_[fd] = std::move(notifier);
+    // Edge-triggered: each arrival is reported once, unread data not again. A socket that
+    // is readable already when added is reported at once.
+    epoll_event event{};
+    event.events = EPOLLIN | EPOLLRDHUP | EPOLLET;
+    event.data.fd = fd;
+    epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &event);
 }
 
 void SocketWatch::Remove(int fd) {
-    Notifiers_.erase(fd);
-    std::erase_if(Reported_, [fd](const auto& entry) { return entry.first == fd; });
+    epoll_ctl(epoll_, EPOLL_CTL_DEL, fd, nullptr);
+    std::erase_if(reported_, [fd](const auto& entry) { return entry.first == fd; });
 }
 
-SocketWatch::Readiness SocketWatch::Look() const {
+SocketWatch::Readiness SocketWatch::Look(std::vector<int> sockets) {
+    std::ranges::sort(sockets);
+    sockets.erase(std::unique(sockets.begin(), sockets.end()), sockets.end());
     std::vector<pollfd> entries;
-    for (const auto& [fd, notifier] : Notifiers_) {
+    for (int fd : sockets) {
         entries.push_back({fd, POLLIN, 0});
     }
     Readiness ready;
@@ -44,28 +65,46 @@ SocketWatch::Readiness SocketWatch::Look() const {
 }
 
 bool SocketWatch::TakeNews() {
-    Readiness now = Look();
-    const bool news = !now.empty() && now != Reported_;
-    Reported_ = std::move(now);
+    // Only sockets that had news before or have had an arrival since can be readable now.
+    std::vector<int> candidates;
+    for (const auto& [fd, pending] : reported_) {
+        candidates.push_back(fd);
+    }
+    epoll_event events[EventsPerLook];
+    int count = 0;
+    do {
+        count = epoll_wait(epoll_, events, EventsPerLook, 0);
+        for (int i = 0; i < count; ++i) {
+            candidates.push_back(events[i].data.fd);
+        }
+    } while (count == EventsPerLook);
+    if (candidates.empty()) {
+        return false;
+    }
+    Readiness now = Look(std::move(candidates));
+    const bool news = !now.empty() && now != reported_;
+    reported_ = std::move(now);
     return news;
 }
 
 void SocketWatch::Arm(const std::function<void()>& wake) {
-    for (auto& [fd, notifier] : Notifiers_) {
-        const bool reported = std::ranges::any_of(
-            Reported_, [fd = fd](const auto& entry) { return entry.first == fd; });
-        if (!reported) {
-            QObject::connect(notifier.get(), &QSocketNotifier::activated, wake);
-            notifier->setEnabled(true);
-        }
+    if (!notifier_) {
+        notifier_ = std::make_unique<QSocketNotifier>(epoll_, QSocketNotifier::Read);
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] {
+            if (wake_) {
+                wake_();
+            }
+        });
     }
+    wake_ = wake;
+    notifier_->setEnabled(true);
 }
 
 void SocketWatch::Disarm() {
-    for (auto& [fd, notifier] : Notifiers_) {
-        notifier->setEnabled(false);
-        QObject::disconnect(notifier.get(), &QSocketNotifier::activated, nullptr, nullptr);
+    if (notifier_) {
+        notifier_->setEnabled(false);
     }
+    wake_ = nullptr;
 }
 
 }  // namespace tavlora

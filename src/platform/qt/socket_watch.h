@@ -1,11 +1,12 @@
 // The watched sockets of the event wait. A socket with data cuts a wait short, but the
 // same unread data does so only once: a loop that leaves it waiting (the promotion choice)
 // must not spin, while a loop that takes one message per pass is woken for every message.
+// One epoll set holds the sockets and reports each arrival once, so a wait costs the same
+// with one connection as with 126, and the event loop watches a single descriptor.
 #pragma once
 
 #include <QSocketNotifier>
 #include <functional>
-#include <map>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -14,6 +15,11 @@ namespace tavlora {
 
 class SocketWatch {
 public:
+    SocketWatch();
+    ~SocketWatch();
+    SocketWatch(const SocketWatch&) = delete;
+    SocketWatch& operator=(const SocketWatch&) = delete;
+
     void Add(int fd);
     void Remove(int fd);
 
@@ -21,20 +27,23 @@ public:
     // state differs from the one last reported: something arrived or something was read.
     bool TakeNews();
 
-    // For one wait: wakes is called when a socket that is quiet now becomes readable.
-    // Sockets with data already reported stay silent, or their notifiers would fire
-    // without end. Disarm after the wait.
+    // For one wait: wakes is called when something arrives on a watched socket. Sockets
+    // whose data was reported already stay silent until more arrives. Disarm after the wait.
     void Arm(const std::function<void()>& wake);
     void Disarm();
 
 private:
-    // The readable sockets with their pending byte count (-1 where the system cannot tell,
-    // as for a listening socket), ordered by socket.
+    // Readable sockets with their pending byte count (-1 where the system cannot tell, as
+    // for a listening socket), ordered by socket.
     using Readiness = std::vector<std::pair<int, int>>;
-    Readiness Look() const;
+    // Of the given sockets, those readable now.
+    static Readiness Look(std::vector<int> sockets);
 
-    std::map<int, std::unique_ptr<QSocketNotifier>> Notifiers_;
-    Readiness Reported_;
+    int epoll_ = -1;
+    // Made on first use: it needs the application's event dispatcher.
+    std::unique_ptr<QSocketNotifier> notifier_;
+    std::function<void()> wake_;
+    Readiness reported_;
 };
 
 }  // namespace tavlora
