@@ -102,14 +102,6 @@ e2e_click_square() {
     e2e_click "$1" "$2" $((E2E_SX + E2E_SQUARE / 2)) $((E2E_SY + E2E_SQUARE / 2))
 }
 
-# e2e_square_is <instance> <Game window> <x> <y> <empty|piece>: checks the square on screen now.
-e2e_square_is() {
-    local file="$E2E_WORK/$1-board.png"
-    e2e_screenshot "$1" "$file"
-    e2e_window_geometry "$1" "$2"
-    [ "$(e2e_square "$file" "$E2E_X" "$E2E_Y" "$3" "$4")" = "$5" ]
-}
-
 # Succeeds when the whole square (x, y) on screen differs from the reference crop.
 e2e_square_changed() {
     local file="$E2E_WORK/$1-board.png"
