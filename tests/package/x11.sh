@@ -8,7 +8,7 @@
 start_xvfb() {
     local log="$1" numberFile
     numberFile="$(mktemp)"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$numberFile" >"$log" 2>&1 &
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$numberFile" >"$log" 2>&1 &
     XVFB_PID=$!
     DISPLAY_NUMBER=""
     for _ in $(seq 100); do
