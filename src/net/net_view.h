@@ -1,6 +1,7 @@
 // What network play makes visible in the windows above it. The server and the client call
 // these when a message changes something on screen; the shell implements them with the
-// lobby, the settings window and the Game window, and tests with a recorder.
+// lobby, the settings window and the Game window, and tests with a recorder. A view that
+// shows only part of it (the settings window while a client joins) overrides only that part.
 #pragma once
 
 #include <string>
@@ -15,21 +16,21 @@ public:
 
     // Players list: rewrite row `index` from entry `index` of Players (ready mark and name,
     // or "<Warte auf Spieler>" while the name is empty), or show it as a free place.
-    virtual void ShowPlayerRow(int index) = 0;
-    virtual void ShowFreeRow(int index) = 0;
+    virtual void ShowPlayerRow(int /*index*/) {}
+    virtual void ShowFreeRow(int /*index*/) {}
     // The own participant's blue row moved from oldIndex to newIndex.
-    virtual void MoveOwnRow(int oldIndex, int newIndex) = 0;
+    virtual void MoveOwnRow(int /*oldIndex*/, int /*newIndex*/) {}
     // "Spiel starten" on the server.
-    virtual void SetStartButtonEnabled(bool enabled) = 0;
+    virtual void SetStartButtonEnabled(bool /*enabled*/) {}
     // Appends a line to the chat output and scrolls to it.
-    virtual void AppendChatLine(const std::string& line) = 0;
+    virtual void AppendChatLine(const std::string& /*line*/) {}
     // The games have been created: switch the lobby to its games layout.
-    virtual void ShowGamesStarted() = 0;
+    virtual void ShowGamesStarted() {}
 
     // A move was executed on game: refresh its view, if one is open.
-    virtual void GameMoved(Game& game) = 0;
+    virtual void GameMoved(Game& /*game*/) {}
     // The opponent offered a draw in game: show it in its view, if one is open.
-    virtual void DrawOffered(Game& game) = 0;
+    virtual void DrawOffered(Game& /*game*/) {}
 
     // An error box titled "Tavlora - Fehler"; on the settings window the connect status is
     // emptied first.

@@ -43,14 +43,6 @@ public:
     SettingsOutcome Run(const SettingsEnvironment& environment);
 
     // NetView. While this window runs the client only joins: a refusal is all it can show.
-    void ShowPlayerRow(int) override {}
-    void ShowFreeRow(int) override {}
-    void MoveOwnRow(int, int) override {}
-    void SetStartButtonEnabled(bool) override {}
-    void AppendChatLine(const std::string&) override {}
-    void ShowGamesStarted() override {}
-    void GameMoved(Game&) override {}
-    void DrawOffered(Game&) override {}
     void ShowNetworkError(const std::string& text) override;
 
 private:
