@@ -1,5 +1,6 @@
 #include "net/transport.h"
 
+#include <array>
 #include <cassert>
 #include <iterator>
 #include <utility>
@@ -52,12 +53,18 @@ ConnectionId Transport::Register(OwnedSocket socket, bool accepted) {
 }
 
 NetEvent Transport::Poll() {
-    for (auto& entry : connections_) {
-        Flush(entry.second);
-    }
+    FlushDue();
     bool listenerReady = false;
     ReadArrived(listenerReady);
+    NetEvent event = NextEvent(listenerReady);
+    behind_ = HasPendingEvent();
+    if (!behind_) {
+        FlushDue();  // caught up: what was gathered goes out before this event is handled
+    }
+    return event;
+}
 
+NetEvent Transport::NextEvent(bool listenerReady) {
     // Connections after the one served last go first, then the listening socket, then the
     // rest, so no busy peer can crowd out the others or the newcomers.
     const ConnectionId servedBefore = lastServed_;
@@ -121,22 +128,52 @@ void Transport::ReadArrived(bool& listenerReady) {
     }
 }
 
+void Transport::FlushDue() {
+    const Clock::time_point now = behind_ ? Clock::now() : Clock::time_point{};
+    for (auto& entry : connections_) {
+        Connection& connection = entry.second;
+        // Frames tried before and held back by a slow peer are tried again in every poll.
+        if (!connection.Queue.empty() &&
+            (!behind_ || connection.Gathered == 0 || connection.Gathered >= GatherFrames ||
+             now - connection.GatheredSince >= GatherDelay)) {
+            Flush(connection);
+        }
+    }
+}
+
 void Transport::Flush(Connection& connection) {
+    connection.Gathered = 0;
+    std::array<std::span<const uint8_t>, MostPiecesPerSend> pieces;
     while (connection.Socket.IsOpen() && !connection.Queue.empty()) {
-        const Bytes& front = *connection.Queue.front();
-        const IoResult sent =
-            SendSome(connection.Socket.Get(), std::span(front).subspan(connection.SentOfFront));
+        size_t count = 0;
+        size_t offered = 0;
+        for (const Frame& frame : connection.Queue) {
+            if (count == pieces.size()) {
+                break;
+            }
+            const size_t skip = count == 0 ? connection.SentOfFront : 0;
+            pieces[count] = std::span<const uint8_t>(*frame).subspan(skip);
+            offered += pieces[count++].size();
+        }
+        const IoResult sent = SendSome(connection.Socket.Get(), std::span(pieces).first(count));
         if (sent.Ended) {
             EndConnection(connection);
             return;
         }
-        connection.SentOfFront += sent.Count;
         connection.QueuedBytes -= sent.Count;
-        if (connection.SentOfFront < front.size()) {
+        for (size_t left = sent.Count; left > 0;) {
+            const size_t rest = connection.Queue.front()->size() - connection.SentOfFront;
+            if (left < rest) {
+                connection.SentOfFront += left;
+                break;
+            }
+            left -= rest;
+            connection.Queue.pop_front();
+            connection.SentOfFront = 0;
+        }
+        if (sent.Count < offered) {
             return;  // the peer takes no more for now; the rest goes on a later poll
         }
-        connection.Queue.pop_front();
-        connection.SentOfFront = 0;
     }
 }
 
@@ -150,6 +187,7 @@ void Transport::EndConnection(Connection& connection) {
     connection.Queue.clear();
     connection.SentOfFront = 0;
     connection.QueuedBytes = 0;
+    connection.Gathered = 0;
 }
 
 NetEvent Transport::TakeEvent(Connections::iterator it) {
@@ -212,7 +250,16 @@ void Transport::Send(ConnectionId connectionId, const Frame& frame) {
     }
     connection.Queue.push_back(frame);
     connection.QueuedBytes += frame->size();
-    Flush(connection);
+    if (!behind_) {
+        Flush(connection);
+        return;
+    }
+    if (connection.Gathered++ == 0) {
+        connection.GatheredSince = Clock::now();
+    }
+    if (connection.Gathered >= GatherFrames) {
+        Flush(connection);
+    }
 }
 
 void Transport::Close(ConnectionId connectionId) {
@@ -227,6 +274,7 @@ void Transport::Close(ConnectionId connectionId) {
 
 void Transport::CloseAll() {
     for (auto& entry : connections_) {
+        Flush(entry.second);
         EndConnection(entry.second);
     }
     connections_.clear();

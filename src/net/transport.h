@@ -4,6 +4,7 @@
 // neither stall the program nor make its memory grow without bound.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -24,6 +25,12 @@ constexpr uint16_t DefaultPort = 6156;
 constexpr int ConnectTimeoutMs = 5000;
 // A peer that leaves this much unsent behind has stopped reading and is disconnected.
 constexpr size_t MaxQueuedBytes = size_t{4} << 20;
+// While the program is behind (whole messages wait in its receive buffers, one taken per
+// poll), what it sends is gathered per connection and written in one go: once it has caught
+// up, once a connection holds this many frames, or once the oldest has waited this long.
+// A relay to 126 recipients then costs 126 writes per handful of messages, not per message.
+constexpr size_t GatherFrames = 16;
+constexpr std::chrono::milliseconds GatherDelay{2};
 
 enum class NetEventKind {
     None,
@@ -58,7 +65,8 @@ public:
                          int timeoutMs = ConnectTimeoutMs);
 
     // Both
-    // Flushes every send queue, reads what has arrived, and returns at most one event,
+    // Writes the send queues that are due, reads what has arrived, and returns at most one
+    // event,
     // taking the connections (and the listening socket) in turn. Messages that arrived
     // together come out on successive polls, in order; a connection's messages that arrived
     // before it ended come out before its Closed, which is reported exactly once.
@@ -71,20 +79,24 @@ public:
     // message or an end is already buffered.
     bool HasPendingEvent() const;
 
-    // Queues the frame and sends what the peer takes now. A connection that is unknown or
-    // already gone is skipped, so sends to a departed participant are harmless.
+    // Queues the frame and sends what the peer takes now, or, while the program is behind,
+    // gathers it with the next ones. A connection that is unknown or already gone is
+    // skipped, so sends to a departed participant are harmless.
     void Send(ConnectionId connection, const Frame& frame);
     // Closes at once after one last attempt to hand over what is queued; nothing more is
     // read and no Closed is reported for it. Unknown ids are ignored.
     void Close(ConnectionId connection);
-    // Closes the listening socket and every connection, without reports, telling the watcher;
-    // at the end of the program. Destroying the transport closes them without a word.
+    // Closes the listening socket and every connection after one last attempt to hand over
+    // what is queued, without reports, telling the watcher; at the end of the program.
+    // Destroying the transport closes them without a word.
     void CloseAll();
 
     // Tells watcher at once about every open socket, and later about every change.
     void SetSocketWatcher(SocketWatcher watcher);
 
 private:
+    using Clock = std::chrono::steady_clock;
+
     struct Connection {
         OwnedSocket Socket;  // closed once the peer has gone; buffered messages still count
         bool Accepted = false;
@@ -92,12 +104,17 @@ private:
         std::deque<Frame> Queue;
         size_t SentOfFront = 0;  // bytes of Queue.front() already handed to the socket
         size_t QueuedBytes = 0;
+        Clock::time_point GatheredSince;  // when the oldest frame not yet tried was queued
+        size_t Gathered = 0;              // frames queued and not yet tried
     };
     using Connections = std::map<ConnectionId, Connection>;
 
     ConnectionId Register(OwnedSocket socket, bool accepted);
     void ReadArrived(bool& listenerReady);
+    NetEvent NextEvent(bool listenerReady);
     void Flush(Connection& connection);
+    // Writes every queue while the program keeps up, else those whose gathering is over.
+    void FlushDue();
     void EndConnection(Connection& connection);
     // The event connection has ready, if any; a Closed one has been erased.
     NetEvent TakeEvent(Connections::iterator it);
@@ -107,6 +124,7 @@ private:
     Connections connections_;
     ConnectionId nextId_ = 1;
     ConnectionId lastServed_ = 0;  // connections after it go first in the next Poll
+    bool behind_ = false;          // the last Poll left whole messages buffered
     SocketWatcher watcher_;
     Bytes readChunk_;
 };

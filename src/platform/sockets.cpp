@@ -5,7 +5,9 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <vector>
@@ -129,12 +131,27 @@ IoResult ReceiveSome(int socket, std::span<uint8_t> buffer) {
 }
 
 IoResult SendSome(int socket, std::span<const uint8_t> data) {
-    if (data.empty()) {
+    return SendSome(socket, std::span(&data, 1));
+}
+
+IoResult SendSome(int socket, std::span<const std::span<const uint8_t>> pieces) {
+    iovec vectors[MostPiecesPerSend];
+    size_t count = 0;
+    for (std::span<const uint8_t> piece :
+         pieces.first(std::min(pieces.size(), MostPiecesPerSend))) {
+        if (!piece.empty()) {
+            vectors[count++] = {const_cast<uint8_t*>(piece.data()), piece.size()};
+        }
+    }
+    if (count == 0) {
         return {};
     }
-    const ssize_t count = send(socket, data.data(), data.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
-    if (count >= 0) {
-        return {static_cast<size_t>(count), false};
+    msghdr message{};
+    message.msg_iov = vectors;
+    message.msg_iovlen = count;
+    const ssize_t sent = sendmsg(socket, &message, MSG_DONTWAIT | MSG_NOSIGNAL);
+    if (sent >= 0) {
+        return {static_cast<size_t>(sent), false};
     }
     return {0, !WouldBlock(errno)};
 }

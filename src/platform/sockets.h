@@ -38,6 +38,10 @@ struct IoResult {
 IoResult ReceiveSome(int socket, std::span<uint8_t> buffer);
 // One write of at most data.size() bytes; Count may fall short when the peer is slow.
 IoResult SendSome(int socket, std::span<const uint8_t> data);
+// One write of the pieces one after the other, as if they were one buffer; at most the
+// first MostPiecesPerSend of them.
+constexpr size_t MostPiecesPerSend = 64;
+IoResult SendSome(int socket, std::span<const std::span<const uint8_t>> pieces);
 
 // Readiness
 struct ReadyCheck {

@@ -314,6 +314,49 @@ TEST_F(TransportTest, RelayQueuesOneFrameForEveryRecipient) {
     }
 }
 
+TEST_F(TransportTest, RelaysWhileBehindAreGatheredAndAllArriveInOrder) {
+    RawPeer sender(port);
+    Accept();
+    Transport receiver;
+    const ConnectionId toReceiver = Join(receiver).second;
+    const auto chat = [](int i) { return EncodeFrame(MsgChat{1, "Zug " + std::to_string(i)}); };
+    Bytes burst;
+    for (int i = 0; i < 5; ++i) {
+        const Frame frame = chat(i);
+        burst.insert(burst.end(), frame->begin(), frame->end());
+    }
+    sender.Write(burst);
+
+    // The first of five is taken while four wait: its relay is held back.
+    NetEvent first = PollFor(server);
+    ASSERT_EQ(first.Kind, NetEventKind::MessageArrived);
+    ASSERT_TRUE(server.HasPendingEvent());
+    server.Send(toReceiver, MakeFrame(first.Body));
+    ExpectQuiet(receiver);
+
+    // Held back no longer than GatherDelay, even while the server stays behind.
+    std::this_thread::sleep_for(GatherDelay + 1ms);
+    NetEvent second = server.Poll();
+    ASSERT_EQ(second.Kind, NetEventKind::MessageArrived);
+    NetEvent relayed = PollFor(receiver);
+    ASSERT_EQ(relayed.Kind, NetEventKind::MessageArrived);
+    EXPECT_EQ(relayed.Received, Message(MsgChat{1, "Zug 0"}));
+    server.Send(toReceiver, MakeFrame(second.Body));
+
+    // Caught up with the last one: everything goes, in order, without another poll.
+    for (int i = 2; i < 5; ++i) {
+        const NetEvent event = server.Poll();
+        ASSERT_EQ(event.Kind, NetEventKind::MessageArrived) << i;
+        server.Send(toReceiver, MakeFrame(event.Body));
+    }
+    EXPECT_FALSE(server.HasPendingEvent());
+    for (int i = 1; i < 5; ++i) {
+        const NetEvent event = PollFor(receiver);
+        ASSERT_EQ(event.Kind, NetEventKind::MessageArrived) << i;
+        EXPECT_EQ(event.Received, Message(MsgChat{1, "Zug " + std::to_string(i)}));
+    }
+}
+
 TEST_F(TransportTest, BusyPeerCannotCrowdOutTheOthers) {
     RawPeer busy(port);
     const ConnectionId busyId = Accept();
