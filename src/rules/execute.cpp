@@ -65,6 +65,9 @@ void TestCheck(GameValue& game, MoveList& list, Lookahead& lookahead) {
     game.State = Running;
     const int32_t opponent = 1 - game.SideToMove;
     for (const Move& move : list) {
+        if (move.Kind != Capture) {
+            continue;  // every other kind of move lands on an empty square
+        }
         const Square& target = game.Board[move.ToX][move.ToY];
         if (target.Piece == King && target.Colour == opponent) {
             game.State = Check;
