@@ -22,6 +22,7 @@ bool Transport::Listen(uint16_t port) {
     if (!listener_.IsOpen()) {
         return false;
     }
+    readiness_.Add(listener_.Get());
     if (watcher_) {
         watcher_(listener_.Get(), true);
     }
@@ -46,6 +47,8 @@ ConnectionId Transport::Register(OwnedSocket socket, bool accepted) {
     Connection& connection = connections_[id];
     connection.Socket = std::move(socket);
     connection.Accepted = accepted;
+    readiness_.Add(connection.Socket.Get());
+    bySocket_[connection.Socket.Get()] = id;
     if (watcher_) {
         watcher_(connection.Socket.Get(), true);
     }
@@ -94,36 +97,25 @@ NetEvent Transport::NextEvent(bool listenerReady) {
 }
 
 void Transport::ReadArrived(bool& listenerReady) {
-    std::vector<ReadyCheck> checks;
-    std::vector<Connection*> readers;
-    if (listener_.IsOpen()) {
-        checks.push_back({listener_.Get()});
-        readers.push_back(nullptr);
-    }
-    for (auto& [id, connection] : connections_) {
-        // A connection that already holds a whole message is not read until that message
-        // has been taken: what waits in its socket holds the peer back, not our memory.
-        if (connection.Socket.IsOpen() && connection.Received.Status() == FrameStatus::Incomplete) {
-            checks.push_back({connection.Socket.Get()});
-            readers.push_back(&connection);
-        }
-    }
-    CheckReadable(checks);
-
+    readiness_.Readable(readable_);
     readChunk_.resize(ReadChunkSize);
-    for (size_t i = 0; i < checks.size(); ++i) {
-        if (!checks[i].Ready) {
-            continue;
-        }
-        Connection* connection = readers[i];
-        if (connection == nullptr) {
+    for (int socket : readable_) {
+        if (socket == listener_.Get()) {
             listenerReady = true;
             continue;
         }
-        const IoResult read = ReceiveSome(connection->Socket.Get(), readChunk_);
-        connection->Received.Append(std::span(readChunk_).first(read.Count));
+        const auto id = bySocket_.find(socket);
+        assert(id != bySocket_.end());
+        Connection& connection = connections_.at(id->second);
+        // A connection that already holds a whole message is not read until that message
+        // has been taken: what waits in its socket holds the peer back, not our memory.
+        if (connection.Received.Status() != FrameStatus::Incomplete) {
+            continue;
+        }
+        const IoResult read = ReceiveSome(socket, readChunk_);
+        connection.Received.Append(std::span(readChunk_).first(read.Count));
         if (read.Ended) {
-            EndConnection(*connection);
+            EndConnection(connection);
         }
     }
 }
@@ -182,6 +174,8 @@ void Transport::EndConnection(Connection& connection) {
         if (watcher_) {
             watcher_(connection.Socket.Get(), false);
         }
+        readiness_.Remove(connection.Socket.Get());
+        bySocket_.erase(connection.Socket.Get());
         connection.Socket.Close();
     }
     connection.Queue.clear();
@@ -282,6 +276,7 @@ void Transport::CloseAll() {
         if (watcher_) {
             watcher_(listener_.Get(), false);
         }
+        readiness_.Remove(listener_.Get());
         listener_.Close();
     }
 }

@@ -11,6 +11,8 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "net/framing.h"
 #include "net/protocol.h"
@@ -122,6 +124,9 @@ private:
 
     OwnedSocket listener_;
     Connections connections_;
+    ReadinessSet readiness_;                          // the listener and every open connection
+    std::unordered_map<int, ConnectionId> bySocket_;  // the open connections by socket
+    std::vector<int> readable_;                       // scratch of ReadArrived
     ConnectionId nextId_ = 1;
     ConnectionId lastServed_ = 0;  // connections after it go first in the next Poll
     bool behind_ = false;          // the last Poll left whole messages buffered

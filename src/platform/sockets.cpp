@@ -4,12 +4,14 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/epoll.h>
 #include <sys/socket.h>
 #include <sys/uio.h>
 #include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <utility>
 #include <vector>
 
 namespace tavlora {
@@ -156,15 +158,52 @@ IoResult SendSome(int socket, std::span<const std::span<const uint8_t>> pieces) 
     return {0, !WouldBlock(errno)};
 }
 
-void CheckReadable(std::span<ReadyCheck> sockets) {
-    std::vector<pollfd> entries;
-    entries.reserve(sockets.size());
-    for (const ReadyCheck& check : sockets) {
-        entries.push_back({check.Socket, POLLIN, 0});
+ReadinessSet::ReadinessSet() : epoll_(epoll_create1(EPOLL_CLOEXEC)) {}
+
+ReadinessSet::~ReadinessSet() {
+    if (epoll_ >= 0) {
+        close(epoll_);
     }
-    const int ready = poll(entries.data(), entries.size(), 0);
-    for (size_t i = 0; i < sockets.size(); ++i) {
-        sockets[i].Ready = ready > 0 && entries[i].revents != 0;
+}
+
+ReadinessSet::ReadinessSet(ReadinessSet&& other) noexcept
+    : epoll_(std::exchange(other.epoll_, -1)), count_(std::exchange(other.count_, 0)) {}
+
+ReadinessSet& ReadinessSet::operator=(ReadinessSet&& other) noexcept {
+    if (this != &other) {
+        if (epoll_ >= 0) {
+            close(epoll_);
+        }
+        epoll_ = std::exchange(other.epoll_, -1);
+        count_ = std::exchange(other.count_, 0);
+    }
+    return *this;
+}
+
+void ReadinessSet::Add(int socket) {
+    epoll_event event{};
+    event.events = EPOLLIN;  // level: a socket left unread is named again next time
+    event.data.fd = socket;
+    if (epoll_ctl(epoll_, EPOLL_CTL_ADD, socket, &event) == 0) {
+        ++count_;
+    }
+}
+
+void ReadinessSet::Remove(int socket) {
+    if (epoll_ctl(epoll_, EPOLL_CTL_DEL, socket, nullptr) == 0) {
+        --count_;
+    }
+}
+
+void ReadinessSet::Readable(std::vector<int>& sockets) const {
+    sockets.clear();
+    if (count_ == 0) {
+        return;
+    }
+    std::vector<epoll_event> events(static_cast<size_t>(count_));
+    const int ready = epoll_wait(epoll_, events.data(), count_, 0);
+    for (int i = 0; i < ready; ++i) {
+        sockets.push_back(events[static_cast<size_t>(i)].data.fd);
     }
 }
 

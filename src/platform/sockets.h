@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace tavlora {
 
@@ -44,13 +45,26 @@ constexpr size_t MostPiecesPerSend = 64;
 IoResult SendSome(int socket, std::span<const std::span<const uint8_t>> pieces);
 
 // Readiness
-struct ReadyCheck {
-    int Socket = NoSocket;
-    bool Ready = false;  // set by CheckReadable
+// Sockets that answer which of them are readable (data, a pending connection, or an end or
+// error to report, so a read or accept will not come back empty-handed) without a look at
+// the others: asking costs the same with 126 quiet connections as with none.
+class ReadinessSet {
+public:
+    ReadinessSet();
+    ~ReadinessSet();
+    ReadinessSet(ReadinessSet&& other) noexcept;
+    ReadinessSet& operator=(ReadinessSet&& other) noexcept;
+
+    void Add(int socket);
+    // Before the socket is closed.
+    void Remove(int socket);
+    // Fills sockets with those of the set that are readable now, without waiting.
+    void Readable(std::vector<int>& sockets) const;
+
+private:
+    int epoll_ = -1;
+    int count_ = 0;  // sockets in the set
 };
-// Marks, without waiting, the sockets that have data, a pending connection, or an end or
-// error to report, so a read or accept on them will not come back empty-handed.
-void CheckReadable(std::span<ReadyCheck> sockets);
 
 void CloseSocket(int socket);
 
