@@ -28,16 +28,18 @@ Game SetUp(const char* fen, RulesContext& context) {
     return std::move(*set.game);
 }
 
-void BM_ExecuteMove(benchmark::State& state) {
+// One full execution of the move between the two squares, on a fresh copy of the position.
+void BM_ExecuteMove(benchmark::State& state, int32_t fromX, int32_t fromY, int32_t toX,
+                    int32_t toY) {
     RulesContext context;
     context.MaxPlayer = 2;
     const Game position = SetUp(MiddleGame, context);
     Game game = position;
-    const Move* castling = FindMove(game.Moves, 4, 0, 6, 0);
-    if (castling == nullptr) {
+    const Move* listed = FindMove(game.Moves, fromX, fromY, toX, toY);
+    if (listed == nullptr) {
         std::abort();
     }
-    const Move move = *castling;
+    const Move move = *listed;
     for (auto _ : state) {
         static_cast<GameValue&>(game) = position;
         game.History.clear();
@@ -45,7 +47,11 @@ void BM_ExecuteMove(benchmark::State& state) {
         benchmark::DoNotOptimize(game.Moves.data());
     }
 }
-BENCHMARK(BM_ExecuteMove);
+// After castling no king can castle any more: about forty plain legality probes.
+BENCHMARK_CAPTURE(BM_ExecuteMove, Castling, 4, 0, 6, 0);
+// White may still castle, so each of Black's probes also probes White's castling: the dear
+// case of the look-ahead.
+BENCHMARK_CAPTURE(BM_ExecuteMove, QuietWithCastlingOpen, 0, 1, 0, 2);
 
 void BM_GenerateMoves(benchmark::State& state) {
     RulesContext context;
