@@ -169,7 +169,7 @@ void BuildClockLabels(WindowServices& services, const ProgramState& state, int w
         for (int top : {PlayerFrameTop, MoveFrameTop}) {
             services.CreateControl({.Window = window,
                                     .Parent = view.Panel,
-                                    .Kind = ControlKind::Frame,
+                                    .Kind = ControlKind::FrameBox,
                                     .Geometry = {BoxLeft, top + d, BoxWidth, FrameHeight}});
         }
         view.PlayerClockLabel[colour] =

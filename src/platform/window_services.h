@@ -60,7 +60,7 @@ enum class ControlKind {
                    // a change of the selection is an event
     TextOutput,    // read-only multi-line text with scroll bars; text = lines joined by \n
     Image,         // shows a picture at its natural size; a click is an event
-    Frame,         // empty box with a thin sunken border
+    FrameBox,      // empty box with a thin sunken border
     Container,     // no border; its children move and hide with it
 };
 

@@ -114,8 +114,8 @@ int main(int argc, char** argv) {
     const int large = ws.CreateFont("MS Sans Serif", 14, true);
     const int small = ws.CreateFont("MS Sans Serif", 10, true);
     Add(ws, window, ControlKind::Text, Rect{270, 0, 130, 15}, "Anna:", NoOptions, panel);
-    Add(ws, window, ControlKind::Frame, Rect{270, 15, 130, 35}, "", NoOptions, panel);
-    Add(ws, window, ControlKind::Frame, Rect{270, 55, 130, 35}, "", NoOptions, panel);
+    Add(ws, window, ControlKind::FrameBox, Rect{270, 15, 130, 35}, "", NoOptions, panel);
+    Add(ws, window, ControlKind::FrameBox, Rect{270, 55, 130, 35}, "", NoOptions, panel);
     ws.SetFont(
         Add(ws, window, ControlKind::Text, Rect{275, 20, 120, 25}, "1:02:03", Centred, panel),
         large);

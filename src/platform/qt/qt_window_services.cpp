@@ -404,7 +404,7 @@ QWidget* QtWindowServices::MakeWidget(int id, const ControlSpec& spec, QWidget* 
             image->OnClick = raise;
             return image;
         }
-        case ControlKind::Frame: {
+        case ControlKind::FrameBox: {
             auto* frame = new QFrame(parent);
             frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
             frame->setLineWidth(1);
