@@ -1,6 +1,7 @@
 #include "lan/scripted_services.h"
 
 #include <fcntl.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <QWidget>
@@ -16,6 +17,21 @@ namespace {
 
 // Commands are looked for this often, so the check costs the timed passes next to nothing.
 constexpr auto CommandInterval = std::chrono::milliseconds(20);
+
+int64_t ThreadCpuNanoseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec;
+}
+
+// The value below which the given share of the sorted values lie, in microseconds.
+double Percentile(const std::vector<int64_t>& sorted, double share) {
+    if (sorted.empty()) {
+        return 0;
+    }
+    const auto index = static_cast<size_t>(share * static_cast<double>(sorted.size() - 1));
+    return static_cast<double>(sorted[index]) / 1000.0;
+}
 
 void Say(const std::string& line) {
     std::fputs((line + "\n").c_str(), stdout);
@@ -37,6 +53,7 @@ Event ScriptedServices::WaitEvent(int timeoutMs) {
     const Clock::time_point entered = Clock::now();
     if (timing_ && waitEnded_) {
         passes_.push_back((entered - *waitEnded_).count());
+        cpuPasses_.push_back(ThreadCpuNanoseconds() - cpuWaitEnded_);
     }
     if (entered >= nextRead_) {
         nextRead_ = entered + CommandInterval;
@@ -45,6 +62,9 @@ Event ScriptedServices::WaitEvent(int timeoutMs) {
     const std::optional<Event> action = NextAction();
     const Event event = action ? *action : QtWindowServices::WaitEvent(timeoutMs);
     waitEnded_ = Clock::now();
+    if (timing_) {
+        cpuWaitEnded_ = ThreadCpuNanoseconds();
+    }
     return event;
 }
 
@@ -112,6 +132,8 @@ void ScriptedServices::Execute(const std::string& command) {
     } else if (command == "time") {
         timing_ = true;
         passes_.clear();
+        cpuPasses_.clear();
+        waitEnded_.reset();
     } else if (command == "report") {
         ReportPasses();
     } else if (command == "quit") {
@@ -133,20 +155,15 @@ std::optional<Event> ScriptedServices::NextAction() {
 }
 
 void ScriptedServices::ReportPasses() {
-    std::vector<int64_t> sorted = passes_;
-    std::ranges::sort(sorted);
-    const auto at = [&sorted](double share) {
-        if (sorted.empty()) {
-            return 0.0;
-        }
-        const auto index = static_cast<size_t>(share * static_cast<double>(sorted.size() - 1));
-        return static_cast<double>(sorted[index]) / 1000.0;
-    };
-    char line[128];
-    std::snprintf(line, sizeof line, "passes %zu %.1f %.1f %.1f", sorted.size(), at(0.5), at(0.99),
-                  at(1.0));
+    std::ranges::sort(passes_);
+    std::ranges::sort(cpuPasses_);
+    char line[160];
+    std::snprintf(line, sizeof line, "passes %zu %.1f %.1f %.1f %.1f %.1f", passes_.size(),
+                  Percentile(passes_, 0.5), Percentile(passes_, 0.99), Percentile(passes_, 1.0),
+                  Percentile(cpuPasses_, 0.5), Percentile(cpuPasses_, 0.99));
     Say(line);
     passes_.clear();
+    cpuPasses_.clear();
 }
 
 }  // namespace tavlora

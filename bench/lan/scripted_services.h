@@ -21,7 +21,9 @@ enum class ScriptRole { Server, Client };
 //   ready    press "Bereit" (client)
 //   showall  tick "Alle Spiele anzeigen"
 //   time     start timing the passes afresh
-//   report   answer "passes COUNT MEDIAN_US P99_US MAX_US" for the passes since "time"
+//   report   answer "passes COUNT MEDIAN_US P99_US MAX_US CPU_MEDIAN_US CPU_P99_US" for the
+//            passes since "time": wall-clock time, then the thread's CPU time, which a busy
+//            machine does not stretch
 //   quit     close the lobby window, which ends the program
 // End of input counts as quit. Answers, one per line on stdout: "lobby" when the lobby has
 // opened, "started" when the games have started, "error TEXT" for a message box.
@@ -53,7 +55,10 @@ private:
     Clock::time_point nextRead_;
     bool timing_ = false;
     std::optional<Clock::time_point> waitEnded_;
-    std::vector<int64_t> passes_;  // nanoseconds from one wait's end to the next wait
+    int64_t cpuWaitEnded_ = 0;
+    // Nanoseconds from one wait's end to the next wait: wall-clock and CPU time.
+    std::vector<int64_t> passes_;
+    std::vector<int64_t> cpuPasses_;
 };
 
 }  // namespace tavlora

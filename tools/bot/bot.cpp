@@ -3,6 +3,7 @@
 #include <cassert>
 #include <utility>
 
+#include "gamewindow/clocks.h"
 #include "net/client.h"
 #include "net/game_play.h"
 #include "net/senders.h"

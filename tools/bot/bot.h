@@ -7,9 +7,6 @@
 #include <cstdint>
 #include <string>
 
-// Before the network headers: window_services.h declares a ControlKind named Frame, which
-// -Wshadow reports when net/framing.h's Frame is already in scope.
-#include "gamewindow/clocks.h"
 #include "net/net_view.h"
 #include "net/program_state.h"
 
@@ -76,18 +73,10 @@ public:
     void SetSocketWatcher(SocketWatcher watcher) { state_.Network.SetSocketWatcher(watcher); }
 
 private:
-    // What the join shows: only a refusal or the end of the connection.
-    class JoinView final : public NetView {
+    // A bot shows nothing, and keeps only why it could not join.
+    class SilentView final : public NetView {
     public:
-        explicit JoinView(Bot& bot) : bot_(bot) {}
-        void ShowPlayerRow(int) override {}
-        void ShowFreeRow(int) override {}
-        void MoveOwnRow(int, int) override {}
-        void SetStartButtonEnabled(bool) override {}
-        void AppendChatLine(const std::string&) override {}
-        void ShowGamesStarted() override {}
-        void GameMoved(Game&) override {}
-        void DrawOffered(Game&) override {}
+        explicit SilentView(Bot& bot) : bot_(bot) {}
         void ShowNetworkError(const std::string& text) override { bot_.GiveUp(text); }
 
     private:
@@ -109,7 +98,7 @@ private:
     BotChances chances_;
     BotEvents& events_;
     ProgramState state_;
-    JoinView view_{*this};
+    SilentView view_{*this};
     BotPhase phase_ = BotPhase::Joining;
     std::string error_;
 };

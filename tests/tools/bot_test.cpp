@@ -1,0 +1,161 @@
+// The bots against the program's own server, run on a thread of its own over loopback: they
+// join, get ready, play moves (promotions included), draw offers and resignations as their
+// chances say, and end up with the same games as the referee; a bot that cannot join says
+// why.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "bot/swarm.h"
+#include "net/game_play.h"
+#include "net/server.h"
+
+namespace tavlora {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The server's own user only presses "Spiel starten" once every participant is ready.
+class ServerView final : public NetView {
+public:
+    void SetStartButtonEnabled(bool enabled) override { Ready = enabled; }
+    void ShowNetworkError(const std::string&) override {}
+    bool Ready = false;
+};
+
+// A server program: polls on its own thread as the main loop would, until stopped.
+class Server {
+public:
+    Server(int32_t maxPlayer, int32_t timeByPlayer, int32_t timeByMove) {
+        state_.TickCount = TickCount;
+        state_.MaxPlayer = maxPlayer;
+        state_.TimeByPlayer = timeByPlayer;
+        state_.TimeByMove = timeByMove;
+        state_.PlayerCount = 1;
+        state_.Players.resize(static_cast<size_t>(maxPlayer) + 1);
+        state_.Players[0] = Player{"Wirt", NoConnection, 1};
+        state_.PlayPhase = LobbyPhase;
+        state_.NetworkPort = 0;
+        EXPECT_TRUE(OpenServer(state_));
+        port_ = state_.Network.ListeningPort();
+        thread_ = std::thread([this] { Run(); });
+    }
+    ~Server() { Stop(); }
+
+    uint16_t Port() const { return port_; }
+    // Starts the games as soon as every participant, startAt of them, is ready.
+    void StartWith(int32_t participants) { startAt_ = participants; }
+    // Stops the polling; the state may be read afterwards.
+    const ProgramState& Stop() {
+        stop_ = true;
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+        return state_;
+    }
+
+private:
+    void Run() {
+        while (!stop_) {
+            PollServer(state_, view_);
+            if (!started_ && view_.Ready && state_.PlayerCount == startAt_) {
+                StartGames(state_, view_);
+                started_ = true;
+            }
+            if (!state_.Network.HasPendingEvent()) {
+                std::this_thread::sleep_for(200us);
+            }
+        }
+    }
+
+    ProgramState state_;
+    ServerView view_;
+    uint16_t port_ = 0;
+    std::atomic<int32_t> startAt_ = 0;
+    bool started_ = false;  // the server thread's own
+    std::atomic<bool> stop_ = false;
+    std::thread thread_;
+};
+
+SwarmOptions Bots(uint16_t port, int count, BotChances chances = {}) {
+    SwarmOptions options;
+    options.Port = port;
+    options.Count = count;
+    options.Chances = chances;
+    return options;
+}
+
+TEST(BotTest, BotsPlayTheirGamesInStepWithTheReferee) {
+    constexpr int BotCount = 4;
+    Server server(BotCount + 1, 10, 5);
+    BotSwarm swarm(
+        Bots(server.Port(), BotCount, {.DrawOffer = 0.04, .DrawAccept = 0.5, .Resign = 0.01}));
+    std::string error;
+    ASSERT_TRUE(swarm.Join(10s, error)) << error;
+    server.StartWith(BotCount + 1);
+    ASSERT_TRUE(swarm.RunUntil([&] { return swarm.Started(); }, 10s));
+
+    swarm.SetRate(400);
+    swarm.RunUntil([&] { return swarm.MovesSent() >= 300; }, 3s);
+    swarm.SetRate(0);
+    // Every move reaches every other bot; then nothing is on its way any more.
+    const uint64_t everyone = swarm.MovesSent() * (BotCount - 1);
+    EXPECT_TRUE(swarm.RunUntil([&] { return swarm.MovesReceived() >= everyone; }, 10s));
+    swarm.RunFor(200ms);
+    const ProgramState& referee = server.Stop();
+
+    EXPECT_GT(swarm.MovesSent(), 0u);
+    EXPECT_EQ(swarm.MovesReceived(), everyone);
+    EXPECT_EQ(swarm.GoneCount(), 0);
+    int compared = 0;
+    for (const auto& bot : swarm.Bots()) {
+        // Its own games: one with each other participant, the server's user included.
+        EXPECT_EQ(bot->Games().size(), static_cast<size_t>(BotCount));
+        for (const Game& game : bot->Games()) {
+            const Game* own = nullptr;
+            for (const Game& candidate : referee.Games) {
+                if (candidate.PlayerIndex[White] == game.PlayerIndex[White] &&
+                    candidate.PlayerIndex[Black] == game.PlayerIndex[Black]) {
+                    own = &candidate;
+                }
+            }
+            ASSERT_NE(own, nullptr);
+            ++compared;
+            // A move that crosses the opponent's acceptance on the way is played on the
+            // mover's board but refused by the referee, as with any client of the program.
+            if (own->State == DrawAgreed || game.State == DrawAgreed) {
+                continue;
+            }
+            EXPECT_EQ(own->History, game.History);
+            EXPECT_EQ(own->State, game.State);
+            EXPECT_EQ(own->SideToMove, game.SideToMove);
+        }
+    }
+    EXPECT_EQ(compared, BotCount * BotCount);
+}
+
+TEST(BotTest, ABotThatCannotJoinSaysWhy) {
+    Server server(2, 0, 0);  // room for one client
+    BotSwarm swarm(Bots(server.Port(), 2));
+    std::string error;
+    EXPECT_FALSE(swarm.Join(10s, error));
+    EXPECT_NE(error.find("Bot2"), std::string::npos) << error;
+    EXPECT_NE(error.find("Server ist voll."), std::string::npos) << error;
+}
+
+TEST(BotTest, ABotWhoseNameIsTakenSaysWhy) {
+    Server server(3, 0, 0);
+    SwarmOptions options = Bots(server.Port(), 1);
+    options.NamePrefix = "Wirt";  // "Wirt1" is free: the server's user is "Wirt"
+    BotSwarm first(options);
+    std::string error;
+    ASSERT_TRUE(first.Join(10s, error)) << error;
+    BotSwarm second(options);
+    EXPECT_FALSE(second.Join(10s, error));
+    EXPECT_NE(error.find("Name existiert bereits."), std::string::npos) << error;
+}
+
+}  // namespace
+}  // namespace tavlora
