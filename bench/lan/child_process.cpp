@@ -18,7 +18,7 @@ namespace tavlora {
 
 namespace {
 
-// The driver's environment with the spec's changes, as NAME=VALUE strings.
+// The driver's environment with the child's own changes, as NAME=VALUE strings.
 std::vector<std::string> MergedEnvironment(const std::vector<std::string>& changes) {
     std::map<std::string, std::string> merged;
     for (char** entry = environ; *entry != nullptr; ++entry) {
