@@ -1,7 +1,7 @@
 // Game clocks, the clock text and the clock labels.
 #include "gamewindow/clocks.h"
 
-#include <cstdio>
+#include <algorithm>
 
 #include "gamewindow/panel_texts.h"
 #include "net/senders.h"
@@ -124,16 +124,20 @@ void ShowClock(WindowServices& services, int label, ShownClock& shown, int32_t s
 }  // namespace
 
 std::string FormatClock(int32_t seconds) {
-    if (seconds < 0) {
-        seconds = 0;
+    // Built digit by digit: the games list formats thousands of clocks every second.
+    const int32_t t = std::max(seconds, 0);
+    std::string text;
+    const auto two = [&text](int32_t value) {
+        text += static_cast<char>('0' + value / 10);
+        text += static_cast<char>('0' + value % 10);
+    };
+    if (t >= 3600) {
+        two(t / 3600 % 24);
+        text += ':';
     }
-    char text[16];
-    if (seconds >= 3600) {
-        std::snprintf(text, sizeof text, "%02d:%02d:%02d", seconds / 3600 % 24, seconds / 60 % 60,
-                      seconds % 60);
-    } else {
-        std::snprintf(text, sizeof text, "%02d:%02d", seconds / 60, seconds % 60);
-    }
+    two(t / 60 % 60);
+    text += ':';
+    two(t % 60);
     return text;
 }
 
