@@ -121,6 +121,10 @@ void Transport::ReadArrived(bool& listenerReady) {
 }
 
 void Transport::FlushDue() {
+    if (!queued_) {
+        return;  // nothing waits anywhere: the usual case of a quiet pass
+    }
+    queued_ = false;
     const Clock::time_point now = behind_ ? Clock::now() : Clock::time_point{};
     for (auto& entry : connections_) {
         Connection& connection = entry.second;
@@ -130,6 +134,7 @@ void Transport::FlushDue() {
              now - connection.GatheredSince >= GatherDelay)) {
             Flush(connection);
         }
+        queued_ = queued_ || !connection.Queue.empty();
     }
 }
 
@@ -244,6 +249,7 @@ void Transport::Send(ConnectionId connectionId, const Frame& frame) {
     }
     connection.Queue.push_back(frame);
     connection.QueuedBytes += frame->size();
+    queued_ = true;
     if (!behind_) {
         Flush(connection);
         return;

@@ -130,6 +130,7 @@ private:
     ConnectionId nextId_ = 1;
     ConnectionId lastServed_ = 0;  // connections after it go first in the next Poll
     bool behind_ = false;          // the last Poll left whole messages buffered
+    bool queued_ = false;          // some send queue may hold frames
     SocketWatcher watcher_;
     Bytes readChunk_;
 };
