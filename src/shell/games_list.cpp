@@ -42,12 +42,12 @@ void LobbyGamesList::Refresh(bool showAll) {
         rewriteAll_ = false;
         for (size_t position = 0; position < shown_.size(); ++position) {
             const auto p = static_cast<int32_t>(position);
-            WriteCells(RowOf(p, clockInUse), *shown_[position]);
+            WriteCells(RowOf(p, clockInUse), *shown_[position], true);
         }
         return;
     }
     for (int32_t position : changed_) {
-        WriteCells(RowOf(position, clockInUse), *shown_[position]);
+        WriteCells(RowOf(position, clockInUse), *shown_[position], false);
     }
 }
 
@@ -93,10 +93,15 @@ void LobbyGamesList::MatchRowCount() {
 }
 
 // The one look at every shown game in a pass. Clocks tick over a second and sides to move
-// change seldom compared with the passes, so most passes find nothing to do.
+// change seldom compared with the passes, so most passes find nothing to do. The look goes
+// from the last game to the first: the game tick has just gone through them all in list
+// order, so the games it saw last are the ones still in the cache. The changes are then
+// taken in list order: games whose clocks tick together keep their order among themselves
+// when each moves after those before it have, where the other way round every one of them
+// would pass all the others.
 void LobbyGamesList::NoteChanges() {
     changed_.clear();
-    for (size_t position = 0; position < shown_.size(); ++position) {
+    for (size_t position = shown_.size(); position-- > 0;) {
         const Game& game = *shown_[position];
         const int32_t side = game.SideToMove;
         const Seen now{side, game.MoveTimeLeft[side], game.PlayerTimeLeft[side],
@@ -106,6 +111,7 @@ void LobbyGamesList::NoteChanges() {
             changed_.push_back(static_cast<int32_t>(position));
         }
     }
+    std::reverse(changed_.begin(), changed_.end());
 }
 
 LobbyGamesList::Rank LobbyGamesList::RankOf(const Game& game) const {
@@ -206,22 +212,28 @@ void LobbyGamesList::OpenFirstGame() {
 }
 
 // Builds the row's texts and colour for its game and writes what differs from what it holds.
-void LobbyGamesList::WriteCells(int rowIndex, Game& game) {
+void LobbyGamesList::WriteCells(int rowIndex, Game& game, bool namesChanged) {
     Row& row = *rows_[rowIndex];
-    if (row.Shown != &game) {
-        services_.SetRowRef(list_, rowIndex, &game);
-        row.Shown = &game;
+    const bool finished = game.Result > Undecided;
+    // The title changes only with the game, its end or the names; a clock that ticks, as
+    // thousands do every second, leaves it alone.
+    if (row.Shown != &game || row.Finished != finished || namesChanged) {
+        if (row.Shown != &game) {
+            services_.SetRowRef(list_, rowIndex, &game);
+            row.Shown = &game;
+        }
+        row.Finished = finished;
+        text_.clear();
+        if (finished) {
+            text_ += "(Beendet) ";
+        }
+        text_ += NameOf(game.PlayerIndex[0]);
+        text_ += " - ";
+        text_ += NameOf(game.PlayerIndex[1]);
+        WriteCell(row, rowIndex, GamesColumn, text_);
     }
     const int32_t side = game.SideToMove;
     const int32_t mover = game.PlayerIndex[side];
-    text_.clear();
-    if (game.Result > Undecided) {
-        text_ += "(Beendet) ";
-    }
-    text_ += NameOf(game.PlayerIndex[0]);
-    text_ += " - ";
-    text_ += NameOf(game.PlayerIndex[1]);
-    WriteCell(row, rowIndex, GamesColumn, text_);
     WriteCell(row, rowIndex, MoverColumn, NameOf(mover));
     // A clock column without its limit is never touched, so it stays empty.
     if (state_.TimeByMove > 0) {

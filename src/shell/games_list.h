@@ -50,6 +50,7 @@ private:
     // What a row of the list holds. A row that moves takes its cells along, and so does this.
     struct Row {
         Game* Shown = nullptr;  // the game whose reference the row carries
+        bool Finished = false;  // its title says "(Beendet) "
         std::string Cells[4];
         int32_t Colour = DefaultColour;  // of "Dran", "Zeit" and "Spielzeit"
     };
@@ -83,7 +84,8 @@ private:
         return clockInUse ? rowOf_[position] : position;
     }
     void OpenFirstGame();
-    void WriteCells(int rowIndex, Game& game);
+    // namesChanged: the names may differ from those the texts were built with.
+    void WriteCells(int rowIndex, Game& game, bool namesChanged);
     void WriteCell(Row& row, int rowIndex, int column, const std::string& text);
     const std::string& NameOf(int32_t participant) const;
 
