@@ -324,10 +324,14 @@ TEST(GamesListTest, AGameThatChangesItsPlaceMovesOneRowAndRewritesOnlyItsOwn) {
     Scene scene(127, 5, 30, 2);  // 8001 games, all shown
     scene.services.Click(Ids::ShowAllGamesBox);
     scene.Pump();
+    scene.Refresh();
+    scene.services.ResetCounts();
     for (Game& game : scene.state.Games) {
         game.MoveTimeLeft[White] = 119;  // a second gone on every move clock
     }
     scene.Refresh();
+    EXPECT_EQ(scene.services.RowMoves, 0) << "clocks that tick together keep their order";
+    EXPECT_EQ(scene.services.CellWrites, 8001);
     scene.services.ResetCounts();
 
     // A move in an early game of the others: Black's move clock starts at 02:00, and the game
