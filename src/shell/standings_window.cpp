@@ -69,6 +69,8 @@ void StandingsWindow::Build() {
     progressLine_ = create(ControlKind::Text, {10, 258, 440, 15}, progress_);
     failureLine_ = create(ControlKind::Text, {10, 276, 440, 15}, failure_);
     folderButton_ = create(ControlKind::Button, {290, 300, 160, 20}, "Partien-Ordner öffnen");
+    // The list would take the focus, and with it mark its first row as if it were chosen.
+    services_.SetFocus(folderButton_);
 }
 
 void StandingsWindow::ShowRows(const std::vector<StandingsRow>& ranked) {
