@@ -93,7 +93,7 @@ void Lobby::BuildLobbyWindow() {
 }
 
 void Lobby::HandleLobbyControl(int control) {
-    if (control == standingsButton_ && standingsButton_ >= 0 && ShowStandings) {
+    if (standingsButton_ >= 0 && control == standingsButton_ && ShowStandings) {
         ShowStandings();
         return;
     }

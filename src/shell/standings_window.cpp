@@ -79,9 +79,7 @@ void StandingsWindow::ShowRows(const std::vector<StandingsRow>& ranked) {
     }
     for (size_t index = 0; index < ranked.size(); ++index) {
         const StandingsRow& standing = ranked[index];
-        const Player* player = static_cast<size_t>(standing.Participant) < state_.Players.size()
-                                   ? &state_.Players[static_cast<size_t>(standing.Participant)]
-                                   : nullptr;
+        const Player* player = FindPlayer(state_, standing.Participant);
         texts_[0] = std::to_string(standing.Place) + ".";
         texts_[1] = player ? player->PlayerName : std::string();
         if (player && player->Left) {

@@ -67,7 +67,8 @@ void TournamentOutcome::RefreshStandings() {
     changed_ = false;
     leftShown_ = left;
     window_->ShowRows(standings_->Ranked([this](int32_t participant) -> std::string_view {
-        return state_.Players[static_cast<size_t>(participant)].PlayerName;
+        const Player* player = FindPlayer(state_, participant);
+        return player ? std::string_view(player->PlayerName) : std::string_view();
     }));
 }
 
@@ -96,16 +97,12 @@ void TournamentOutcome::SaveUnfinishedGames() {
 
 std::string TournamentOutcome::PgnOf(const Game& game) {
     const auto name = [this](int32_t participant) {
-        if (participant < 0 || static_cast<size_t>(participant) >= state_.Players.size()) {
-            return std::string("?");
-        }
+        const Player* player = FindPlayer(state_, participant);
         // The standard's character set; the names hold nothing else.
-        return Utf8ToLatin1(state_.Players[static_cast<size_t>(participant)].PlayerName);
+        return player ? Utf8ToLatin1(player->PlayerName) : std::string("?");
     };
-    const int32_t loser = game.PlayerIndex[game.SideToMove];
-    const bool abandoned = game.State == Resigned && loser >= 0 &&
-                           static_cast<size_t>(loser) < state_.Players.size() &&
-                           state_.Players[static_cast<size_t>(loser)].Left;
+    const Player* loser = FindPlayer(state_, game.PlayerIndex[game.SideToMove]);
+    const bool abandoned = game.State == Resigned && loser && loser->Left;
     const std::string white = name(game.PlayerIndex[White]);
     const std::string black = name(game.PlayerIndex[Black]);
     const PgnTags tags{
