@@ -180,6 +180,16 @@ e2e_join() {
     E2E_NAME[$inst]="$name" E2E_INSTANCE_OF[$name]="$inst" E2E_LOBBY[$inst]="$E2E_WINDOW"
 }
 
+# e2e_close_lobby <instance>: closes the instance's lobby, which must end its program with exit
+# code 0.
+e2e_close_lobby() {
+    e2e_check_alive "$1"
+    e2e_close "$1" "${E2E_LOBBY[$1]}"
+    e2e_wait_exit "$1" 10
+    [ "$E2E_EXIT_CODE" -eq 0 ] ||
+        e2e_fail "${E2E_NAME[$1]}'s program ended with exit code $E2E_EXIT_CODE"
+}
+
 # e2e_press_lobby_button <instance>: "Bereit" on a client, "Spiel starten" on the server.
 e2e_press_lobby_button() {
     e2e_click_control "$1" "${E2E_LOBBY[$1]}" "${E2E_LOBBY_BUTTON[@]}"
