@@ -61,6 +61,7 @@ void Bot::Service() {
                 Handle(event.Received);
                 break;
             case NetEventKind::NewConnection:
+            case NetEventKind::Connected:
                 break;
         }
     }

@@ -290,7 +290,7 @@ protected:
         client.State.MaxPlayer = 1;
         client.State.Players[1].PlayerName = "Eva";
         client.State.NetworkPort = server->Network.ListeningPort();
-        ASSERT_TRUE(ConnectToServer(client.State, LoopbackAddress));
+        ASSERT_TRUE(StartConnectToServer(client.State, LoopbackAddress));
         ASSERT_EQ(server->Next().Kind, NetEventKind::NewConnection);
     }
 

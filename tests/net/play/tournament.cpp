@@ -69,7 +69,7 @@ Side& Tournament::Connect(const std::string& name) {
     state.MaxPlayer = 1;
     state.Players[1].PlayerName = name;
     state.NetworkPort = port_;
-    EXPECT_TRUE(ConnectToServer(state, LoopbackAddress));
+    EXPECT_TRUE(StartConnectToServer(state, LoopbackAddress));
     return side;
 }
 
