@@ -491,8 +491,8 @@ protected:
 };
 
 INSTANTIATE_TEST_SUITE_P(Join, SettingsWindowWaitingTest, testing::Bool(),
-                         [](const testing::TestParamInfo<bool>& info) {
-                             return info.param ? "Connected" : "Connecting";
+                         [](const testing::TestParamInfo<bool>& test) {
+                             return test.param ? "Connected" : "Connecting";
                          });
 
 TEST_P(SettingsWindowWaitingTest, AnotherStartGivesUpTheJoin) {
