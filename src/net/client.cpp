@@ -1,20 +1,16 @@
 #include "net/client.h"
 
-#include <climits>
 #include <string>
 #include <utility>
 
 #include "net/game_play.h"
 #include "net/latin1.h"
 #include "net/server.h"
+#include "rules/clock.h"
 
 namespace tavlora {
 
 namespace {
-
-constexpr int32_t MostParticipants = 127;
-// A clock limit in minutes must still fit in seconds.
-constexpr int32_t MostMinutes = INT32_MAX / 60;
 
 const char* const RefusedRunningText =
     "Verbindung zum Server fehlgeschlagen.\nSpiel auf dem Server läuft bereits.";
@@ -35,20 +31,22 @@ class JoinHandler {
 public:
     JoinHandler(ProgramState& state, NetView& view) : state_(state), view_(view) {}
 
-    int operator()(const MsgRefusedRunning&) {
+    bool operator()(const MsgRefusedRunning&) {
         GiveUp(state_, view_, RefusedRunningText);
-        return 0;
+        return false;
     }
-    int operator()(const MsgRefusedFull&) {
+    bool operator()(const MsgRefusedFull&) {
         GiveUp(state_, view_, RefusedFullText);
-        return 0;
+        return false;
     }
 
-    int operator()(const MsgWelcome& m) {
+    bool operator()(const MsgWelcome& m) {
         if (m.MaxPlayer < 2 || m.MaxPlayer > MostParticipants || m.PlayerCount < 2 ||
-            m.PlayerCount > m.MaxPlayer || m.TimeByPlayer > MostMinutes ||
-            m.TimeByMove > MostMinutes) {
-            return 0;
+            m.PlayerCount > m.MaxPlayer || m.TimeByPlayer > MaxTimeLimit ||
+            m.TimeByMove > MaxTimeLimit) {
+            // Not a server this program can join; waiting on would wait for ever.
+            GiveUp(state_, view_, JoinFailedText);
+            return false;
         }
         // The name as it travels, compared byte for byte with those already there. Two
         // newcomers with one name can both pass, since neither is listed yet.
@@ -57,30 +55,19 @@ public:
         for (const WelcomeEntry& entry : m.Players) {
             if (entry.PlayerName == sentName) {
                 GiveUp(state_, view_, NameTakenText);
-                return 0;
+                return false;
             }
         }
 
-        state_.MaxPlayer = m.MaxPlayer;
-        state_.PlayerCount = m.PlayerCount;
-        state_.TimeByPlayer = m.TimeByPlayer;
-        state_.TimeByMove = m.TimeByMove;
-        state_.OwnPlayerIndex = m.PlayerCount - 1;
-        state_.Players.assign(static_cast<size_t>(m.MaxPlayer) + 1, Player{});
-        for (size_t i = 0; i < m.Players.size(); ++i) {
-            state_.Players[i].PlayerName = m.Players[i].PlayerName;
-            state_.Players[i].PlayerReady = m.Players[i].PlayerReady != 0 ? 1 : 0;
-        }
-        state_.Players[static_cast<size_t>(state_.OwnPlayerIndex)].PlayerName = ownName;
-
+        SetUpWelcomedClient(state_, m);
         state_.Network.Send(state_.ServerConnection,
                             EncodeFrame(MsgName{state_.OwnPlayerIndex, ownName}));
-        return 1;
+        return true;
     }
 
     template <typename T>
-    int operator()(const T&) {
-        return 0;
+    bool operator()(const T&) {
+        return false;
     }
 
 private:
@@ -123,7 +110,7 @@ public:
             // After the start nobody moves; the leaver loses every game it has.
             if (m.PlayerCount == state_.PlayerCount && m.Index >= 1 &&
                 m.Index < state_.PlayerCount) {
-                ForfeitGamesOf(state_.Games, m.Index);
+                ParticipantLeft(state_, m.Index);
             }
             return;
         }
@@ -232,32 +219,32 @@ bool StartConnectToServer(ProgramState& state, int32_t address) {
     return state.ServerConnection != NoConnection;
 }
 
-int PollClient(ProgramState& state, NetView& view) {
+bool PollClient(ProgramState& state, NetView& view) {
     NetEvent event = state.Network.Poll();
     if (event.Connection != state.ServerConnection || state.ServerConnection == NoConnection) {
-        return 0;
+        return false;
     }
     const bool joined = state.OwnPlayerIndex >= 0;
     switch (event.Kind) {
         case NetEventKind::Connected:
             view.ShowConnected();
-            return 0;
+            return false;
         case NetEventKind::Closed:
             // Reported once by the transport. Windows and games stay as they are.
             state.ServerConnection = NoConnection;
             view.ShowNetworkError(joined ? ConnectionLostText : JoinFailedText);
-            return 0;
+            return false;
         case NetEventKind::MessageArrived:
             if (!joined) {
                 return std::visit(JoinHandler(state, view), event.Received);
             }
             std::visit(PlayHandler(state, view), event.Received);
-            return 0;
+            return false;
         case NetEventKind::None:
         case NetEventKind::NewConnection:
-            return 0;
+            return false;
     }
-    return 0;
+    return false;
 }
 
 }  // namespace tavlora

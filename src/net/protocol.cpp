@@ -13,12 +13,6 @@ namespace {
 // A text is cut to this many bytes when it is encoded, so that every message the program
 // builds stays within MaxBodyLength: a welcome listing 126 such names is still below it.
 constexpr size_t MaxTextLength = 8000;
-constexpr int32_t MostParticipants = 127;
-
-int32_t PairCount(int32_t players) {
-    return players * (players - 1) / 2;
-}
-
 class BodyWriter {
 public:
     explicit BodyWriter(uint8_t code) { bytes_.push_back(code); }

@@ -17,6 +17,15 @@
 
 namespace tavlora {
 
+// Participant indexes and counts travel as bytes that arrive unchanged only up to 127.
+constexpr int32_t MostParticipants = 127;
+
+// The number of games, one per pair, among count participants: the colour bytes of
+// MsgStartGames.
+constexpr int32_t PairCount(int32_t count) {
+    return count * (count - 1) / 2;
+}
+
 // Refusals: the code alone.
 template <uint8_t C>
 struct RefusalMessage {
@@ -121,6 +130,12 @@ using MsgResign = GameCommandMessage<13>;
 using Message = std::variant<MsgRefusedRunning, MsgRefusedFull, MsgPlayerLeft, MsgWelcome, MsgName,
                              MsgPlayerNamed, MsgReady, MsgStartGames, MsgChat, MsgMove, MsgTimeout,
                              MsgDrawOffer, MsgDrawAccept, MsgResign>;
+
+// Whether code is one of the catalogue's. A newer program's codes are not: they are read and
+// dropped, and the connection stays.
+constexpr bool IsKnownCode(uint8_t code) {
+    return code < std::variant_size_v<Message>;
+}
 
 // Encoding
 // The body: code, then the fields in order. Byte fields keep the low 8 bits of their value;

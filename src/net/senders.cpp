@@ -8,18 +8,13 @@ namespace tavlora {
 
 namespace {
 
-// The server is participant 0; a client has its own index from the welcome on.
-bool IsServer(const ProgramState& state) {
-    return state.OwnPlayerIndex == 0;
-}
-
 void SendToServer(ProgramState& state, const Message& message) {
     state.Network.Send(state.ServerConnection, EncodeFrame(message));
 }
 
-}  // namespace
-
-void SendMove(ProgramState& state, const Game& game, const Move* move) {
+// A move, or a time-out when move is nullptr, of the local participant, with the clocks of
+// the side to move as they are now: a client tells the server, the server every client.
+void SendMoveOrTimeout(ProgramState& state, const Game& game, const Move* move) {
     if (state.SinglePlayer()) {
         return;
     }
@@ -35,7 +30,7 @@ void SendMove(ProgramState& state, const Game& game, const Move* move) {
                                                      {game.PlayerIndex[0], game.PlayerIndex[1]},
                                                      game.PlayerTimeLeft[side],
                                                      game.MoveTimeLeft[side]});
-    if (!IsServer(state)) {
+    if (!state.IsServer()) {
         SendToServer(state, message);
         return;
     }
@@ -44,6 +39,16 @@ void SendMove(ProgramState& state, const Game& game, const Move* move) {
     if (KeyedGame* keyed = state.KeyedGames.Find(game)) {
         keyed->WithdrawDrawOffers();
     }
+}
+
+}  // namespace
+
+void SendMove(ProgramState& state, const Game& game, const Move& move) {
+    SendMoveOrTimeout(state, game, &move);
+}
+
+void SendTimeout(ProgramState& state, const Game& game) {
+    SendMoveOrTimeout(state, game, nullptr);
 }
 
 void SendGameCommand(ProgramState& state, Game& game, GameCommand command) {
@@ -66,7 +71,7 @@ void SendGameCommand(ProgramState& state, Game& game, GameCommand command) {
             message = MsgResign{sender, {white, black}};
             break;
     }
-    if (!IsServer(state)) {
+    if (!state.IsServer()) {
         SendToServer(state, message);  // takes effect here when the server's copy comes back
         return;
     }
@@ -93,7 +98,7 @@ void SendGameCommand(ProgramState& state, Game& game, GameCommand command) {
 
 void SendChat(ProgramState& state, NetView& view, const std::string& text) {
     const Message message = MsgChat{state.OwnPlayerIndex, text};
-    if (!IsServer(state)) {
+    if (!state.IsServer()) {
         SendToServer(state, message);
         return;
     }

@@ -153,7 +153,7 @@ TEST_F(SettingsWindowTest, FirstStartShowsTheDefaultsAndTheCloseBoxWritesNothing
 TEST_F(SettingsWindowTest, ControlsAreCreatedInOrderAtTheirPlaces) {
     Run({});
     struct Expected {
-        int Id;  // -1 for a label
+        int Id;  // -1 for a label, and for the controls of the search for lobbies
         ControlKind Kind;
         int Page;  // -1 outside the tab panel
         Rect Geometry;
@@ -179,6 +179,9 @@ TEST_F(SettingsWindowTest, ControlsAreCreatedInOrderAtTheirPlaces) {
         {Ids::ServerIPField, K::IPv4Field, 1, {18, 40, 200, 20}, "", 0},
         {Ids::ConnectButton, K::Button, 1, {38, 290, 160, 20}, "Zum Server verbinden", 0},
         {Ids::ConnectStatus, K::Text, 1, {38, 270, 160, 15}, "", Centred},
+        {-1, K::Text, 1, {18, 73, 115, 15}, "Gefundene Server:", 0},
+        {-1, K::Button, 1, {138, 70, 80, 20}, "Suchen", 0},
+        {-1, K::ListBox, 1, {18, 95, 200, 160}, "", 0},
         {-1, K::Text, 2, {18, 18, 200, 15}, "Name 2. Spieler:", 0},
         {-1, K::Text, 2, {18, 73, 200, 15}, "Maximale Spielzeit pro Spieler:", 0},
         {-1, K::Text, 2, {18, 128, 200, 15}, "Maximale Zeit pro Zug:", 0},
@@ -381,12 +384,7 @@ class SettingsWindowJoinTest : public SettingsWindowTest {
 protected:
     void SetUp() override {
         SettingsWindowTest::SetUp();
-        server_.MaxPlayer = 4;
-        server_.PlayerCount = 1;
-        server_.TimeByPlayer = 20;
-        server_.Players.resize(5);
-        server_.Players[0].PlayerName = "Anna";
-        server_.Players[0].PlayerReady = 1;
+        SetUpServer(server_, "Anna", 4, 20, 0);
         server_.NetworkPort = 0;
         ASSERT_TRUE(OpenServer(server_));
         state_.NetworkPort = server_.Network.ListeningPort();

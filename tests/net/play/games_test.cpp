@@ -220,14 +220,14 @@ TEST(Games, TimeOutIsSeenAlikeByAll) {
     Side& mover = t.Participant(reference.PlayerIndex[reference.SideToMove]);
     Game& game = PairGame(mover, 1, 2);
     // As the game tick does when the own clock has run out.
-    game.PlayerTimeLeft[game.SideToMove] = -1;
+    game.PlayerTimeLeft[game.SideToMove] = 0;
     game.State = TimeOut;
-    SendMove(mover.State, game, nullptr);
+    SendTimeout(mover.State, game);
     t.Pump();
     for (Side* side : t.Sides()) {
         const Game& copy = PairGame(*side, 1, 2);
         EXPECT_EQ(copy.State, TimeOut);
-        EXPECT_EQ(copy.PlayerTimeLeft[copy.SideToMove], -1);
+        EXPECT_EQ(copy.PlayerTimeLeft[copy.SideToMove], 0);
     }
     ExpectSameGames(t);
 }
@@ -293,9 +293,7 @@ TEST(Games, LostServerIsReportedOnceAndChangesNothing) {
 TEST(Games, ServerGoneBeforeTheWelcomeFailsTheJoin) {
     auto silentServer = RawPeer::Listen();
     Side side;
-    side.State.OwnPlayerIndex = -1;
-    side.State.MaxPlayer = 1;
-    side.State.Players[1].PlayerName = "Eva";
+    SetUpJoiningClient(side.State, "Eva");
     side.State.NetworkPort = silentServer->Network.ListeningPort();
     ASSERT_TRUE(StartConnectToServer(side.State, LoopbackAddress));
     ASSERT_EQ(silentServer->Next().Kind, NetEventKind::NewConnection);
@@ -303,7 +301,7 @@ TEST(Games, ServerGoneBeforeTheWelcomeFailsTheJoin) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
     while (side.State.ServerConnection != NoConnection &&
            std::chrono::steady_clock::now() < deadline) {
-        EXPECT_EQ(PollClient(side.State, side.View), 0);
+        EXPECT_FALSE(PollClient(side.State, side.View));
     }
     EXPECT_EQ(side.State.ServerConnection, NoConnection);
     EXPECT_EQ(side.View.Errors,
@@ -318,7 +316,7 @@ TEST(Games, SinglePlayerSendsNothingAndLeavesTheGameAlone) {
          {GameCommand::OfferDraw, GameCommand::AcceptDraw, GameCommand::Resign}) {
         SendGameCommand(state, game, command);
     }
-    SendMove(state, game, &game.Moves.front());
+    SendMove(state, game, game.Moves.front());
     EXPECT_EQ(game.State, Running);
     EXPECT_TRUE(game.History.empty());
 }

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "net/client.h"
+#include "net/game_tick.h"
 #include "net/senders.h"
 #include "net/server.h"
 #include "rules/execute.h"
@@ -46,13 +47,7 @@ size_t Fingerprint(const Side& side) {
 Tournament::Tournament(const std::string& serverName, int32_t maxPlayer, int32_t timeByPlayer,
                        int32_t timeByMove) {
     ProgramState& state = server_.State;
-    state.OwnPlayerIndex = 0;
-    state.PlayerCount = 1;
-    state.MaxPlayer = maxPlayer;
-    state.TimeByPlayer = timeByPlayer;
-    state.TimeByMove = timeByMove;
-    state.Players.assign(static_cast<size_t>(maxPlayer) + 1, Player{});
-    state.Players[0] = Player{serverName, NoConnection, 1};
+    SetUpServer(state, serverName, maxPlayer, timeByPlayer, timeByMove);
     state.NetworkPort = 0;
     EXPECT_TRUE(OpenServer(state));
     port_ = state.Network.ListeningPort();
@@ -64,10 +59,7 @@ Tournament::Tournament(const std::string& serverName, int32_t maxPlayer, int32_t
 Side& Tournament::Connect(const std::string& name) {
     Side& side = *clients_.emplace_back(std::make_unique<Side>());
     ProgramState& state = side.State;
-    state.OwnPlayerIndex = -1;
-    state.PlayerCount = 2;
-    state.MaxPlayer = 1;
-    state.Players[1].PlayerName = name;
+    SetUpJoiningClient(state, name);
     state.NetworkPort = port_;
     EXPECT_TRUE(StartConnectToServer(state, LoopbackAddress));
     return side;
@@ -99,10 +91,11 @@ void Tournament::PollSide(Side& side) {
     }
     if (&side == &server_) {
         PollServer(side.State, side.View);
+        RunGameTick(side.State);
     } else if (side.InLobby) {
         PollClient(side.State, side.View);
-    } else if (side.State.ServerConnection != NoConnection &&
-               PollClient(side.State, side.View) == 1) {
+        RunGameTick(side.State);
+    } else if (side.State.ServerConnection != NoConnection && PollClient(side.State, side.View)) {
         // The settings window gives way to the lobby.
         side.InLobby = true;
         side.State.PlayPhase = LobbyPhase;
@@ -166,7 +159,7 @@ void Tournament::Play(int32_t white, int32_t black, int32_t fromX, int32_t fromY
     Game& game = GameOf(mover, white, black);
     const std::optional<Move> move = FindMove(game, fromX, fromY, toX, toY, promotion);
     ASSERT_TRUE(move) << "no move " << fromX << fromY << "-" << toX << toY;
-    SendMove(mover.State, game, &*move);
+    SendMove(mover.State, game, *move);
     ExecuteMove(game, *move, mover.State);
     Pump();
 }
