@@ -21,7 +21,8 @@ struct Player {
     std::string PlayerName;  // UTF-8; empty until the participant has announced it
     ConnectionId PlayerConnection = NoConnection;  // none for entry 0
     int32_t PlayerReady = 0;
-    bool Left = false;  // left after the start: the entry stays, its games are lost
+    bool Left = false;        // left after the start: the entry stays, its games are lost
+    uint32_t WelcomedAt = 0;  // server: tick count of the welcome, while no name has come
 };
 
 enum PlayPhaseValue : int32_t {
@@ -50,6 +51,7 @@ struct ProgramState : RulesContext {
     GameKeys KeyedGames;  // network play: the games by their key, with pending draw offers
     ConnectionId ServerConnection = NoConnection;  // a client's connection to the server
     uint16_t NetworkPort = DefaultPort;  // the same for server and clients; tests pick a free one
+    int ConnectLimitMs = ConnectTimeoutMs;  // for the server to answer a connect; tests shorten it
     Transport Network;    // the listening socket and every connection, or the one to the server
     RandomSource Random;  // the colour draws and the first game shown
     // Told once about every game as it ends, when the game tick gives it its Result: for

@@ -98,8 +98,9 @@ public:
 
     // Events
     // Waits at most timeoutMs (-1: without limit) and returns one event, or None when the
-    // time ran out or a watched socket has data to read. A socket whose data the program
-    // leaves unread cuts the wait short only once, until something has been read from it.
+    // time ran out or something has arrived on a watched socket since the last wait, also
+    // while no wait was in progress. A socket whose data the program leaves unread cuts the
+    // wait short only once, until something is read from it or more arrives.
     virtual Event WaitEvent(int timeoutMs) = 0;
     // Unwatch a socket before closing it.
     virtual void WatchSocket(int fd) = 0;
@@ -148,6 +149,12 @@ public:
     // List box and drop-down list. Select an item with SetState; a list box scrolls to it.
     virtual void AppendItem(int control, const std::string& text) = 0;
     virtual int ItemCount(int control) const = 0;
+    // Rewrites an existing item in its place; the selection stays. An item outside the list
+    // reads as empty.
+    virtual void SetItemText(int control, int item, const std::string& text) = 0;
+    virtual std::string ItemText(int control, int item) const = 0;
+    // Removes every item; nothing is selected afterwards. Raises no event.
+    virtual void ClearItems(int control) = 0;
 
     // List view. Rows and columns outside the list read as empty, DefaultColour and nullptr.
     virtual void AddColumn(int list, const std::string& title, int width) = 0;

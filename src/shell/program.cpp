@@ -6,8 +6,10 @@
 #include "gamewindow/board_drawing.h"
 #include "gamewindow/game_window.h"
 #include "net/client.h"
+#include "net/discovery_responder.h"
 #include "net/program_state.h"
 #include "net/server.h"
+#include "platform/datagrams.h"
 #include "platform/system.h"
 #include "shell/lobby.h"
 #include "shell/settings_window.h"
@@ -29,6 +31,7 @@ public:
 
 private:
     void RunMainLoop();
+    SocketWatcher WatchSockets();
     void StartSinglePlayer();
     // Play has begun: from now on every game is saved as it ends, and counted.
     void BeginOutcome();
@@ -41,19 +44,14 @@ private:
     int smallFont_ = DefaultFont;
     std::unique_ptr<GameWindow> gameWindow_;
     std::unique_ptr<Lobby> lobby_;
+    DiscoveryResponder lobbyAnswers_;  // the server's answers to clients that search
     std::unique_ptr<TournamentOutcome> outcome_;
 };
 
 int Program::Main() {
     state_.TickCount = TickCount;
     // The event wait wakes as soon as any connection has something to read.
-    state_.Network.SetSocketWatcher([this](int socket, bool watch) {
-        if (watch) {
-            services_.WatchSocket(socket);
-        } else {
-            services_.UnwatchSocket(socket);
-        }
-    });
+    state_.Network.SetSocketWatcher(WatchSockets());
 
     largeFont_ = services_.CreateFont("MS Sans Serif", 14, true);
     smallFont_ = services_.CreateFont("MS Sans Serif", 10, true);
@@ -80,6 +78,11 @@ void Program::RunMainLoop() {
             }
         };
         lobby_->BuildLobbyWindow();
+        if (state_.IsServer()) {
+            lobby_->ShowServerAddresses(Ipv4Interfaces());
+            // Without the port the lobby runs all the same; it is only not found by a search.
+            lobbyAnswers_.Open(state_.NetworkPort, WatchSockets());
+        }
     }
 
     for (;;) {
@@ -92,6 +95,7 @@ void Program::RunMainLoop() {
         if (lobby_) {
             if (state_.IsServer()) {
                 PollServer(state_, *lobby_);
+                lobbyAnswers_.Poll(state_, TickCount());
             } else {
                 PollClient(state_, *lobby_);
             }
@@ -120,6 +124,16 @@ void Program::RunMainLoop() {
     }
 }
 
+SocketWatcher Program::WatchSockets() {
+    return [this](int socket, bool watch) {
+        if (watch) {
+            services_.WatchSocket(socket);
+        } else {
+            services_.UnwatchSocket(socket);
+        }
+    };
+}
+
 // Either name may get White, by chance.
 void Program::StartSinglePlayer() {
     services_.CloseWindow(SettingsWindowId);
@@ -141,6 +155,7 @@ int Program::EndProgram() {
     if (outcome_) {
         outcome_->SaveUnfinishedGames();
     }
+    lobbyAnswers_.Close();
     state_.Network.CloseAll();
     lobby_.reset();
     gameWindow_.reset();

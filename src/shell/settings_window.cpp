@@ -8,6 +8,7 @@
 #include "net/program_state.h"
 #include "net/server.h"
 #include "rules/clock.h"
+#include "shell/server_search.h"
 
 namespace tavlora {
 
@@ -42,7 +43,9 @@ public:
 
     SettingsOutcome Run(const SettingsEnvironment& environment);
 
-    // NetView. While this window runs the client only joins: a refusal is all it can show.
+    // NetView. While this window runs the client only joins: the connection made, or why
+    // the join failed, is all it can show.
+    void ShowConnected() override;
     void ShowNetworkError(const std::string& text) override;
 
 private:
@@ -62,6 +65,9 @@ private:
     WindowServices& services_;
     ProgramState& state_;
     int32_t lastAddress_ = 0;  // of the last connection attempt, for the settings file
+    // The lobbies found, on the "Client" tab.
+    ServerSearch search_ = ServerSearch(services_, SettingsWindowId, Ids::ModePanel, ClientMode,
+                                        Ids::ServerIPField, {.Port = state_.NetworkPort});
 };
 
 SettingsOutcome SettingsWindow::Run(const SettingsEnvironment& environment) {
@@ -75,6 +81,7 @@ SettingsOutcome SettingsWindow::Run(const SettingsEnvironment& environment) {
         const Event event = services_.WaitEvent(10);
         bool done = false;
         if (event.Kind == EventKind::Control && event.Window == SettingsWindowId) {
+            search_.HandleControl(event.Control);
             switch (event.Control) {
                 case Ids::StartServerButton:
                     done = StartServer();
@@ -89,8 +96,9 @@ SettingsOutcome SettingsWindow::Run(const SettingsEnvironment& environment) {
                     break;  // typing and switching tabs need nothing
             }
         }
+        search_.Poll();
         if (state_.ServerConnection != NoConnection) {
-            done = PollClient(state_, *this) != 0;
+            done = PollClient(state_, *this);
         }
         if (event.Kind == EventKind::Close && event.Window == SettingsWindowId) {
             return SettingsOutcome::EndProgram;
@@ -101,6 +109,10 @@ SettingsOutcome SettingsWindow::Run(const SettingsEnvironment& environment) {
     }
     SaveSettings(environment, services_.State(Ids::ModePanel), Values());
     return SettingsOutcome::Ready;
+}
+
+void SettingsWindow::ShowConnected() {
+    services_.SetText(Ids::ConnectStatus, WaitingForServer);
 }
 
 void SettingsWindow::ShowNetworkError(const std::string& text) {
@@ -140,6 +152,7 @@ void SettingsWindow::Build() {
     Add(ControlKind::Button, Ids::ConnectButton, ClientMode, {38, 290, 160, 20},
         "Zum Server verbinden");
     Add(ControlKind::Text, Ids::ConnectStatus, ClientMode, {38, 270, 160, 15}, {}, Centred);
+    search_.Build();
 
     Add(ControlKind::Text, AssignId, SinglePlayerMode, {18, 18, 200, 15}, "Name 2. Spieler:");
     Add(ControlKind::Text, AssignId, SinglePlayerMode, {18, 73, 200, 15},
@@ -233,13 +246,11 @@ void SettingsWindow::StartClient() {
     }
     services_.SetText(Ids::ConnectStatus, Connecting);
     lastAddress_ = services_.State(Ids::ServerIPField);
-    // Blocks the whole program, for a bounded time at most.
-    if (!ConnectToServer(state_, lastAddress_)) {
-        services_.SetText(Ids::ConnectStatus, "");
-        Refuse(ConnectFailed);
-        return;
+    // The window goes on while the server answers: the loop's PollClient finishes the
+    // connect, and another start or the close box gives it up.
+    if (!StartConnectToServer(state_, lastAddress_)) {
+        ShowNetworkError(ConnectFailed);
     }
-    services_.SetText(Ids::ConnectStatus, WaitingForServer);
 }
 
 bool SettingsWindow::StartSingle() {
@@ -255,8 +266,9 @@ bool SettingsWindow::StartSingle() {
            TimeLimitFits(timeByMove, "Maximale Zeit pro Zug");
 }
 
-// A join still waiting for the server's welcome gives way to any new start: left open it
-// would keep a place on that server, and its welcome would overwrite the new start's values.
+// A join still connecting or waiting for the server's welcome gives way to any new start:
+// left open it would keep a place on that server, and its answer would overwrite the new
+// start's values.
 void SettingsWindow::GiveUpJoin() {
     if (state_.ServerConnection == NoConnection) {
         return;

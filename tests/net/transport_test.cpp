@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "net/full_listener.h"
 #include "net/program_state.h"
 
 namespace tavlora {
@@ -218,7 +219,6 @@ TEST_F(TransportTest, MalformedInputClosesTheSendersConnectionOnTheServer) {
         {"length above 1 MiB", {0x01, 0x00, 0x10, 0x00}},
         {"body shorter than its fields", {2, 0, 0, 0, 6, 1}},
         {"text without zero byte", {6, 0, 0, 0, 4, 1, 'A', 'n', 'n', 'a'}},
-        {"unknown code", {3, 0, 0, 0, 14, 1, 1}},
         {"bytes left over", {4, 0, 0, 0, 6, 1, 1, 0}},
     };
     Transport bystander;
@@ -236,6 +236,17 @@ TEST_F(TransportTest, MalformedInputClosesTheSendersConnectionOnTheServer) {
     const NetEvent ready = PollFor(server);
     ASSERT_EQ(ready.Kind, NetEventKind::MessageArrived);
     EXPECT_EQ(ready.Connection, bystanderId);
+}
+
+TEST_F(TransportTest, UnknownCodesAreDroppedAndTheSenderStays) {
+    RawPeer peer(port);
+    const ConnectionId id = Accept();
+    peer.Write(Bytes{3, 0, 0, 0, 14, 1, 1, 1, 0, 0, 0, 99});
+    peer.Write(*EncodeFrame(MsgReady{1, 1}));
+    const NetEvent ready = PollFor(server);
+    ASSERT_EQ(ready.Kind, NetEventKind::MessageArrived);
+    EXPECT_EQ(ready.Connection, id);
+    EXPECT_EQ(ready.Received, Message(MsgReady{1, 1}));
 }
 
 TEST_F(TransportTest, ClientDropsMalformedBodiesButNotBrokenFraming) {
@@ -436,20 +447,49 @@ TEST(TransportConnectTest, FailedConnectsReturnNoConnection) {
 }
 
 TEST(TransportConnectTest, ConnectGivesUpWhenThePeerNeverAnswers) {
-    // A listener whose backlog is full drops further connection requests unanswered.
-    OwnedSocket listener(OpenListeningSocket(0));
-    ASSERT_TRUE(listener.IsOpen());
-    ASSERT_EQ(listen(listener.Get(), 0), 0);
-    const uint16_t port = LocalPort(listener.Get());
-
+    const FullListener silent;
     Transport client;
-    bool gaveUp = false;
-    const auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < 4 && !gaveUp; ++i) {
-        gaveUp = client.Connect(Loopback, port, 300) == NoConnection;
+    EXPECT_EQ(client.Connect(Loopback, silent.Port(), 300), NoConnection);
+}
+
+// A begun connect returns at once and is reported exactly once: Connected, and usable, when
+// the peer answers; Closed when the peer refuses (which may also show at once) or is still
+// silent when the limit is up.
+TEST_F(TransportTest, ABegunConnectIsReportedOnceWhenAnsweredRefusedOrTooLate) {
+    const FullListener silent;
+    uint16_t unused = 0;
+    {
+        Transport probe;
+        ASSERT_TRUE(probe.Listen(0));
+        unused = probe.ListeningPort();
     }
-    EXPECT_TRUE(gaveUp);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+    struct Case {
+        const char* Peer;
+        uint16_t Port;
+        NetEventKind Outcome;
+    };
+    for (const Case& c : {Case{"listening", port, NetEventKind::Connected},
+                          Case{"nobody there", unused, NetEventKind::Closed},
+                          Case{"backlog full", silent.Port(), NetEventKind::Closed}}) {
+        SCOPED_TRACE(c.Peer);
+        Transport client;
+        const ConnectionId id = client.StartConnect(Loopback, c.Port, 300);
+        if (id == NoConnection) {
+            EXPECT_EQ(c.Outcome, NetEventKind::Closed);
+            continue;
+        }
+        const NetEvent event = PollFor(client);
+        EXPECT_EQ(event.Kind, c.Outcome);
+        EXPECT_EQ(event.Connection, id);
+        ExpectQuiet(client);
+        if (c.Outcome == NetEventKind::Connected) {
+            const ConnectionId fromClient = Accept();
+            client.Send(id, EncodeFrame(MsgReady{1, 1}));
+            const NetEvent ready = PollFor(server);
+            EXPECT_EQ(ready.Connection, fromClient);
+            EXPECT_EQ(ready.Received, Message(MsgReady{1, 1}));
+        }
+    }
 }
 
 TEST(TransportListenTest, PortInUseFails) {

@@ -11,10 +11,13 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
+#include <optional>
 #include <thread>
 #include <vector>
 
 #include "net/client.h"
+#include "net/full_listener.h"
 #include "net/server.h"
 #include "platform/recording_window_services.h"
 
@@ -150,7 +153,7 @@ TEST_F(SettingsWindowTest, FirstStartShowsTheDefaultsAndTheCloseBoxWritesNothing
 TEST_F(SettingsWindowTest, ControlsAreCreatedInOrderAtTheirPlaces) {
     Run({});
     struct Expected {
-        int Id;  // -1 for a label
+        int Id;  // -1 for a label, and for the controls of the search for lobbies
         ControlKind Kind;
         int Page;  // -1 outside the tab panel
         Rect Geometry;
@@ -176,6 +179,9 @@ TEST_F(SettingsWindowTest, ControlsAreCreatedInOrderAtTheirPlaces) {
         {Ids::ServerIPField, K::IPv4Field, 1, {18, 40, 200, 20}, "", 0},
         {Ids::ConnectButton, K::Button, 1, {38, 290, 160, 20}, "Zum Server verbinden", 0},
         {Ids::ConnectStatus, K::Text, 1, {38, 270, 160, 15}, "", Centred},
+        {-1, K::Text, 1, {18, 73, 115, 15}, "Gefundene Server:", 0},
+        {-1, K::Button, 1, {138, 70, 80, 20}, "Suchen", 0},
+        {-1, K::ListBox, 1, {18, 95, 200, 160}, "", 0},
         {-1, K::Text, 2, {18, 18, 200, 15}, "Name 2. Spieler:", 0},
         {-1, K::Text, 2, {18, 73, 200, 15}, "Maximale Spielzeit pro Spieler:", 0},
         {-1, K::Text, 2, {18, 128, 200, 15}, "Maximale Zeit pro Zug:", 0},
@@ -435,37 +441,90 @@ TEST_F(SettingsWindowJoinTest, ATakenNameSendsTheUserBackToTheWindow) {
     EXPECT_FALSE(FileExists());
 }
 
-TEST_F(SettingsWindowTest, AnotherStartGivesUpTheJoinThatWaitsForTheServer) {
-    Transport silent;  // accepts, but never welcomes anybody
-    ASSERT_TRUE(silent.Listen(0));
-    state_.NetworkPort = silent.ListeningPort();
+TEST_F(SettingsWindowTest, AConnectThatHangsLeavesTheWindowWorkingAndFailsAtTheLimit) {
+    const FullListener server;
+    state_.NetworkPort = server.Port();
+    state_.ConnectLimitMs = 200;
+    const SettingsOutcome outcome = Run(
+        {
+            Type(Ids::NameField, "Bert"), Press(ClientMode, Ids::ConnectButton),
+            [this] {
+                EXPECT_EQ(services_.Text(Ids::ConnectStatus), "Zum Server verbinden...");
+                EXPECT_NE(state_.ServerConnection, NoConnection);
+            },
+            Type(Ids::Name2Field, "Eva"),  // the window goes on meanwhile
+        },
+        [] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
+    EXPECT_EQ(outcome, SettingsOutcome::EndProgram);
+    EXPECT_THAT(Messages(), ElementsAre("Verbindung zum Server fehlgeschlagen."));
+    EXPECT_EQ(services_.Text(Ids::ConnectStatus), "");
+    EXPECT_EQ(state_.ServerConnection, NoConnection);
+}
+
+// A join that waits for a server which does not answer: still connecting to one whose
+// backlog is full, or connected to one that never welcomes anybody.
+class SettingsWindowWaitingTest : public SettingsWindowTest,
+                                  public testing::WithParamInterface<bool> {
+protected:
+    void SetUp() override {
+        SettingsWindowTest::SetUp();
+        if (Connected()) {
+            ASSERT_TRUE(silent_.Listen(0));
+            state_.NetworkPort = silent_.ListeningPort();
+        } else {
+            full_.emplace();
+            state_.NetworkPort = full_->Port();
+        }
+    }
+    bool Connected() const { return GetParam(); }
+    const char* Status() const {
+        return Connected() ? "Warte auf Daten des Servers..." : "Zum Server verbinden...";
+    }
+    static long OpenDescriptors() {
+        return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+    }
+
+    Transport silent_;  // accepts, but never welcomes anybody
+    std::optional<FullListener> full_;
+};
+
+INSTANTIATE_TEST_SUITE_P(Join, SettingsWindowWaitingTest, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& test) {
+                             return test.param ? "Connected" : "Connecting";
+                         });
+
+TEST_P(SettingsWindowWaitingTest, AnotherStartGivesUpTheJoin) {
+    const long open = OpenDescriptors();
     const SettingsOutcome outcome = Run({
         Type(Ids::NameField, "Bert"),
         Press(ClientMode, Ids::ConnectButton),
         [this] {
             EXPECT_NE(state_.ServerConnection, NoConnection);
-            EXPECT_EQ(services_.Text(Ids::ConnectStatus), "Warte auf Daten des Servers...");
+            EXPECT_EQ(services_.Text(Ids::ConnectStatus), Status());
         },
         Press(SinglePlayerMode, Ids::StartSingleButton),
     });
     ASSERT_EQ(outcome, SettingsOutcome::Ready);
     EXPECT_EQ(state_.ServerConnection, NoConnection);
+    EXPECT_EQ(OpenDescriptors(), open) << "the join's socket is closed";
     EXPECT_EQ(services_.Text(Ids::ConnectStatus), "");
+    EXPECT_TRUE(Messages().empty());
     EXPECT_EQ(state_.MaxPlayer, 0);
     EXPECT_EQ(state_.Players[1].PlayerName, "rechner");
     EXPECT_EQ(Saved().PlayerMode, SinglePlayerMode);
 }
 
-TEST_F(SettingsWindowTest, TheCloseBoxWhileWaitingForTheServerWritesNothing) {
-    Transport silent;
-    ASSERT_TRUE(silent.Listen(0));
-    state_.NetworkPort = silent.ListeningPort();
+TEST_P(SettingsWindowWaitingTest, TheCloseBoxEndsTheProgramAndWritesNothing) {
     const SettingsOutcome outcome = Run({
         Type(Ids::NameField, "Bert"),
         Press(ClientMode, Ids::ConnectButton),
-        [this] { services_.PressCloseBox(SettingsWindowId); },
+        [this] {
+            EXPECT_EQ(services_.Text(Ids::ConnectStatus), Status());
+            services_.PressCloseBox(SettingsWindowId);
+        },
     });
     EXPECT_EQ(outcome, SettingsOutcome::EndProgram);
+    EXPECT_TRUE(Messages().empty());
     EXPECT_FALSE(FileExists());
 }
 

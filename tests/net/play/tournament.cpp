@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "net/client.h"
+#include "net/game_tick.h"
 #include "net/senders.h"
 #include "net/server.h"
 #include "rules/execute.h"
@@ -60,7 +61,7 @@ Side& Tournament::Connect(const std::string& name) {
     ProgramState& state = side.State;
     SetUpJoiningClient(state, name);
     state.NetworkPort = port_;
-    EXPECT_TRUE(ConnectToServer(state, LoopbackAddress));
+    EXPECT_TRUE(StartConnectToServer(state, LoopbackAddress));
     return side;
 }
 
@@ -90,10 +91,11 @@ void Tournament::PollSide(Side& side) {
     }
     if (&side == &server_) {
         PollServer(side.State, side.View);
+        RunGameTick(side.State);
     } else if (side.InLobby) {
         PollClient(side.State, side.View);
-    } else if (side.State.ServerConnection != NoConnection &&
-               PollClient(side.State, side.View) == 1) {
+        RunGameTick(side.State);
+    } else if (side.State.ServerConnection != NoConnection && PollClient(side.State, side.View)) {
         // The settings window gives way to the lobby.
         side.InLobby = true;
         side.State.PlayPhase = LobbyPhase;
