@@ -301,6 +301,17 @@ bool PassesInChild(bool ordinaryUser, const std::function<void()>& body) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+TEST(StandingsWindow, ScoresShowTheirFractionsAsSigns) {
+    EXPECT_EQ(ScoreText(0, 2), "0");
+    EXPECT_EQ(ScoreText(1, 2), "½");
+    EXPECT_EQ(ScoreText(7, 2), "3½");
+    EXPECT_EQ(ScoreText(12, 2), "6");
+    EXPECT_EQ(ScoreText(1, 4), "¼");
+    EXPECT_EQ(ScoreText(3, 4), "¾");
+    EXPECT_EQ(ScoreText(9, 4), "2¼");
+    EXPECT_EQ(ScoreText(22, 4), "5½");
+}
+
 TEST(TournamentOutcome, EveryGameIsSavedAndEveryProgramShowsTheSameStandings) {
     if (PgnExtract().empty()) {
         GTEST_SKIP() << "pgn-extract is missing (scripts/install-deps installs it)";
