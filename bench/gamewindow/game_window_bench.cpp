@@ -22,6 +22,7 @@ public:
 struct Lobby {
     explicit Lobby(bool finished) {
         state.MaxPlayer = Participants;
+        state.Role = PlayRole::Server;
         state.OwnPlayerIndex = 0;
         state.TimeByPlayer = 600;  // long enough that no clock runs out while measured
         state.TimeByMove = 60;

@@ -18,6 +18,7 @@ struct Scene {
         state.TickCount = [] { return 0u; };
         state.MaxPlayer = Participants;
         state.PlayerCount = Participants;
+        state.Role = PlayRole::Server;
         state.OwnPlayerIndex = 0;
         state.TimeByPlayer = 30;
         state.TimeByMove = 2;

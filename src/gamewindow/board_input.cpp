@@ -64,7 +64,7 @@ bool PlayBoardClick(WindowServices& services, ProgramState& state, int gameWindo
         move->Promotion = AskPromotion(services, gameWindow, view);
     }
     // Sent before it is executed: the message carries the mover's clocks.
-    SendMove(state, game, move);
+    SendMove(state, game, *move);
     ExecuteMove(game, *move, state);
     return true;
 }

@@ -1,6 +1,5 @@
-// The game clocks: counting down the side to move of every game in whole seconds, the
-// time-out declared by the program whose user is to move, the result of finished games,
-// the clock text, and the clock labels of a panel with the emphasis of the side to move.
+// The clock labels of a game panel: the players' boxes with their clocks, and the emphasis of
+// the side to move. The clocks themselves run in the game tick.
 #pragma once
 
 #include <array>
@@ -18,15 +17,6 @@ namespace tavlora {
 using PanelFonts = std::array<int, 2>;
 constexpr int LargeFontNumber = 0;
 constexpr int SmallFontNumber = 1;
-
-// "mm:ss" below one hour, "hh:mm:ss" from one hour (hours wrap at 24), "00:00" below zero.
-std::string FormatClock(int32_t seconds);
-
-// One tick over every game of the games list: counts the running clocks of the side to move
-// down to the current tick count, ends the game on time when the local user is to move and
-// his time is up (sending MsgTimeout in the network modes), and gives every finished game
-// its Result once.
-void RunGameTick(ProgramState& state);
 
 // Builds the players' boxes of a new panel, White's above Black's: the name, two framed
 // labels with the starting clocks, and the emphasis of the side to move.

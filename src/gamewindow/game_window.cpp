@@ -5,6 +5,7 @@
 #include "gamewindow/board_drawing.h"
 #include "gamewindow/board_input.h"
 #include "gamewindow/panel_texts.h"
+#include "net/game_tick.h"
 #include "net/senders.h"
 
 namespace tavlora {

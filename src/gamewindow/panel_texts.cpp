@@ -1,6 +1,8 @@
 // Texts of the game panels.
 #include "gamewindow/panel_texts.h"
 
+#include <algorithm>
+
 #include "rules/notation.h"
 
 namespace tavlora {
@@ -63,6 +65,24 @@ std::string MoveListLine(size_t k, const Move& move) {
         return std::to_string(k / 2 + 1) + ". " + MoveText(move);
     }
     return "  " + MoveText(move);
+}
+
+std::string FormatClock(int32_t seconds) {
+    // Built digit by digit: the games list formats thousands of clocks every second.
+    const int32_t t = std::max(seconds, 0);
+    std::string text;
+    const auto two = [&text](int32_t value) {
+        text += static_cast<char>('0' + value / 10);
+        text += static_cast<char>('0' + value % 10);
+    };
+    if (t >= 3600) {
+        two(t / 3600 % 24);
+        text += ':';
+    }
+    two(t / 60 % 60);
+    text += ':';
+    two(t % 60);
+    return text;
 }
 
 }  // namespace tavlora

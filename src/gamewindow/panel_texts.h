@@ -1,5 +1,6 @@
 // The texts a game panel and the Game window's title are made of: player names, the status
-// line after a move, the end texts of games that ended without a move, and move list lines.
+// line after a move, the end texts of games that ended without a move, move list lines and
+// clocks.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +23,10 @@ std::string StatusText(const ProgramState& state, const Game& game);
 // "Timeout - ... gewinnt", "... hat aufgegeben" or "Remis akzeptiert" for a game that ended
 // on time, by resignation or by agreement; empty for every other State.
 std::string EndText(const ProgramState& state, const Game& game);
+
+// A clock: "mm:ss" below one hour, "hh:mm:ss" from one hour (hours wrap at 24), "00:00"
+// below zero.
+std::string FormatClock(int32_t seconds);
 
 // The move list line of History[k]: White's moves numbered, Black's indented by two blanks.
 std::string MoveListLine(size_t k, const Move& move);

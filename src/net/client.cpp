@@ -1,20 +1,16 @@
 #include "net/client.h"
 
-#include <climits>
 #include <string>
 #include <utility>
 
 #include "net/game_play.h"
 #include "net/latin1.h"
 #include "net/server.h"
+#include "rules/clock.h"
 
 namespace tavlora {
 
 namespace {
-
-constexpr int32_t MostParticipants = 127;
-// A clock limit in minutes must still fit in seconds.
-constexpr int32_t MostMinutes = INT32_MAX / 60;
 
 const char* const RefusedRunningText =
     "Verbindung zum Server fehlgeschlagen.\nSpiel auf dem Server läuft bereits.";
@@ -46,8 +42,8 @@ public:
 
     int operator()(const MsgWelcome& m) {
         if (m.MaxPlayer < 2 || m.MaxPlayer > MostParticipants || m.PlayerCount < 2 ||
-            m.PlayerCount > m.MaxPlayer || m.TimeByPlayer > MostMinutes ||
-            m.TimeByMove > MostMinutes) {
+            m.PlayerCount > m.MaxPlayer || m.TimeByPlayer > MaxTimeLimit ||
+            m.TimeByMove > MaxTimeLimit) {
             return 0;
         }
         // The name as it travels, compared byte for byte with those already there. Two
@@ -61,18 +57,7 @@ public:
             }
         }
 
-        state_.MaxPlayer = m.MaxPlayer;
-        state_.PlayerCount = m.PlayerCount;
-        state_.TimeByPlayer = m.TimeByPlayer;
-        state_.TimeByMove = m.TimeByMove;
-        state_.OwnPlayerIndex = m.PlayerCount - 1;
-        state_.Players.assign(static_cast<size_t>(m.MaxPlayer) + 1, Player{});
-        for (size_t i = 0; i < m.Players.size(); ++i) {
-            state_.Players[i].PlayerName = m.Players[i].PlayerName;
-            state_.Players[i].PlayerReady = m.Players[i].PlayerReady != 0 ? 1 : 0;
-        }
-        state_.Players[static_cast<size_t>(state_.OwnPlayerIndex)].PlayerName = ownName;
-
+        SetUpWelcomedClient(state_, m);
         state_.Network.Send(state_.ServerConnection,
                             EncodeFrame(MsgName{state_.OwnPlayerIndex, ownName}));
         return 1;
@@ -123,7 +108,7 @@ public:
             // After the start nobody moves; the leaver loses every game it has.
             if (m.PlayerCount == state_.PlayerCount && m.Index >= 1 &&
                 m.Index < state_.PlayerCount) {
-                ForfeitGamesOf(state_.Games, m.Index);
+                ParticipantLeft(state_, m.Index);
             }
             return;
         }

@@ -18,13 +18,6 @@ void CreatePairGames(ProgramState& state, std::span<const int32_t> colours) {
     }
 }
 
-int32_t SideOf(const Game& game, int32_t participant) {
-    if (game.PlayerIndex[White] == participant) {
-        return White;
-    }
-    return game.PlayerIndex[Black] == participant ? Black : -1;
-}
-
 std::optional<Move> MatchLegalMove(const Game& game, const Move& received) {
     for (const Move& legal : game.Moves) {
         if (legal.FromX != received.FromX || legal.FromY != received.FromY ||
@@ -62,8 +55,9 @@ void Resign(Game& game, int32_t side) {
     game.SideToMove = side;
 }
 
-void ForfeitGamesOf(GamesList& games, int32_t leaver) {
-    for (Game& game : games) {
+void ParticipantLeft(ProgramState& state, int32_t leaver) {
+    state.Players[static_cast<size_t>(leaver)].Left = true;
+    for (Game& game : state.Games) {
         const int32_t side = SideOf(game, leaver);
         if (side >= 0) {
             Resign(game, side);

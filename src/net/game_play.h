@@ -14,22 +14,10 @@
 namespace tavlora {
 
 // Games
-// The number of games, one per pair, among count participants.
-constexpr int32_t PairCount(int32_t count) {
-    return count * (count - 1) / 2;
-}
-
 // Creates one game per pair (i, j), i < j, in the order i = 0 .. PlayerCount - 2 and
 // j = i + 1 .. PlayerCount - 1, and files each under its key. Colour 0 makes i White and
 // j Black, 1 the other way round; there is one colour per pair.
 void CreatePairGames(ProgramState& state, std::span<const int32_t> colours);
-
-// The colour participant plays in game, or -1 when it plays in neither.
-int32_t SideOf(const Game& game, int32_t participant);
-
-inline bool IsRunning(const Game& game) {
-    return game.State <= Check;
-}
 
 // Moves
 // The move of game.Moves that received names: the same squares and kind, and, for a pawn
@@ -49,7 +37,8 @@ void EndOnTime(Game& game, int32_t playerTimeLeft, int32_t moveTimeLeft);
 // The game is lost for side, which becomes SideToMove.
 void Resign(Game& game, int32_t side);
 
-// Every game of leaver, whatever its State, becomes lost for it. Result, once set, stays.
-void ForfeitGamesOf(GamesList& games, int32_t leaver);
+// A participant has left after the start: its entry is marked, and every game of it, whatever
+// its State, becomes lost for it. Result, once set, stays.
+void ParticipantLeft(ProgramState& state, int32_t leaver);
 
 }  // namespace tavlora

@@ -1,13 +1,16 @@
-// The program-wide state: the players table, the games list, the limits and phase of play,
-// and the network connections. One record, owned by Main and passed by reference, so a
-// test can run a server and several clients in one process, each with a state of its own.
+// The program-wide state: the way to play, the players table, the games list, the limits and
+// phase of play, and the network connections. One record, owned by Main and passed by
+// reference, so a test can run a server and several clients in one process, each with a state
+// of its own. Each way to play is set up in one place, here.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "net/game_keys.h"
+#include "net/protocol.h"
 #include "net/transport.h"
 #include "platform/system.h"
 #include "rules/game.h"
@@ -18,6 +21,7 @@ struct Player {
     std::string PlayerName;  // UTF-8; empty until the participant has announced it
     ConnectionId PlayerConnection = NoConnection;  // none for entry 0
     int32_t PlayerReady = 0;
+    bool Left = false;  // left after the start: the entry stays, its games are lost
 };
 
 enum PlayPhaseValue : int32_t {
@@ -26,9 +30,19 @@ enum PlayPhaseValue : int32_t {
     GamesStartedPhase = 2,
 };
 
+// The way to play that the settings window set up. The rules know only MaxPlayer (below 2 in
+// single-player mode), which every set-up below keeps in line with the role.
+enum class PlayRole {
+    None,    // the settings window has not started anything yet
+    Server,  // hosts the lobby; its own participant is index 0
+    Client,  // joins a server; its index comes with the welcome
+    SinglePlayer,
+};
+
 // The limits, the mode and OwnPlayerIndex come from RulesContext, so the rules read them
 // from here directly.
 struct ProgramState : RulesContext {
+    PlayRole Role = PlayRole::None;
     int32_t PlayerCount = 0;
     int32_t PlayPhase = SettingsPhase;
     std::vector<Player> Players = std::vector<Player>(2);
@@ -38,6 +52,28 @@ struct ProgramState : RulesContext {
     uint16_t NetworkPort = DefaultPort;  // the same for server and clients; tests pick a free one
     Transport Network;    // the listening socket and every connection, or the one to the server
     RandomSource Random;  // the colour draws and the first game shown
+    // Told once about every game as it ends, when the game tick gives it its Result: for
+    // what keeps a record of the games. May be empty.
+    std::function<void(const Game&)> GameEnded;
+
+    bool IsServer() const { return Role == PlayRole::Server; }
+    bool IsClient() const { return Role == PlayRole::Client; }
 };
+
+// The ways to play
+// The server's own participant (index 0, ready, named name) hosting maxPlayer places with the
+// given limits; Players gets maxPlayer + 1 empty entries besides its own. The caller has
+// tested the values.
+void SetUpServer(ProgramState& state, const std::string& name, int32_t maxPlayer,
+                 int32_t timeByPlayer, int32_t timeByMove);
+// A client about to connect: no index yet (-1), PlayerCount 2, MaxPlayer 1 and its name in
+// entry 1 until the welcome says more.
+void SetUpJoiningClient(ProgramState& state, const std::string& name);
+// The client the server has welcomed: the server's limits and table, its own index and its
+// name moved to its own entry. The caller has tested the welcome against the limits.
+void SetUpWelcomedClient(ProgramState& state, const MsgWelcome& welcome);
+// Two names at one board: participant 0 and 1, MaxPlayer 0.
+void SetUpSinglePlayer(ProgramState& state, const std::string& name, const std::string& name2,
+                       int32_t timeByPlayer, int32_t timeByMove);
 
 }  // namespace tavlora

@@ -15,11 +15,6 @@ namespace {
 // A text is cut to this many bytes when it is encoded, so that every message the program
 // builds stays within MaxBodyLength: a welcome listing 126 such names is still below it.
 constexpr size_t MaxTextLength = 8000;
-constexpr int32_t MostParticipants = 127;
-
-int32_t PairCount(int32_t players) {
-    return players * (players - 1) / 2;
-}
 
 // The field vocabulary. BodyWriter and BodyReader offer the same operations, so that one
 // description of a message's fields (Fields below) encodes and decodes it: the writer gets

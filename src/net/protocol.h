@@ -17,6 +17,15 @@
 
 namespace tavlora {
 
+// Participant indexes and counts travel as bytes that arrive unchanged only up to 127.
+constexpr int32_t MostParticipants = 127;
+
+// The number of games, one per pair, among count participants: the colour bytes of
+// MsgStartGames.
+constexpr int32_t PairCount(int32_t count) {
+    return count * (count - 1) / 2;
+}
+
 // Refusals: the code alone.
 template <uint8_t C>
 struct RefusalMessage {

@@ -8,34 +8,14 @@ namespace tavlora {
 
 namespace {
 
-// The server is participant 0; a client has its own index from the welcome on.
-bool IsServer(const ProgramState& state) {
-    return state.OwnPlayerIndex == 0;
-}
-
 void SendToServer(ProgramState& state, const Message& message) {
     state.Network.Send(state.ServerConnection, EncodeFrame(message));
 }
 
-}  // namespace
-
-void SendMove(ProgramState& state, const Game& game, const Move* move) {
-    if (state.SinglePlayer()) {
-        return;
-    }
-    const int32_t side = game.SideToMove;
-    const int32_t sender = state.OwnPlayerIndex;
-    const Message message = move != nullptr
-                                ? Message(MsgMove{sender,
-                                                  {game.PlayerIndex[0], game.PlayerIndex[1]},
-                                                  game.PlayerTimeLeft[side],
-                                                  game.MoveTimeLeft[side],
-                                                  *move})
-                                : Message(MsgTimeout{sender,
-                                                     {game.PlayerIndex[0], game.PlayerIndex[1]},
-                                                     game.PlayerTimeLeft[side],
-                                                     game.MoveTimeLeft[side]});
-    if (!IsServer(state)) {
+// A move or a time-out of the local participant: a client tells the server, the server
+// every client.
+void SendGameMessage(ProgramState& state, const Game& game, const Message& message) {
+    if (!state.IsServer()) {
         SendToServer(state, message);
         return;
     }
@@ -44,6 +24,33 @@ void SendMove(ProgramState& state, const Game& game, const Move* move) {
     if (KeyedGame* keyed = state.KeyedGames.Find(game)) {
         keyed->WithdrawDrawOffers();
     }
+}
+
+}  // namespace
+
+void SendMove(ProgramState& state, const Game& game, const Move& move) {
+    if (state.SinglePlayer()) {
+        return;
+    }
+    const int32_t side = game.SideToMove;
+    SendGameMessage(state, game,
+                    MsgMove{state.OwnPlayerIndex,
+                            {game.PlayerIndex[0], game.PlayerIndex[1]},
+                            game.PlayerTimeLeft[side],
+                            game.MoveTimeLeft[side],
+                            move});
+}
+
+void SendTimeout(ProgramState& state, const Game& game) {
+    if (state.SinglePlayer()) {
+        return;
+    }
+    const int32_t side = game.SideToMove;
+    SendGameMessage(state, game,
+                    MsgTimeout{state.OwnPlayerIndex,
+                               {game.PlayerIndex[0], game.PlayerIndex[1]},
+                               game.PlayerTimeLeft[side],
+                               game.MoveTimeLeft[side]});
 }
 
 void SendGameCommand(ProgramState& state, Game& game, GameCommand command) {
@@ -66,7 +73,7 @@ void SendGameCommand(ProgramState& state, Game& game, GameCommand command) {
             message = MsgResign{sender, {white, black}};
             break;
     }
-    if (!IsServer(state)) {
+    if (!state.IsServer()) {
         SendToServer(state, message);  // takes effect here when the server's copy comes back
         return;
     }
@@ -93,7 +100,7 @@ void SendGameCommand(ProgramState& state, Game& game, GameCommand command) {
 
 void SendChat(ProgramState& state, NetView& view, const std::string& text) {
     const Message message = MsgChat{state.OwnPlayerIndex, text};
-    if (!IsServer(state)) {
+    if (!state.IsServer()) {
         SendToServer(state, message);
         return;
     }

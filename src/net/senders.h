@@ -12,9 +12,11 @@ namespace tavlora {
 
 enum class GameCommand { OfferDraw, AcceptDraw, Resign };
 
-// MsgMove with move, or MsgTimeout when move is nullptr, carrying the clocks of the side to
-// move as they are now (before the move is executed).
-void SendMove(ProgramState& state, const Game& game, const Move* move);
+// MsgMove with move, carrying the clocks of the side to move as they are now (before the move
+// is executed).
+void SendMove(ProgramState& state, const Game& game, const Move& move);
+// MsgTimeout: the side to move of game, with the clocks it has now, has run out of time.
+void SendTimeout(ProgramState& state, const Game& game);
 
 // MsgDrawOffer, MsgDrawAccept or MsgResign for game. On the server an acceptance or a
 // resignation also takes effect on its own copy at once, since no copy comes back; a client

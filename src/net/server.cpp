@@ -51,7 +51,7 @@ void AcceptNewConnection(ProgramState& state, NetView& view, ConnectionId connec
 // Before the start the table closes the gap; after it the leaver stays and loses every game.
 void RemoveParticipant(ProgramState& state, NetView& view, int32_t index) {
     if (state.PlayPhase == GamesStartedPhase) {
-        ForfeitGamesOf(state.Games, index);
+        ParticipantLeft(state, index);
         state.Players[static_cast<size_t>(index)].PlayerConnection = NoConnection;
         SendToClients(state, EncodeFrame(MsgPlayerLeft{index, state.PlayerCount}));
         return;
@@ -277,7 +277,7 @@ void PollServer(ProgramState& state, NetView& view) {
 void StartGames(ProgramState& state, NetView& view) {
     assert(state.PlayPhase != GamesStartedPhase);
     state.PlayPhase = GamesStartedPhase;
-    if (state.OwnPlayerIndex == 0) {
+    if (state.IsServer()) {
         MsgStartGames start{state.PlayerCount, {}};
         for (int32_t pair = 0; pair < PairCount(state.PlayerCount); ++pair) {
             start.Colours.push_back(state.Random.RandomBelow(2));

@@ -116,6 +116,19 @@ inline Square* SquareAt(GameValue& game, int32_t x, int32_t y) {
     return const_cast<Square*>(SquareAt(std::as_const(game), x, y));
 }
 
+// A game runs while its State is at most Check.
+inline bool IsRunning(const GameValue& game) {
+    return game.State <= Check;
+}
+
+// The colour participant plays in game, or -1 when it plays in neither.
+inline int32_t SideOf(const GameValue& game, int32_t participant) {
+    if (game.PlayerIndex[White] == participant) {
+        return White;
+    }
+    return game.PlayerIndex[Black] == participant ? Black : -1;
+}
+
 // -1, 0 or 1 by the sign of v.
 constexpr int32_t Sign(int32_t v) {
     return (v > 0) - (v < 0);

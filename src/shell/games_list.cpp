@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "gamewindow/clocks.h"
+#include "gamewindow/panel_texts.h"
 
 namespace tavlora {
 

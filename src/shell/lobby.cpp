@@ -78,7 +78,7 @@ void Lobby::BuildLobbyWindow() {
     create(ControlKind::TextField, LobbyControls::ChatInput, {10, 370, 330, 20});
     create(ControlKind::Button, LobbyControls::SendButton, {350, 370, 60, 20}, "Senden");
 
-    if (state_.OwnPlayerIndex == 0) {
+    if (state_.IsServer()) {
         startControl_ = LobbyControls::StartGamesButton;
         create(ControlKind::Button, startControl_, {280, 405, 130, 20}, "Spiel starten");
         services_.SetEnabled(startControl_, false);

@@ -80,7 +80,7 @@ void Program::RunMainLoop() {
             lobby_->HandleLobbyControl(event.Control);
         }
         if (lobby_) {
-            if (state_.OwnPlayerIndex == 0) {
+            if (state_.IsServer()) {
                 PollServer(state_, *lobby_);
             } else {
                 PollClient(state_, *lobby_);

@@ -7,6 +7,7 @@
 #include "net/net_view.h"
 #include "net/program_state.h"
 #include "net/server.h"
+#include "rules/clock.h"
 
 namespace tavlora {
 
@@ -27,7 +28,6 @@ const char* const Connecting = "Zum Server verbinden...";
 const char* const WaitingForServer = "Warte auf Daten des Servers...";
 
 constexpr int32_t MinPlayers = 2;
-constexpr int32_t MaxPlayers = 127;
 // Far above every limit the window tests, and far below what 64 bits can hold.
 constexpr int64_t NumberCeiling = int64_t{1} << 40;
 
@@ -191,40 +191,28 @@ void SettingsWindow::Fill(const Settings& settings) {
 
 bool SettingsWindow::StartServer() {
     GiveUpJoin();
-    state_.OwnPlayerIndex = 0;
-    state_.PlayerCount = 1;
-    state_.Players.resize(std::max<size_t>(state_.Players.size(), 2));
-    Player& own = state_.Players[0];
-    own = Player{};
-    own.PlayerName = services_.Text(Ids::NameField);
-    own.PlayerReady = 1;
+    const std::string name = services_.Text(Ids::NameField);
     // Tested as typed: a count or limit cut to 32 bits could pass where the typed one fails.
     const int64_t maxPlayer = FieldNumber(services_.Text(Ids::MaxPlayerField));
     const int64_t timeByPlayer = FieldNumber(services_.Text(Ids::TimeByPlayerField));
     const int64_t timeByMove = FieldNumber(services_.Text(Ids::TimeByMoveField));
-    state_.MaxPlayer = ToInt32(maxPlayer);
-    state_.TimeByPlayer = ToInt32(timeByPlayer);
-    state_.TimeByMove = ToInt32(timeByMove);
-
-    if (own.PlayerName.empty()) {
+    if (name.empty()) {
         return Refuse(NameMissing);
     }
-    if (!FitsLatin1(own.PlayerName)) {
+    if (!FitsLatin1(name)) {
         return Refuse(NameNotLatin1);
     }
     if (maxPlayer < MinPlayers) {
         return Refuse(TooFewPlayers);
     }
-    if (maxPlayer > MaxPlayers) {
+    if (maxPlayer > MostParticipants) {
         return Refuse(TooManyPlayers);
     }
     if (!TimeLimitFits(timeByPlayer, "Maximale Spielzeit pro Spieler") ||
         !TimeLimitFits(timeByMove, "Maximale Zeit pro Zug")) {
         return false;
     }
-    // Entry 0 stays; the others start empty, whatever an earlier attempt left in them.
-    state_.Players.resize(1);
-    state_.Players.resize(state_.MaxPlayer + 1);
+    SetUpServer(state_, name, ToInt32(maxPlayer), ToInt32(timeByPlayer), ToInt32(timeByMove));
     if (!OpenServer(state_)) {
         return Refuse(ServerFailed);
     }
@@ -233,18 +221,13 @@ bool SettingsWindow::StartServer() {
 
 void SettingsWindow::StartClient() {
     GiveUpJoin();
-    state_.OwnPlayerIndex = -1;
-    state_.PlayerCount = 2;
-    state_.MaxPlayer = 1;
-    state_.Players.resize(std::max<size_t>(state_.Players.size(), 2));
-    Player& own = state_.Players[1];
-    own = Player{};
-    own.PlayerName = services_.Text(Ids::NameField);
-    if (own.PlayerName.empty()) {
+    const std::string name = services_.Text(Ids::NameField);
+    SetUpJoiningClient(state_, name);
+    if (name.empty()) {
         Refuse(NameMissing);
         return;
     }
-    if (!FitsLatin1(own.PlayerName)) {
+    if (!FitsLatin1(name)) {
         Refuse(NameNotLatin1);
         return;
     }
@@ -261,17 +244,10 @@ void SettingsWindow::StartClient() {
 
 bool SettingsWindow::StartSingle() {
     GiveUpJoin();
-    state_.OwnPlayerIndex = 0;
-    state_.PlayerCount = 2;
-    state_.MaxPlayer = 0;
-    state_.Players.resize(std::max<size_t>(state_.Players.size(), 2));
-    state_.Players[0].PlayerName = services_.Text(Ids::NameField);
-    state_.Players[1].PlayerName = services_.Text(Ids::Name2Field);
     const int64_t timeByPlayer = FieldNumber(services_.Text(Ids::SingleTimeByPlayerField));
     const int64_t timeByMove = FieldNumber(services_.Text(Ids::SingleTimeByMoveField));
-    state_.TimeByPlayer = ToInt32(timeByPlayer);
-    state_.TimeByMove = ToInt32(timeByMove);
-
+    SetUpSinglePlayer(state_, services_.Text(Ids::NameField), services_.Text(Ids::Name2Field),
+                      ToInt32(timeByPlayer), ToInt32(timeByMove));
     if (state_.Players[0].PlayerName.empty() || state_.Players[1].PlayerName.empty()) {
         return Refuse(NameMissing);
     }

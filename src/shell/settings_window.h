@@ -36,9 +36,6 @@ struct SettingsControls {
     static constexpr int SingleTimeByMoveField = 12;
 };
 
-// The longest time limit, in minutes, whose seconds still fit a 32-bit clock.
-constexpr int64_t MaxTimeLimit = INT32_MAX / 60;
-
 enum class SettingsOutcome {
     Ready,       // a way to play is set up and the settings file written; the window is open
     EndProgram,  // the close box was pressed; nothing was written

@@ -2,6 +2,8 @@
 // declared only by the player to move, results, the clock text, and the labels and their
 // emphasis written only when something changed.
 #include "game_window_fixture.h"
+#include "gamewindow/panel_texts.h"
+#include "net/game_tick.h"
 
 namespace tavlora {
 namespace {

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "counting_window_services.h"
-#include "gamewindow/clocks.h"
 #include "gamewindow/game_window.h"
+#include "gamewindow/panel_texts.h"
 #include "shell/lobby.h"
 
 namespace tavlora {

@@ -30,6 +30,7 @@ protected:
     // A lobby of maxPlayer places with these participants (the first is the server's user,
     // ready), seen by participant own.
     void Gather(int32_t maxPlayer, const std::vector<std::string>& names, int32_t own) {
+        state_.Role = own == 0 ? PlayRole::Server : PlayRole::Client;
         state_.MaxPlayer = maxPlayer;
         state_.PlayerCount = static_cast<int32_t>(names.size());
         state_.OwnPlayerIndex = own;

@@ -378,12 +378,7 @@ class SettingsWindowJoinTest : public SettingsWindowTest {
 protected:
     void SetUp() override {
         SettingsWindowTest::SetUp();
-        server_.MaxPlayer = 4;
-        server_.PlayerCount = 1;
-        server_.TimeByPlayer = 20;
-        server_.Players.resize(5);
-        server_.Players[0].PlayerName = "Anna";
-        server_.Players[0].PlayerReady = 1;
+        SetUpServer(server_, "Anna", 4, 20, 0);
         server_.NetworkPort = 0;
         ASSERT_TRUE(OpenServer(server_));
         state_.NetworkPort = server_.Network.ListeningPort();

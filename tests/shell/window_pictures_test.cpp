@@ -130,6 +130,7 @@ TEST(WindowPicturesTest, LobbyBeforeAndAfterTheStart) {
     state.TickCount = [] { return 0u; };
     state.MaxPlayer = 8;
     state.PlayerCount = 4;
+    state.Role = PlayRole::Server;
     state.OwnPlayerIndex = 0;
     state.TimeByPlayer = 30;
     state.TimeByMove = 2;

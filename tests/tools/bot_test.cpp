@@ -30,12 +30,7 @@ class Server {
 public:
     Server(int32_t maxPlayer, int32_t timeByPlayer, int32_t timeByMove) {
         state_.TickCount = TickCount;
-        state_.MaxPlayer = maxPlayer;
-        state_.TimeByPlayer = timeByPlayer;
-        state_.TimeByMove = timeByMove;
-        state_.PlayerCount = 1;
-        state_.Players.resize(static_cast<size_t>(maxPlayer) + 1);
-        state_.Players[0] = Player{"Wirt", NoConnection, 1};
+        SetUpServer(state_, "Wirt", maxPlayer, timeByPlayer, timeByMove);
         state_.PlayPhase = LobbyPhase;
         state_.NetworkPort = 0;
         EXPECT_TRUE(OpenServer(state_));

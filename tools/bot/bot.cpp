@@ -3,9 +3,9 @@
 #include <cassert>
 #include <utility>
 
-#include "gamewindow/clocks.h"
 #include "net/client.h"
 #include "net/game_play.h"
+#include "net/game_tick.h"
 #include "net/senders.h"
 #include "rules/execute.h"
 
@@ -19,12 +19,8 @@ constexpr int ChanceScale = 1 << 30;
 
 Bot::Bot(std::string name, const BotChances& chances, BotEvents& events)
     : name_(std::move(name)), chances_(chances), events_(events) {
-    // Before the welcome a client holds two entries, its own name in entry 1.
     state_.TickCount = TickCount;
-    state_.OwnPlayerIndex = -1;
-    state_.PlayerCount = 2;
-    state_.MaxPlayer = 1;
-    state_.Players[1].PlayerName = name_;
+    SetUpJoiningClient(state_, name_);
 }
 
 bool Bot::Connect(const std::string& dottedAddress, uint16_t port) {
@@ -147,7 +143,7 @@ void Bot::PlayerLeft(const MsgPlayerLeft& left) {
     if (phase_ == BotPhase::Playing) {
         if (left.PlayerCount == state_.PlayerCount && left.Index >= 1 &&
             left.Index < state_.PlayerCount) {
-            ForfeitGamesOf(state_.Games, left.Index);
+            ParticipantLeft(state_, left.Index);
         }
         return;
     }
@@ -188,7 +184,7 @@ BotAction Bot::Act(Game& game) {
         move.Promotion = Bishop + state_.Random.RandomBelow(Queen - Bishop + 1);
     }
     // As the board input does: sent with the clocks before the move, then executed.
-    SendMove(state_, game, &move);
+    SendMove(state_, game, move);
     ExecuteMove(game, move, state_);
     keyed->WithdrawDrawOffers();
     events_.MoveSent(*this, game.PlayerIndex[White], game.PlayerIndex[Black]);

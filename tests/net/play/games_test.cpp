@@ -222,7 +222,7 @@ TEST(Games, TimeOutIsSeenAlikeByAll) {
     // As the game tick does when the own clock has run out.
     game.PlayerTimeLeft[game.SideToMove] = -1;
     game.State = TimeOut;
-    SendMove(mover.State, game, nullptr);
+    SendTimeout(mover.State, game);
     t.Pump();
     for (Side* side : t.Sides()) {
         const Game& copy = PairGame(*side, 1, 2);
@@ -293,9 +293,7 @@ TEST(Games, LostServerIsReportedOnceAndChangesNothing) {
 TEST(Games, ServerGoneBeforeTheWelcomeFailsTheJoin) {
     auto silentServer = RawPeer::Listen();
     Side side;
-    side.State.OwnPlayerIndex = -1;
-    side.State.MaxPlayer = 1;
-    side.State.Players[1].PlayerName = "Eva";
+    SetUpJoiningClient(side.State, "Eva");
     side.State.NetworkPort = silentServer->Network.ListeningPort();
     ASSERT_TRUE(ConnectToServer(side.State, LoopbackAddress));
     ASSERT_EQ(silentServer->Next().Kind, NetEventKind::NewConnection);
@@ -318,7 +316,7 @@ TEST(Games, SinglePlayerSendsNothingAndLeavesTheGameAlone) {
          {GameCommand::OfferDraw, GameCommand::AcceptDraw, GameCommand::Resign}) {
         SendGameCommand(state, game, command);
     }
-    SendMove(state, game, &game.Moves.front());
+    SendMove(state, game, game.Moves.front());
     EXPECT_EQ(game.State, Running);
     EXPECT_TRUE(game.History.empty());
 }

@@ -189,7 +189,7 @@ TEST_F(HostileClient, RelaysCarryTheBodyAsSent) {
     const Move move = *FindMove(game, 6, 0, 5, 2);  // Ng1-f3
     const MsgMove sent{
         mover.State.OwnPlayerIndex, {w, b}, game.PlayerTimeLeft[0], game.MoveTimeLeft[0], move};
-    SendMove(mover.State, game, &move);
+    SendMove(mover.State, game, move);
     t.Pump();
     NetEvent event;
     do {
@@ -285,10 +285,7 @@ TEST_F(HostileClient, CutOffAfterTheStartLosesItsGames) {
 class HostileServer : public ::testing::Test {
 protected:
     void SetUp() override {
-        client.State.OwnPlayerIndex = -1;
-        client.State.PlayerCount = 2;
-        client.State.MaxPlayer = 1;
-        client.State.Players[1].PlayerName = "Eva";
+        SetUpJoiningClient(client.State, "Eva");
         client.State.NetworkPort = server->Network.ListeningPort();
         ASSERT_TRUE(ConnectToServer(client.State, LoopbackAddress));
         ASSERT_EQ(server->Next().Kind, NetEventKind::NewConnection);

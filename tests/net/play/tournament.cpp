@@ -46,13 +46,7 @@ size_t Fingerprint(const Side& side) {
 Tournament::Tournament(const std::string& serverName, int32_t maxPlayer, int32_t timeByPlayer,
                        int32_t timeByMove) {
     ProgramState& state = server_.State;
-    state.OwnPlayerIndex = 0;
-    state.PlayerCount = 1;
-    state.MaxPlayer = maxPlayer;
-    state.TimeByPlayer = timeByPlayer;
-    state.TimeByMove = timeByMove;
-    state.Players.assign(static_cast<size_t>(maxPlayer) + 1, Player{});
-    state.Players[0] = Player{serverName, NoConnection, 1};
+    SetUpServer(state, serverName, maxPlayer, timeByPlayer, timeByMove);
     state.NetworkPort = 0;
     EXPECT_TRUE(OpenServer(state));
     port_ = state.Network.ListeningPort();
@@ -64,10 +58,7 @@ Tournament::Tournament(const std::string& serverName, int32_t maxPlayer, int32_t
 Side& Tournament::Connect(const std::string& name) {
     Side& side = *clients_.emplace_back(std::make_unique<Side>());
     ProgramState& state = side.State;
-    state.OwnPlayerIndex = -1;
-    state.PlayerCount = 2;
-    state.MaxPlayer = 1;
-    state.Players[1].PlayerName = name;
+    SetUpJoiningClient(state, name);
     state.NetworkPort = port_;
     EXPECT_TRUE(ConnectToServer(state, LoopbackAddress));
     return side;
@@ -166,7 +157,7 @@ void Tournament::Play(int32_t white, int32_t black, int32_t fromX, int32_t fromY
     Game& game = GameOf(mover, white, black);
     const std::optional<Move> move = FindMove(game, fromX, fromY, toX, toY, promotion);
     ASSERT_TRUE(move) << "no move " << fromX << fromY << "-" << toX << toY;
-    SendMove(mover.State, game, &*move);
+    SendMove(mover.State, game, *move);
     ExecuteMove(game, *move, mover.State);
     Pump();
 }

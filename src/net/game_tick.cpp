@@ -1,0 +1,30 @@
+#include "net/game_tick.h"
+
+#include "net/senders.h"
+#include "rules/clock.h"
+
+namespace tavlora {
+
+void RunGameTick(ProgramState& state) {
+    TickOfPass now(state.TickCount);
+    for (Game& game : state.Games) {
+        if (IsRunning(game)) {
+            CountDownClocks(game, now);
+            // Only the program of the player to move declares the time-out; the others count
+            // for display and learn it from MsgTimeout.
+            const int32_t side = game.SideToMove;
+            if (game.PlayerIndex[side] == state.OwnPlayerIndex && OutOfTime(game, side, state)) {
+                game.State = TimeOut;
+                SendTimeout(state, game);
+            }
+        }
+        if (!IsRunning(game) && game.Result == Undecided) {
+            game.Result = ResultOf(game);
+            if (state.GameEnded) {
+                state.GameEnded(game);
+            }
+        }
+    }
+}
+
+}  // namespace tavlora

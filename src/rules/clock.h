@@ -1,0 +1,45 @@
+// The rules of time: the clocks of the side to move counted down in whole seconds from the
+// tick count, running out of time, and the result a finished game gets.
+#pragma once
+
+#include <climits>
+#include <cstdint>
+
+#include "rules/game.h"
+
+namespace tavlora {
+
+// The longest time limit, in minutes, whose seconds still fit the 32-bit clocks.
+constexpr int32_t MaxTimeLimit = INT32_MAX / 60;
+
+// The tick count of one pass over the games, read when a clock first needs it and then kept:
+// every clock is brought up to the same moment, and thousands of games cost one reading, not
+// two each. Without a running clock it is never read.
+class TickOfPass {
+public:
+    explicit TickOfPass(const TickSource& source) : source_(source) {}
+    uint32_t operator()() {
+        if (!read_) {
+            now_ = source_();
+            read_ = true;
+        }
+        return now_;
+    }
+
+private:
+    const TickSource& source_;
+    bool read_ = false;
+    uint32_t now_ = 0;
+};
+
+// Counts both clocks of the side to move of a running game down to now, in whole seconds.
+// A clock already at 0 or below stays where it is, its stamp with it.
+void CountDownClocks(GameValue& game, TickOfPass& now);
+
+// Whether side has used up a limit that is in force.
+bool OutOfTime(const GameValue& game, int32_t side, const RulesContext& context);
+
+// The winner of a finished game, or Draw; in every lost game SideToMove is the losing side.
+int32_t ResultOf(const GameValue& game);
+
+}  // namespace tavlora
