@@ -31,20 +31,22 @@ class JoinHandler {
 public:
     JoinHandler(ProgramState& state, NetView& view) : state_(state), view_(view) {}
 
-    int operator()(const MsgRefusedRunning&) {
+    bool operator()(const MsgRefusedRunning&) {
         GiveUp(state_, view_, RefusedRunningText);
-        return 0;
+        return false;
     }
-    int operator()(const MsgRefusedFull&) {
+    bool operator()(const MsgRefusedFull&) {
         GiveUp(state_, view_, RefusedFullText);
-        return 0;
+        return false;
     }
 
-    int operator()(const MsgWelcome& m) {
+    bool operator()(const MsgWelcome& m) {
         if (m.MaxPlayer < 2 || m.MaxPlayer > MostParticipants || m.PlayerCount < 2 ||
             m.PlayerCount > m.MaxPlayer || m.TimeByPlayer > MaxTimeLimit ||
             m.TimeByMove > MaxTimeLimit) {
-            return 0;
+            // Not a server this program can join; waiting on would wait for ever.
+            GiveUp(state_, view_, JoinFailedText);
+            return false;
         }
         // The name as it travels, compared byte for byte with those already there. Two
         // newcomers with one name can both pass, since neither is listed yet.
@@ -53,19 +55,19 @@ public:
         for (const WelcomeEntry& entry : m.Players) {
             if (entry.PlayerName == sentName) {
                 GiveUp(state_, view_, NameTakenText);
-                return 0;
+                return false;
             }
         }
 
         SetUpWelcomedClient(state_, m);
         state_.Network.Send(state_.ServerConnection,
                             EncodeFrame(MsgName{state_.OwnPlayerIndex, ownName}));
-        return 1;
+        return true;
     }
 
     template <typename T>
-    int operator()(const T&) {
-        return 0;
+    bool operator()(const T&) {
+        return false;
     }
 
 private:
@@ -216,10 +218,10 @@ bool ConnectToServer(ProgramState& state, int32_t address) {
     return state.ServerConnection != NoConnection;
 }
 
-int PollClient(ProgramState& state, NetView& view) {
+bool PollClient(ProgramState& state, NetView& view) {
     NetEvent event = state.Network.Poll();
     if (event.Connection != state.ServerConnection || state.ServerConnection == NoConnection) {
-        return 0;
+        return false;
     }
     const bool joined = state.OwnPlayerIndex >= 0;
     switch (event.Kind) {
@@ -227,18 +229,18 @@ int PollClient(ProgramState& state, NetView& view) {
             // Reported once by the transport. Windows and games stay as they are.
             state.ServerConnection = NoConnection;
             view.ShowNetworkError(joined ? ConnectionLostText : JoinFailedText);
-            return 0;
+            return false;
         case NetEventKind::MessageArrived:
             if (!joined) {
                 return std::visit(JoinHandler(state, view), event.Received);
             }
             std::visit(PlayHandler(state, view), event.Received);
-            return 0;
+            return false;
         case NetEventKind::None:
         case NetEventKind::NewConnection:
-            return 0;
+            return false;
     }
-    return 0;
+    return false;
 }
 
 }  // namespace tavlora

@@ -14,11 +14,11 @@ namespace tavlora {
 // PlayerCount 2, MaxPlayer 1 and the own name in entry 1.
 bool ConnectToServer(ProgramState& state, int32_t address);
 
-// Handles at most one message from the server. Returns 1 when it has just sent MsgName
-// (the join is complete), else 0. A refusal, a taken name or a connection lost before the
-// join closes the connection, sets ServerConnection to none and shows why; a connection
-// lost later is reported once, and windows and games stay as they are. A message that does
-// not fit the client's table is dropped.
-int PollClient(ProgramState& state, NetView& view);
+// Handles at most one message from the server. True when it has just sent MsgName: the join
+// is complete. A refusal, a taken name, a welcome this program cannot take or a connection
+// lost before the join closes the connection, sets ServerConnection to none and shows why; a
+// connection lost later, however it ends, is reported once, and windows and games stay as
+// they are. A message that does not fit the client's table is dropped.
+bool PollClient(ProgramState& state, NetView& view);
 
 }  // namespace tavlora

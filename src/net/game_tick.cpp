@@ -1,5 +1,6 @@
 #include "net/game_tick.h"
 
+#include "net/referee.h"
 #include "net/senders.h"
 #include "rules/clock.h"
 
@@ -10,12 +11,15 @@ void RunGameTick(ProgramState& state) {
     for (Game& game : state.Games) {
         if (IsRunning(game)) {
             CountDownClocks(game, now);
-            // Only the program of the player to move declares the time-out; the others count
-            // for display and learn it from MsgTimeout.
+            // The program of the player to move declares the time-out; the others count for
+            // display and learn it from MsgTimeout, unless that program stays silent too long:
+            // then the server, as the referee, declares it.
             const int32_t side = game.SideToMove;
             if (game.PlayerIndex[side] == state.OwnPlayerIndex && OutOfTime(game, side, state)) {
                 game.State = TimeOut;
                 SendTimeout(state, game);
+            } else if (state.IsServer()) {
+                DeclareOverdueTimeOut(state, game, now);
             }
         }
         if (!IsRunning(game) && game.Result == Undecided) {

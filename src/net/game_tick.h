@@ -1,6 +1,7 @@
 // The game tick, once per main-loop pass over every game: the clocks of the side to move
-// counted down, the time-out declared by the program whose user ran out of time, and every
-// finished game given its result, once.
+// counted down, the time-out declared by the program whose user ran out of time (or, on the
+// server, for a program that stays silent about it), and every finished game given its
+// result, once.
 #pragma once
 
 #include "net/program_state.h"

@@ -21,7 +21,8 @@ struct Player {
     std::string PlayerName;  // UTF-8; empty until the participant has announced it
     ConnectionId PlayerConnection = NoConnection;  // none for entry 0
     int32_t PlayerReady = 0;
-    bool Left = false;  // left after the start: the entry stays, its games are lost
+    bool Left = false;        // left after the start: the entry stays, its games are lost
+    uint32_t WelcomedAt = 0;  // server: tick count of the welcome, while no name has come
 };
 
 enum PlayPhaseValue : int32_t {

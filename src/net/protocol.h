@@ -131,6 +131,12 @@ using Message = std::variant<MsgRefusedRunning, MsgRefusedFull, MsgPlayerLeft, M
                              MsgPlayerNamed, MsgReady, MsgStartGames, MsgChat, MsgMove, MsgTimeout,
                              MsgDrawOffer, MsgDrawAccept, MsgResign>;
 
+// Whether code is one of the catalogue's. A newer program's codes are not: they are read and
+// dropped, and the connection stays.
+constexpr bool IsKnownCode(uint8_t code) {
+    return code < std::variant_size_v<Message>;
+}
+
 // Encoding
 // The body: code, then the fields in order. Byte fields keep the low 8 bits of their value;
 // texts go out in Latin-1, a character it cannot carry as '?'.

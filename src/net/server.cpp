@@ -4,11 +4,15 @@
 #include <utility>
 
 #include "net/game_play.h"
+#include "net/referee.h"
 #include "net/routing.h"
 
 namespace tavlora {
 
 namespace {
+
+// How long a new connection may take to name itself.
+constexpr int32_t NameWaitMilliseconds = 10000;
 
 // An index that can name a participant at all; anything else from a peer is a breach.
 bool IsParticipantIndex(const ProgramState& state, int32_t index) {
@@ -34,7 +38,8 @@ void AcceptNewConnection(ProgramState& state, NetView& view, ConnectionId connec
         return;
     }
     const int32_t index = state.PlayerCount;
-    state.Players[static_cast<size_t>(index)] = Player{"", connection, 0};
+    state.Players[static_cast<size_t>(index)] = Player{
+        .PlayerConnection = connection, .WelcomedAt = state.TickCount ? state.TickCount() : 0};
     view.ShowPlayerRow(index);
     view.SetStartButtonEnabled(false);
     state.PlayerCount += 1;
@@ -74,6 +79,23 @@ void RemoveParticipant(ProgramState& state, NetView& view, int32_t index) {
     }
 }
 
+// Whether name is one another participant already has, compared as the names travel.
+bool NameTaken(const ProgramState& state, int32_t index, const std::string& name) {
+    for (int32_t i = 0; i < state.PlayerCount; ++i) {
+        if (i != index && state.Players[static_cast<size_t>(i)].PlayerName == name) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The messages that name a game: the sender and the game's two players.
+template <typename T>
+concept GameMessage = requires(const T& m) {
+    m.Sender;
+    m.PlayerIndex[1];
+};
+
 // One message from a registered participant. The sender is the participant on the
 // connection, whatever index the body names; relays carry that index. Each handler answers
 // false when the message breaks the limits, and the connection is then cut.
@@ -85,6 +107,15 @@ public:
     // Lobby
     bool operator()(const MsgName& m) {
         if (!IsParticipantIndex(state_, m.Index)) {
+            return false;
+        }
+        // One name per participant, given before the start; a second is not listened to.
+        if (state_.PlayPhase == GamesStartedPhase || !Sender().PlayerName.empty()) {
+            return true;
+        }
+        // Refused like a taken name on the client: without a name, or with another's, nobody
+        // could tell the participants apart, and two newcomers with one name both got in.
+        if (m.PlayerName.empty() || NameTaken(state_, sender_, m.PlayerName)) {
             return false;
         }
         Sender().PlayerName = m.PlayerName;
@@ -121,80 +152,21 @@ public:
         return true;
     }
 
-    // Games: the referee passes on only what the sender may do in a game it plays.
-    bool operator()(const MsgMove& m) {
-        if (!InRange(m)) {
+    // Games: the referee passes on only what the sender may do in a running game it plays.
+    template <GameMessage T>
+    bool operator()(const T& m) {
+        if (!IsParticipantIndex(state_, m.Sender) ||
+            !IsParticipantIndex(state_, m.PlayerIndex[0]) ||
+            !IsParticipantIndex(state_, m.PlayerIndex[1])) {
             return false;
         }
-        KeyedGame* keyed = OwnRunningGame(m.PlayerIndex);
-        if (keyed == nullptr || keyed->Record->SideToMove != side_) {
-            return true;
+        KeyedGame* keyed = state_.KeyedGames.Find(m.PlayerIndex[0], m.PlayerIndex[1]);
+        if (keyed != nullptr && IsRunning(*keyed->Record)) {
+            const int32_t side = SideOf(*keyed->Record, sender_);
+            if (side >= 0) {
+                Play(m, *keyed, side);
+            }
         }
-        const std::optional<Move> move = MatchLegalMove(*keyed->Record, m.Played);
-        if (!move) {
-            return true;
-        }
-        PlayReceivedMove(state_, view_, *keyed->Record, m.PlayerTimeLeft, m.MoveTimeLeft, *move);
-        keyed->WithdrawDrawOffers();
-        SendToClients(state_, Relayed(), sender_);
-        return true;
-    }
-
-    bool operator()(const MsgTimeout& m) {
-        if (!InRange(m)) {
-            return false;
-        }
-        KeyedGame* keyed = OwnRunningGame(m.PlayerIndex);
-        if (keyed == nullptr || keyed->Record->SideToMove != side_) {
-            return true;
-        }
-        EndOnTime(*keyed->Record, m.PlayerTimeLeft, m.MoveTimeLeft);
-        SendToClients(state_, Relayed(), sender_);
-        return true;
-    }
-
-    bool operator()(const MsgDrawOffer& m) {
-        if (!InRange(m)) {
-            return false;
-        }
-        KeyedGame* keyed = OwnRunningGame(m.PlayerIndex);
-        if (keyed == nullptr) {
-            return true;
-        }
-        keyed->DrawOffered[side_] = true;
-        Game& game = *keyed->Record;
-        if (SideOf(game, 0) >= 0) {
-            view_.DrawOffered(game);  // the offer is for the server's own user
-        } else {
-            SendToParticipant(state_, game.PlayerIndex[1 - side_], Relayed());
-        }
-        return true;
-    }
-
-    bool operator()(const MsgDrawAccept& m) {
-        if (!InRange(m)) {
-            return false;
-        }
-        KeyedGame* keyed = OwnRunningGame(m.PlayerIndex);
-        if (keyed == nullptr || !keyed->DrawOffered[1 - side_]) {
-            return true;
-        }
-        keyed->Record->State = DrawAgreed;
-        keyed->WithdrawDrawOffers();
-        SendToClients(state_, Relayed());
-        return true;
-    }
-
-    bool operator()(const MsgResign& m) {
-        if (!InRange(m)) {
-            return false;
-        }
-        KeyedGame* keyed = OwnRunningGame(m.PlayerIndex);
-        if (keyed == nullptr) {
-            return true;
-        }
-        Resign(*keyed->Record, side_);
-        SendToClients(state_, Relayed());
         return true;
     }
 
@@ -205,24 +177,74 @@ public:
     }
 
 private:
-    Player& Sender() { return state_.Players[static_cast<size_t>(sender_)]; }
-
-    template <typename T>
-    bool InRange(const T& m) const {
-        return IsParticipantIndex(state_, m.Sender) &&
-               IsParticipantIndex(state_, m.PlayerIndex[0]) &&
-               IsParticipantIndex(state_, m.PlayerIndex[1]);
-    }
-
-    // The running game with the key in which the sender plays, its side in side_; or nullptr.
-    KeyedGame* OwnRunningGame(const int32_t (&key)[2]) {
-        KeyedGame* keyed = state_.KeyedGames.Find(key[0], key[1]);
-        if (keyed == nullptr || !IsRunning(*keyed->Record)) {
-            return nullptr;
+    // A move or a time-out counts only from the side to move, and only with the clocks the
+    // referee's own count allows. The relay is built from what the server stored.
+    void Play(const MsgMove& m, KeyedGame& keyed, int32_t side) {
+        Game& game = *keyed.Record;
+        const std::optional<Move> move = MatchLegalMove(game, m.Played);
+        if (game.SideToMove != side || !move) {
+            return;
         }
-        side_ = SideOf(*keyed->Record, sender_);
-        return side_ < 0 ? nullptr : keyed;
+        const std::optional<ClockClaim> clocks =
+            RefereeClocks(state_, game, {m.PlayerTimeLeft, m.MoveTimeLeft});
+        if (!clocks) {
+            return;
+        }
+        const int32_t white = game.PlayerIndex[White];
+        const int32_t black = game.PlayerIndex[Black];
+        PlayReceivedMove(state_, view_, game, clocks->PlayerTimeLeft, clocks->MoveTimeLeft, *move);
+        keyed.WithdrawDrawOffers();
+        SendToClients(
+            state_,
+            EncodeFrame(MsgMove{
+                sender_, {white, black}, clocks->PlayerTimeLeft, clocks->MoveTimeLeft, *move}),
+            sender_);
     }
+
+    void Play(const MsgTimeout& m, KeyedGame& keyed, int32_t side) {
+        Game& game = *keyed.Record;
+        if (game.SideToMove != side) {
+            return;
+        }
+        const std::optional<ClockClaim> clocks =
+            RefereeClocks(state_, game, {m.PlayerTimeLeft, m.MoveTimeLeft});
+        if (!clocks) {
+            return;
+        }
+        EndOnTime(game, clocks->PlayerTimeLeft, clocks->MoveTimeLeft);
+        SendToClients(state_,
+                      EncodeFrame(MsgTimeout{sender_,
+                                             {game.PlayerIndex[White], game.PlayerIndex[Black]},
+                                             clocks->PlayerTimeLeft,
+                                             clocks->MoveTimeLeft}),
+                      sender_);
+    }
+
+    void Play(const MsgDrawOffer&, KeyedGame& keyed, int32_t side) {
+        keyed.DrawOffered[side] = true;
+        Game& game = *keyed.Record;
+        if (SideOf(game, 0) >= 0) {
+            view_.DrawOffered(game);  // the offer is for the server's own user
+        } else {
+            SendToParticipant(state_, game.PlayerIndex[1 - side], Relayed());
+        }
+    }
+
+    void Play(const MsgDrawAccept&, KeyedGame& keyed, int32_t side) {
+        if (!keyed.DrawOffered[1 - side]) {
+            return;
+        }
+        keyed.Record->State = DrawAgreed;
+        keyed.WithdrawDrawOffers();
+        SendToClients(state_, Relayed());
+    }
+
+    void Play(const MsgResign&, KeyedGame& keyed, int32_t side) {
+        Resign(*keyed.Record, side);
+        SendToClients(state_, Relayed());
+    }
+
+    Player& Sender() { return state_.Players[static_cast<size_t>(sender_)]; }
 
     // The body as it came, with the sender's true index; one frame for every recipient.
     Frame Relayed() {
@@ -234,8 +256,24 @@ private:
     NetView& view_;
     const int32_t sender_;
     Bytes& body_;
-    int32_t side_ = -1;
 };
+
+// A connection that has not named itself this long after its welcome holds a place that
+// nobody else can take, and keeps "Spiel starten" disabled: it is let go.
+void FreeUnnamedPlaces(ProgramState& state, NetView& view) {
+    if (state.PlayPhase != LobbyPhase || !state.TickCount) {
+        return;
+    }
+    const uint32_t now = state.TickCount();
+    for (int32_t i = state.PlayerCount - 1; i >= 1; --i) {
+        const Player& player = state.Players[static_cast<size_t>(i)];
+        if (player.PlayerName.empty() &&
+            static_cast<int32_t>(now - player.WelcomedAt) > NameWaitMilliseconds) {
+            state.Network.Close(player.PlayerConnection);
+            RemoveParticipant(state, view, i);
+        }
+    }
+}
 
 }  // namespace
 
@@ -245,6 +283,7 @@ bool OpenServer(ProgramState& state) {
 }
 
 void PollServer(ProgramState& state, NetView& view) {
+    FreeUnnamedPlaces(state, view);
     NetEvent event = state.Network.Poll();
     switch (event.Kind) {
         case NetEventKind::None:

@@ -203,8 +203,10 @@ NetEvent Transport::TakeEvent(Connections::iterator it) {
                 lastServed_ = id;
                 return {NetEventKind::MessageArrived, id, std::move(*message), std::move(body)};
             }
-            if (!connection.Accepted) {
-                continue;  // the server's word that we cannot read: skip it, keep listening
+            // A code we do not know may be a newer program's word: skipped, the peer stays.
+            // So is a server's word that we cannot read.
+            if (!IsKnownCode(body[0]) || !connection.Accepted) {
+                continue;
             }
         }
         // Broken framing, a body an accepted peer should never send, or the end of the

@@ -74,8 +74,9 @@ public:
     // before it ended come out before its Closed, which is reported exactly once.
     // A connection ends, and is reported Closed, when the peer closes or resets it, when it
     // announces a length of 0 or less or above MaxBodyLength, when its send queue passes
-    // MaxQueuedBytes, and, for an accepted connection, when it sends a body that does not
-    // decode. A body that does not decode on a client's connection is dropped.
+    // MaxQueuedBytes, and, for an accepted connection, when it sends a body of a known code
+    // that does not decode. A body of an unknown code is dropped on every connection, and on
+    // a client's connection any body that does not decode.
     NetEvent Poll();
     // True when the next Poll has an event without waiting for the network: a whole
     // message or an end is already buffered.

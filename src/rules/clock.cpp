@@ -1,10 +1,13 @@
 #include "rules/clock.h"
 
+#include <algorithm>
+
 namespace tavlora {
 
 namespace {
 
 constexpr int32_t MillisecondsPerSecond = 1000;
+constexpr int64_t AllowanceMilliseconds = int64_t{ClockAllowanceSeconds} * MillisecondsPerSecond;
 
 // A second counts only once more than 1000 ms have passed, and the stamp then advances by
 // exactly 1000, so an uncounted fraction carries over to the next turn instead of being
@@ -18,6 +21,25 @@ void CountDown(int32_t& left, uint32_t& stamp, TickOfPass& now) {
         stamp += MillisecondsPerSecond;
         --left;
     }
+}
+
+// Whether a clock in force has stood at 0 or below for longer than the allowance. A clock
+// caught up after a long pause may stand below 0: each second below counts as well.
+bool OverdueBeyondAllowance(int32_t limit, int32_t left, uint32_t stamp, TickOfPass& now) {
+    if (limit <= 0 || left > 0) {
+        return false;
+    }
+    const int64_t sinceStamp = static_cast<int32_t>(now() - stamp);
+    return sinceStamp - int64_t{left} * MillisecondsPerSecond > AllowanceMilliseconds;
+}
+
+int32_t LimitClock(int32_t claimed, int32_t limitMinutes, int32_t counted) {
+    if (limitMinutes <= 0) {
+        return 0;
+    }
+    const int64_t most = std::min<int64_t>(int64_t{limitMinutes} * 60,
+                                           int64_t{std::max(counted, 0)} + ClockAllowanceSeconds);
+    return static_cast<int32_t>(std::clamp<int64_t>(claimed, 0, most));
 }
 
 }  // namespace
@@ -38,6 +60,20 @@ int32_t ResultOf(const GameValue& game) {
         return Draw;
     }
     return 1 - game.SideToMove;
+}
+
+bool OutOfTimeBeyondAllowance(const GameValue& game, const RulesContext& context, TickOfPass& now) {
+    const int32_t side = game.SideToMove;
+    return OverdueBeyondAllowance(context.TimeByPlayer, game.PlayerTimeLeft[side],
+                                  game.PlayerClockStamp[side], now) ||
+           OverdueBeyondAllowance(context.TimeByMove, game.MoveTimeLeft[side],
+                                  game.MoveClockStamp[side], now);
+}
+
+ClockClaim LimitClaim(const GameValue& game, ClockClaim claim, const RulesContext& context) {
+    const int32_t side = game.SideToMove;
+    return {LimitClock(claim.PlayerTimeLeft, context.TimeByPlayer, game.PlayerTimeLeft[side]),
+            LimitClock(claim.MoveTimeLeft, context.TimeByMove, game.MoveTimeLeft[side])};
 }
 
 }  // namespace tavlora

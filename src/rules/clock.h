@@ -1,5 +1,6 @@
 // The rules of time: the clocks of the side to move counted down in whole seconds from the
-// tick count, running out of time, and the result a finished game gets.
+// tick count, running out of time, the result a finished game gets, and the referee's limits
+// on the clocks a mover's program reports.
 #pragma once
 
 #include <climits>
@@ -11,6 +12,12 @@ namespace tavlora {
 
 // The longest time limit, in minutes, whose seconds still fit the 32-bit clocks.
 constexpr int32_t MaxTimeLimit = INT32_MAX / 60;
+
+// How far a mover's program may be ahead of the referee's count of its clocks: the time a
+// message takes across a busy network and through a busy server. A claim above the referee's
+// count by more is cut to it, and a program that has not declared its own time-out this long
+// after the referee's clock reached zero has the game ended on time by the referee.
+constexpr int32_t ClockAllowanceSeconds = 2;
 
 // The tick count of one pass over the games, read when a clock first needs it and then kept:
 // every clock is brought up to the same moment, and thousands of games cost one reading, not
@@ -41,5 +48,20 @@ bool OutOfTime(const GameValue& game, int32_t side, const RulesContext& context)
 
 // The winner of a finished game, or Draw; in every lost game SideToMove is the losing side.
 int32_t ResultOf(const GameValue& game);
+
+// Referee
+// The two clocks of a mover as its program reports them.
+struct ClockClaim {
+    int32_t PlayerTimeLeft;
+    int32_t MoveTimeLeft;
+};
+
+// Whether the side to move has used up a limit in force more than the allowance ago, by
+// the counted clocks of game (brought up to date just before).
+bool OutOfTimeBeyondAllowance(const GameValue& game, const RulesContext& context, TickOfPass& now);
+
+// The claim of the side to move, each clock kept within 0 .. its limit (0 when that limit is
+// off) and at most the allowance above game's own count of it.
+ClockClaim LimitClaim(const GameValue& game, ClockClaim claim, const RulesContext& context);
 
 }  // namespace tavlora

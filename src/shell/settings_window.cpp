@@ -90,7 +90,7 @@ SettingsOutcome SettingsWindow::Run(const SettingsEnvironment& environment) {
             }
         }
         if (state_.ServerConnection != NoConnection) {
-            done = PollClient(state_, *this) != 0;
+            done = PollClient(state_, *this);
         }
         if (event.Kind == EventKind::Close && event.Window == SettingsWindowId) {
             return SettingsOutcome::EndProgram;

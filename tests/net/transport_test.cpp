@@ -218,7 +218,6 @@ TEST_F(TransportTest, MalformedInputClosesTheSendersConnectionOnTheServer) {
         {"length above 1 MiB", {0x01, 0x00, 0x10, 0x00}},
         {"body shorter than its fields", {2, 0, 0, 0, 6, 1}},
         {"text without zero byte", {6, 0, 0, 0, 4, 1, 'A', 'n', 'n', 'a'}},
-        {"unknown code", {3, 0, 0, 0, 14, 1, 1}},
         {"bytes left over", {4, 0, 0, 0, 6, 1, 1, 0}},
     };
     Transport bystander;
@@ -236,6 +235,17 @@ TEST_F(TransportTest, MalformedInputClosesTheSendersConnectionOnTheServer) {
     const NetEvent ready = PollFor(server);
     ASSERT_EQ(ready.Kind, NetEventKind::MessageArrived);
     EXPECT_EQ(ready.Connection, bystanderId);
+}
+
+TEST_F(TransportTest, UnknownCodesAreDroppedAndTheSenderStays) {
+    RawPeer peer(port);
+    const ConnectionId id = Accept();
+    peer.Write(Bytes{3, 0, 0, 0, 14, 1, 1, 1, 0, 0, 0, 99});
+    peer.Write(*EncodeFrame(MsgReady{1, 1}));
+    const NetEvent ready = PollFor(server);
+    ASSERT_EQ(ready.Kind, NetEventKind::MessageArrived);
+    EXPECT_EQ(ready.Connection, id);
+    EXPECT_EQ(ready.Received, Message(MsgReady{1, 1}));
 }
 
 TEST_F(TransportTest, ClientDropsMalformedBodiesButNotBrokenFraming) {

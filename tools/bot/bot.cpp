@@ -36,7 +36,7 @@ bool Bot::Connect(const std::string& dottedAddress, uint16_t port) {
 void Bot::Service() {
     // The join runs through the client's own handshake, refusals and name check included.
     while (phase_ == BotPhase::Joining) {
-        if (PollClient(state_, view_) == 1) {
+        if (PollClient(state_, view_)) {
             phase_ = BotPhase::Lobby;
             state_.PlayPhase = LobbyPhase;
             state_.Players[static_cast<size_t>(Index())].PlayerReady = 1;

@@ -220,14 +220,14 @@ TEST(Games, TimeOutIsSeenAlikeByAll) {
     Side& mover = t.Participant(reference.PlayerIndex[reference.SideToMove]);
     Game& game = PairGame(mover, 1, 2);
     // As the game tick does when the own clock has run out.
-    game.PlayerTimeLeft[game.SideToMove] = -1;
+    game.PlayerTimeLeft[game.SideToMove] = 0;
     game.State = TimeOut;
     SendTimeout(mover.State, game);
     t.Pump();
     for (Side* side : t.Sides()) {
         const Game& copy = PairGame(*side, 1, 2);
         EXPECT_EQ(copy.State, TimeOut);
-        EXPECT_EQ(copy.PlayerTimeLeft[copy.SideToMove], -1);
+        EXPECT_EQ(copy.PlayerTimeLeft[copy.SideToMove], 0);
     }
     ExpectSameGames(t);
 }
@@ -301,7 +301,7 @@ TEST(Games, ServerGoneBeforeTheWelcomeFailsTheJoin) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
     while (side.State.ServerConnection != NoConnection &&
            std::chrono::steady_clock::now() < deadline) {
-        EXPECT_EQ(PollClient(side.State, side.View), 0);
+        EXPECT_FALSE(PollClient(side.State, side.View));
     }
     EXPECT_EQ(side.State.ServerConnection, NoConnection);
     EXPECT_EQ(side.View.Errors,

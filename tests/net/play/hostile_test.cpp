@@ -104,7 +104,8 @@ protected:
 };
 
 TEST_F(HostileClient, SpeaksOnlyForItself) {
-    // Claiming Anna's index readies and names the hacker's own entry, never Anna's.
+    // Claiming Anna's index readies the hacker's own entry, never Anna's; its name was given
+    // once already and stays.
     hacker->Send(MsgReady{1, 0});
     hacker->Send(MsgName{1, "Anna2"});
     hacker->Send(MsgChat{1, "Ich bin Anna"});
@@ -112,9 +113,9 @@ TEST_F(HostileClient, SpeaksOnlyForItself) {
     for (Side* side : t.Sides()) {
         EXPECT_EQ(side->State.Players[1].PlayerName, "Anna");
         EXPECT_EQ(side->State.Players[1].PlayerReady, 1);
-        EXPECT_EQ(side->State.Players[2].PlayerName, "Anna2");
+        EXPECT_EQ(side->State.Players[2].PlayerName, "Hacker");
         EXPECT_EQ(side->State.Players[2].PlayerReady, 0);
-        EXPECT_EQ(side->View.Chat.back(), "<Anna2> Ich bin Anna");
+        EXPECT_EQ(side->View.Chat.back(), "<Hacker> Ich bin Anna");
     }
     EXPECT_FALSE(t.Server().View.StartEnabled);
 }
@@ -181,7 +182,7 @@ TEST_F(HostileClient, CannotChangeAGameItMayNotChange) {
     }
 }
 
-TEST_F(HostileClient, RelaysCarryTheBodyAsSent) {
+TEST_F(HostileClient, RelaysCarryAnHonestMoveAsSent) {
     Start();
     const auto [w, b] = Key(1, 3);
     Side& mover = w == 1 ? *anna : *bert;
@@ -222,10 +223,6 @@ TEST(HostileLobby, SenderIsCutOffBeyondTheLimits) {
         {"game key beyond the table",
          [](RawPeer& p) {
              p.Send(MsgResign{2, {2, 90}});
-         }},
-        {"unknown code",
-         [](RawPeer& p) {
-             p.SendRaw({2, 0, 0, 0, 99, 1});
          }},
         {"text without its end",
          [](RawPeer& p) {
@@ -292,18 +289,18 @@ protected:
     }
 
     // Sends message and lets the client handle it; answers what PollClient said.
-    int Deliver(const Message& message) {
+    bool Deliver(const Message& message) {
         server->Send(message);
-        int joined = 0;
+        bool joined = false;
         for (int i = 0; i < 50; ++i) {
-            joined |= PollClient(client.State, client.View);
+            joined = PollClient(client.State, client.View) || joined;
             std::this_thread::sleep_for(std::chrono::microseconds(100));
         }
         return joined;
     }
 
     void Join() {
-        ASSERT_EQ(Deliver(MsgWelcome{4, 3, 0, 0, {{"Max", 1}, {"Udo", 0}}}), 1);
+        ASSERT_TRUE(Deliver(MsgWelcome{4, 3, 0, 0, {{"Max", 1}, {"Udo", 0}}}));
         client.State.PlayPhase = LobbyPhase;
         client.View.BuildLobby();
     }
@@ -312,7 +309,15 @@ protected:
     Side client;
 };
 
-TEST_F(HostileServer, WelcomeOutsideTheLimitsIsDropped) {
+// Connects client, named Eva, to a raw server that accepts it.
+void ConnectAsEva(RawPeer& server, Side& client) {
+    SetUpJoiningClient(client.State, "Eva");
+    client.State.NetworkPort = server.Network.ListeningPort();
+    ASSERT_TRUE(ConnectToServer(client.State, LoopbackAddress));
+    ASSERT_EQ(server.Next().Kind, NetEventKind::NewConnection);
+}
+
+TEST(HostileWelcome, OutsideTheLimitsEndsTheJoinInsteadOfWaitingForEver) {
     const MsgWelcome bad[] = {
         {1, 2, 0, 0, {{"Max", 1}}},                              // MaxPlayer below 2
         {200, 2, 0, 0, {{"Max", 1}}},                            // arrives as -56
@@ -320,14 +325,66 @@ TEST_F(HostileServer, WelcomeOutsideTheLimitsIsDropped) {
         {4, 2, 100000000, 0, {{"Max", 1}}},                      // a limit whose seconds overflow
     };
     for (const MsgWelcome& welcome : bad) {
-        EXPECT_EQ(Deliver(welcome), 0);
-        EXPECT_EQ(client.State.OwnPlayerIndex, -1);
-        EXPECT_EQ(client.State.MaxPlayer, 1);
-        EXPECT_TRUE(client.View.Errors.empty());
+        const auto server = RawPeer::Listen();
+        Side client;
+        ConnectAsEva(*server, client);
+        server->Send(welcome);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        while (client.State.ServerConnection != NoConnection &&
+               std::chrono::steady_clock::now() < deadline) {
+            EXPECT_FALSE(PollClient(client.State, client.View));
+        }
+        EXPECT_EQ(client.State.OwnPlayerIndex, -1) << welcome.MaxPlayer;
+        EXPECT_EQ(client.View.Errors,
+                  (std::vector<std::string>{"Verbindung zum Server fehlgeschlagen."}));
+        EXPECT_EQ(server->Next().Kind, NetEventKind::Closed);
     }
+}
+
+TEST_F(HostileServer, UnknownCodesAreDroppedAndTheConnectionStays) {
     Join();
-    EXPECT_EQ(client.State.OwnPlayerIndex, 2);
-    EXPECT_EQ(server->NextMessage(), Message(MsgName{2, "Eva"}));
+    server->SendRaw({1, 0, 0, 0, 0x0E});
+    server->SendRaw({3, 0, 0, 0, 0x63, 1, 2});
+    Deliver(MsgChat{0, "Hallo"});
+    EXPECT_EQ(client.View.Chat.back(), "<Max> Hallo");
+    EXPECT_NE(client.State.ServerConnection, NoConnection);
+    EXPECT_TRUE(client.View.Errors.empty());
+}
+
+TEST(HostileServerStream, EveryEndAfterTheJoinIsReportedOnce) {
+    struct Case {
+        const char* What;
+        std::function<void(RawPeer&)> End;
+    };
+    const Case cases[] = {
+        {"closed", [](RawPeer& p) { p.Network.Close(p.Connection); }},
+        {"negative length",
+         [](RawPeer& p) {
+             p.SendRaw({0xFB, 0xFF, 0xFF, 0xFF, 8});
+         }},
+        {"length beyond the limit",
+         [](RawPeer& p) {
+             p.SendRaw({0xFF, 0xFF, 0xFF, 0x7F, 8});
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.What);
+        const auto server = RawPeer::Listen();
+        Side client;
+        ConnectAsEva(*server, client);
+        server->Send(MsgWelcome{4, 2, 0, 0, {{"Max", 1}}});
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        while (!PollClient(client.State, client.View)) {
+            ASSERT_LT(std::chrono::steady_clock::now(), deadline);
+        }
+        c.End(*server);
+        for (int i = 0; i < 200; ++i) {
+            PollClient(client.State, client.View);
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        }
+        EXPECT_EQ(client.View.Errors,
+                  (std::vector<std::string>{"Verbindung zum Server unterbrochen."}));
+    }
 }
 
 TEST_F(HostileServer, MessagesBeyondTheTableAreDropped) {
@@ -360,7 +417,7 @@ TEST_F(HostileServer, MessagesBeyondTheTableAreDropped) {
     Deliver(MsgPlayerNamed{3, "Zoe"});
     EXPECT_EQ(client.View.Rows[3], (RowText{"", "Zoe"}));
 
-    ASSERT_EQ(Deliver(MsgStartGames{3, {0, 1, 0}}), 0);
+    ASSERT_FALSE(Deliver(MsgStartGames{3, {0, 1, 0}}));
     ASSERT_EQ(client.State.Games.size(), 3u);
     const Game& game = client.State.Games[2];  // (1, 2): 1 White
     unchanged(MsgStartGames{3, {1, 1, 1}});

@@ -92,18 +92,20 @@ TEST(Lobby, NameTakenOnlyByExactBytes) {
     }
 }
 
-TEST(Lobby, TwoNewcomersWithOneNameAreBothAccepted) {
+TEST(Lobby, TwoNewcomersWithOneNameCannotBothHaveIt) {
     Tournament t("Max");
     Side& first = t.Connect("Eva");
     Side& second = t.Connect("Eva");
-    // Both are welcomed before either has announced its name.
+    // Both are welcomed before either has announced its name, so both pass their own test;
+    // the server gives the name to the first that announces it.
     PollServer(t.Server().State, t.Server().View);
     PollServer(t.Server().State, t.Server().View);
     ASSERT_EQ(t.Server().State.PlayerCount, 3);
     t.Pump();
-    EXPECT_TRUE(first.InLobby);
-    EXPECT_TRUE(second.InLobby);
-    EXPECT_EQ(t.Server().State.PlayerCount, 3);
+    EXPECT_EQ(t.Server().State.PlayerCount, 2);
+    EXPECT_EQ(t.Server().State.Players[1].PlayerName, "Eva");
+    const std::vector<std::string> lost{"Verbindung zum Server unterbrochen."};
+    EXPECT_NE(first.View.Errors == lost, second.View.Errors == lost);
 }
 
 TEST(Lobby, FullServerRefusesAndKeepsItsClient) {

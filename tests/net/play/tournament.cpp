@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "net/client.h"
+#include "net/game_tick.h"
 #include "net/senders.h"
 #include "net/server.h"
 #include "rules/execute.h"
@@ -90,10 +91,11 @@ void Tournament::PollSide(Side& side) {
     }
     if (&side == &server_) {
         PollServer(side.State, side.View);
+        RunGameTick(side.State);
     } else if (side.InLobby) {
         PollClient(side.State, side.View);
-    } else if (side.State.ServerConnection != NoConnection &&
-               PollClient(side.State, side.View) == 1) {
+        RunGameTick(side.State);
+    } else if (side.State.ServerConnection != NoConnection && PollClient(side.State, side.View)) {
         // The settings window gives way to the lobby.
         side.InLobby = true;
         side.State.PlayPhase = LobbyPhase;
