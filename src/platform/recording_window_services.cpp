@@ -35,6 +35,10 @@ bool IsCheckable(ControlKind kind) {
     return kind == ControlKind::ToggleButton || kind == ControlKind::CheckBox;
 }
 
+bool IsItemList(ControlKind kind) {
+    return kind == ControlKind::ListBox || kind == ControlKind::DropDown;
+}
+
 std::vector<std::string> SplitLines(const std::string& text) {
     std::vector<std::string> lines;
     if (text.empty()) {
@@ -371,6 +375,33 @@ void RecordingWindowServices::AppendItem(int control, const std::string& text) {
 
 int RecordingWindowServices::ItemCount(int control) const {
     return static_cast<int>(ControlAt(control).Items.size());
+}
+
+void RecordingWindowServices::SetItemText(int control, int item, const std::string& text) {
+    ControlRecord& record = ControlAt(control);
+    if (!IsItemList(record.Kind)) {
+        return;
+    }
+    if (item < 0 || item >= static_cast<int>(record.Items.size())) {
+        Fail("SetItemText item", item);
+    }
+    record.Items[static_cast<size_t>(item)] = text;
+}
+
+std::string RecordingWindowServices::ItemText(int control, int item) const {
+    const ControlRecord& record = ControlAt(control);
+    if (!IsItemList(record.Kind) || item < 0 || item >= static_cast<int>(record.Items.size())) {
+        return "";
+    }
+    return record.Items[static_cast<size_t>(item)];
+}
+
+void RecordingWindowServices::ClearItems(int control) {
+    ControlRecord& record = ControlAt(control);
+    if (IsItemList(record.Kind)) {
+        record.Items.clear();
+        record.State = -1;
+    }
 }
 
 void RecordingWindowServices::AddColumn(int list, const std::string& title, int width) {

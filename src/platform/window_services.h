@@ -148,6 +148,12 @@ public:
     // List box and drop-down list. Select an item with SetState; a list box scrolls to it.
     virtual void AppendItem(int control, const std::string& text) = 0;
     virtual int ItemCount(int control) const = 0;
+    // Rewrites an existing item in its place; the selection stays. An item outside the list
+    // reads as empty.
+    virtual void SetItemText(int control, int item, const std::string& text) = 0;
+    virtual std::string ItemText(int control, int item) const = 0;
+    // Removes every item; nothing is selected afterwards. Raises no event.
+    virtual void ClearItems(int control) = 0;
 
     // List view. Rows and columns outside the list read as empty, DefaultColour and nullptr.
     virtual void AddColumn(int list, const std::string& title, int width) = 0;

@@ -23,6 +23,20 @@ constexpr int ChatInputTopWithGames = 595;
 
 }  // namespace
 
+std::string ServerAddressLine(const std::vector<Ipv4Interface>& interfaces) {
+    std::vector<uint32_t> shown;
+    std::string line = "Adresse dieses Servers: ";
+    for (const Ipv4Interface& entry : interfaces) {
+        const bool loopback = entry.Loopback || entry.Address >> 24 == 127;
+        if (loopback || std::find(shown.begin(), shown.end(), entry.Address) != shown.end()) {
+            continue;
+        }
+        line += (shown.empty() ? "" : ", ") + DottedAddress(entry.Address);
+        shown.push_back(entry.Address);
+    }
+    return shown.empty() ? line + "keine Netzwerkadresse gefunden" : line;
+}
+
 Lobby::Lobby(WindowServices& services, ProgramState& state, GameWindow& gameWindow)
     : services_(services),
       state_(state),
@@ -128,6 +142,11 @@ void Lobby::HandleLobbyShortcut(int id) {
 
 void Lobby::RefreshGamesList() {
     games_.Refresh(services_.State(LobbyControls::ShowAllGamesBox) != 0);
+}
+
+// Only the host sees it: nothing goes to the clients, who have found the server already.
+void Lobby::ShowServerAddresses(const std::vector<Ipv4Interface>& interfaces) {
+    services_.AppendLine(LobbyControls::ChatOutput, ServerAddressLine(interfaces));
 }
 
 // The chat line goes out as typed, even when empty; the input field takes only what

@@ -4,10 +4,12 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "gamewindow/game_window.h"
 #include "net/net_view.h"
 #include "net/program_state.h"
+#include "platform/datagrams.h"
 #include "platform/window_services.h"
 #include "shell/games_list.h"
 
@@ -35,6 +37,11 @@ inline constexpr const char* ReadyMark = "    x";
 inline constexpr const char* WaitingForName = "<Warte auf Spieler>";
 inline constexpr const char* FreePlace = "<Offen>";
 
+// The server's first chat line: "Adresse dieses Servers: " and the addresses of the
+// interfaces other than loopback, comma-separated, each once; "keine Netzwerkadresse
+// gefunden" when there is none.
+std::string ServerAddressLine(const std::vector<Ipv4Interface>& interfaces);
+
 class Lobby final : public NetView {
 public:
     Lobby(WindowServices& services, ProgramState& state, GameWindow& gameWindow);
@@ -49,6 +56,9 @@ public:
     void HandleLobbyShortcut(int id);
     // Every pass of the main loop once the games have started.
     void RefreshGamesList();
+    // The server's lobby, right after it is built: the line with the addresses that clients
+    // can join, for the host's eyes only.
+    void ShowServerAddresses(const std::vector<Ipv4Interface>& interfaces);
 
     // NetView
     void ShowPlayerRow(int index) override;

@@ -5,8 +5,10 @@
 #include "gamewindow/board_drawing.h"
 #include "gamewindow/game_window.h"
 #include "net/client.h"
+#include "net/discovery_responder.h"
 #include "net/program_state.h"
 #include "net/server.h"
+#include "platform/datagrams.h"
 #include "platform/system.h"
 #include "shell/lobby.h"
 #include "shell/settings_window.h"
@@ -27,6 +29,7 @@ public:
 
 private:
     void RunMainLoop();
+    SocketWatcher WatchSockets();
     void StartSinglePlayer();
     int EndProgram();
 
@@ -37,18 +40,13 @@ private:
     int smallFont_ = DefaultFont;
     std::unique_ptr<GameWindow> gameWindow_;
     std::unique_ptr<Lobby> lobby_;
+    DiscoveryResponder lobbyAnswers_;  // the server's answers to clients that search
 };
 
 int Program::Main() {
     state_.TickCount = TickCount;
     // The event wait wakes as soon as any connection has something to read.
-    state_.Network.SetSocketWatcher([this](int socket, bool watch) {
-        if (watch) {
-            services_.WatchSocket(socket);
-        } else {
-            services_.UnwatchSocket(socket);
-        }
-    });
+    state_.Network.SetSocketWatcher(WatchSockets());
 
     largeFont_ = services_.CreateFont("MS Sans Serif", 14, true);
     smallFont_ = services_.CreateFont("MS Sans Serif", 10, true);
@@ -70,6 +68,11 @@ void Program::RunMainLoop() {
     } else {
         lobby_ = std::make_unique<Lobby>(services_, state_, *gameWindow_);
         lobby_->BuildLobbyWindow();
+        if (state_.IsServer()) {
+            lobby_->ShowServerAddresses(Ipv4Interfaces());
+            // Without the port the lobby runs all the same; it is only not found by a search.
+            lobbyAnswers_.Open(state_.NetworkPort, WatchSockets());
+        }
     }
 
     for (;;) {
@@ -82,6 +85,7 @@ void Program::RunMainLoop() {
         if (lobby_) {
             if (state_.IsServer()) {
                 PollServer(state_, *lobby_);
+                lobbyAnswers_.Poll(state_, TickCount());
             } else {
                 PollClient(state_, *lobby_);
             }
@@ -101,6 +105,16 @@ void Program::RunMainLoop() {
     }
 }
 
+SocketWatcher Program::WatchSockets() {
+    return [this](int socket, bool watch) {
+        if (watch) {
+            services_.WatchSocket(socket);
+        } else {
+            services_.UnwatchSocket(socket);
+        }
+    };
+}
+
 // Either name may get White, by chance.
 void Program::StartSinglePlayer() {
     services_.CloseWindow(SettingsWindowId);
@@ -112,6 +126,7 @@ void Program::StartSinglePlayer() {
 // Connections are closed without a word: a server sees its clients leave, a client is
 // never told.
 int Program::EndProgram() {
+    lobbyAnswers_.Close();
     state_.Network.CloseAll();
     lobby_.reset();
     gameWindow_.reset();

@@ -8,6 +8,7 @@
 #include "net/program_state.h"
 #include "net/server.h"
 #include "rules/clock.h"
+#include "shell/server_search.h"
 
 namespace tavlora {
 
@@ -62,6 +63,9 @@ private:
     WindowServices& services_;
     ProgramState& state_;
     int32_t lastAddress_ = 0;  // of the last connection attempt, for the settings file
+    // The lobbies found, on the "Client" tab.
+    ServerSearch search_ = ServerSearch(services_, SettingsWindowId, Ids::ModePanel, ClientMode,
+                                        Ids::ServerIPField, {.Port = state_.NetworkPort});
 };
 
 SettingsOutcome SettingsWindow::Run(const SettingsEnvironment& environment) {
@@ -75,6 +79,7 @@ SettingsOutcome SettingsWindow::Run(const SettingsEnvironment& environment) {
         const Event event = services_.WaitEvent(10);
         bool done = false;
         if (event.Kind == EventKind::Control && event.Window == SettingsWindowId) {
+            search_.HandleControl(event.Control);
             switch (event.Control) {
                 case Ids::StartServerButton:
                     done = StartServer();
@@ -89,6 +94,7 @@ SettingsOutcome SettingsWindow::Run(const SettingsEnvironment& environment) {
                     break;  // typing and switching tabs need nothing
             }
         }
+        search_.Poll();
         if (state_.ServerConnection != NoConnection) {
             done = PollClient(state_, *this);
         }
@@ -140,6 +146,7 @@ void SettingsWindow::Build() {
     Add(ControlKind::Button, Ids::ConnectButton, ClientMode, {38, 290, 160, 20},
         "Zum Server verbinden");
     Add(ControlKind::Text, Ids::ConnectStatus, ClientMode, {38, 270, 160, 15}, {}, Centred);
+    search_.Build();
 
     Add(ControlKind::Text, AssignId, SinglePlayerMode, {18, 18, 200, 15}, "Name 2. Spieler:");
     Add(ControlKind::Text, AssignId, SinglePlayerMode, {18, 73, 200, 15},

@@ -19,6 +19,12 @@ E2E_TAB_Y=51
 E2E_START_X=118
 E2E_START_Y=300
 
+# The search for lobbies on the "Client" tab, in page coordinates: "Suchen", the list, and the
+# height of a list row.
+E2E_SEARCH_BUTTON=(138 70 80 20)
+E2E_SERVER_LIST=(18 95 200 160)
+E2E_SERVER_ROW_HEIGHT=16
+
 # Lobby: "Spiel starten" and "Bereit" share one place; the games list's rows are 12 pixels high,
 # and this is the middle of row 0.
 E2E_LOBBY_BUTTON=(280 405 130 20)
@@ -158,7 +164,8 @@ e2e_wait_move_seen() {
 e2e_start_server() {
     local inst="$1" name="$2"
     shift 2
-    e2e_wait_port_free
+    # In a network namespace of its own the port is free by construction.
+    [ -n "${E2E_NETNS[$inst]:-}" ] || e2e_wait_port_free
     e2e_start "$inst" "Name=$name" PlayerMode=0 "$@"
     e2e_wait_window "$inst" '^Tavlora - Einstellungen$'
     e2e_click_page "$inst" "$E2E_WINDOW" "$E2E_START_X" "$E2E_START_Y"
@@ -166,14 +173,50 @@ e2e_start_server() {
     E2E_NAME[$inst]="$name" E2E_INSTANCE_OF[$name]="$inst" E2E_LOBBY[$inst]="$E2E_WINDOW"
 }
 
-# e2e_join <instance> <name>: starts a client for 127.0.0.1, connects and waits for the lobby.
+# e2e_join <instance> <name> [address]: starts a client for the address (the value of the address
+# field, first number in the lowest byte; 127.0.0.1 when not given), connects and waits for the
+# lobby.
 e2e_join() {
-    local inst="$1" name="$2"
-    e2e_start "$inst" "Name=$name" PlayerMode=1 ServerIP=16777343
+    local inst="$1" name="$2" address="${3:-16777343}"
+    e2e_start "$inst" "Name=$name" PlayerMode=1 "ServerIP=$address"
     e2e_wait_window "$inst" '^Tavlora - Einstellungen$'
     e2e_click_page "$inst" "$E2E_WINDOW" "$E2E_START_X" "$E2E_START_Y"
     e2e_wait_window "$inst" '^Tavlora - Lobby$'
     E2E_NAME[$inst]="$name" E2E_INSTANCE_OF[$name]="$inst" E2E_LOBBY[$inst]="$E2E_WINDOW"
+}
+
+# The search for lobbies. e2e_search <instance> <settings window>: presses "Suchen" (the
+# instance must run in a network namespace: a search broadcasts).
+e2e_search() {
+    [ -n "${E2E_NETNS[$1]:-}" ] || e2e_fail "instance $1 would search the machine's own network"
+    e2e_click_page "$1" "$2" $((E2E_SEARCH_BUTTON[0] + E2E_SEARCH_BUTTON[2] / 2)) \
+        $((E2E_SEARCH_BUTTON[1] + E2E_SEARCH_BUTTON[3] / 2))
+}
+
+# e2e_server_row <row>: sets E2E_ROW to the client region (x y w h) of the inside of a row of
+# the list of lobbies, without the list's frame.
+e2e_server_row() {
+    E2E_ROW=($((E2E_PAGE_LEFT + E2E_SERVER_LIST[0] + 4))
+        $((E2E_PAGE_TOP + E2E_SERVER_LIST[1] + 3 + $1 * E2E_SERVER_ROW_HEIGHT))
+        $((E2E_SERVER_LIST[2] - 8)) $((E2E_SERVER_ROW_HEIGHT - 4)))
+}
+
+# e2e_server_listed <instance> <settings window> <row>: succeeds when the row shows text.
+e2e_server_listed() {
+    e2e_server_row "$3"
+    [ "$(e2e_darkest_now "$1" "$2" "${E2E_ROW[@]}")" -lt 80 ]
+}
+
+# e2e_choose_server <instance> <settings window> <row>: clicks a row of the list of lobbies.
+e2e_choose_server() {
+    e2e_server_row "$3"
+    e2e_click "$1" "$2" $((E2E_ROW[0] + 40)) $((E2E_ROW[1] + E2E_ROW[3] / 2))
+}
+
+# e2e_search_over <instance> <settings window>: succeeds once "Suchen" is enabled again.
+e2e_search_over() {
+    e2e_button_enabled "$1" "$2" $((E2E_PAGE_LEFT + E2E_SEARCH_BUTTON[0])) \
+        $((E2E_PAGE_TOP + E2E_SEARCH_BUTTON[1])) "${E2E_SEARCH_BUTTON[2]}" "${E2E_SEARCH_BUTTON[3]}"
 }
 
 # e2e_press_lobby_button <instance>: "Bereit" on a client, "Spiel starten" on the server.

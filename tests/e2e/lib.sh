@@ -19,6 +19,11 @@ E2E_TIME_SCALE="${E2E_TIME_SCALE:-1}"
 
 declare -A E2E_DISPLAY=() E2E_PID=() E2E_XVFB_PID=() E2E_LOG=() E2E_CONFIG=()
 E2E_INSTANCES=()
+# Per instance: the network namespace its program runs in (set before e2e_start); none runs in
+# the machine's own network. E2E_NAMESPACES: those made by e2e_make_lan, deleted at the end.
+declare -A E2E_NETNS=()
+E2E_NAMESPACES=()
+E2E_LAN_NS=() E2E_LAN_ADDRESS=()
 
 e2e_note() {
     echo "$E2E_SCRIPT: $*"
@@ -92,6 +97,10 @@ e2e_cleanup() {
         [ -z "${E2E_PID[$name]}" ] || e2e_stop_process "${E2E_PID[$name]}"
         [ -z "${E2E_XVFB_PID[$name]}" ] || e2e_stop_process "${E2E_XVFB_PID[$name]}"
     done
+    # Their links go with them.
+    for name in "${E2E_NAMESPACES[@]}"; do
+        ip netns del "$name" 2>/dev/null
+    done
     if [ "$status" -eq 0 ] || [ "$status" -eq 77 ]; then
         [ -z "$E2E_WORK" ] || rm -rf "$E2E_WORK"
     fi
@@ -148,11 +157,52 @@ e2e_start() {
     E2E_DISPLAY[$name]="$number"
     E2E_LOG[$name]="$dir/program.log"
 
-    # The program finds Image/ in its working folder and its settings under XDG_CONFIG_HOME.
-    (cd "$E2E_ROOT" && exec env -u APPDATA DISPLAY=":$number" QT_QPA_PLATFORM=xcb \
+    # The program finds Image/ in its working folder and its settings under XDG_CONFIG_HOME. In a
+    # network namespace of its own it reaches the display through the display's socket file,
+    # which every namespace shares.
+    local launch=()
+    [ -z "${E2E_NETNS[$name]:-}" ] || launch=(ip netns exec "${E2E_NETNS[$name]}")
+    (cd "$E2E_ROOT" && exec "${launch[@]}" env -u APPDATA DISPLAY=":$number" QT_QPA_PLATFORM=xcb \
         XDG_CONFIG_HOME="$dir/config" XDG_RUNTIME_DIR="$dir/runtime" \
         "$E2E_PROGRAM" >"${E2E_LOG[$name]}" 2>&1) &
     E2E_PID[$name]=$!
+}
+
+# Succeeds when network namespaces can be made here (as root).
+e2e_can_make_namespaces() {
+    local probe="tavlora-e2e-$$-probe"
+    command -v ip >/dev/null && ip netns add "$probe" 2>/dev/null && ip netns del "$probe"
+}
+
+# e2e_make_lan <count>: a local network of its own, cut off from the machine's: count network
+# namespaces, each with one link (eth0) to a bridge in a further namespace, and addresses
+# 10.231.7.1 .. 10.231.7.<count>/24 with their broadcast address. Sets E2E_LAN_NS[i] and
+# E2E_LAN_ADDRESS[i] for i = 1 .. count. Skips the run when namespaces cannot be made (they
+# need root); everything made is deleted at the end.
+e2e_make_lan() {
+    local count="$1" prefix="tavlora-e2e-$$" hub i ns
+    command -v ip >/dev/null || e2e_skip "the ip command (iproute2) is missing"
+    hub="$prefix-hub"
+    ip netns add "$hub" 2>"$E2E_WORK/netns.log" ||
+        e2e_skip "cannot create network namespaces (ip netns add needs root): $(cat "$E2E_WORK/netns.log")"
+    E2E_NAMESPACES+=("$hub")
+    {
+        ip -n "$hub" link add br0 type bridge forward_delay 0 &&
+            ip -n "$hub" link set br0 up
+    } || e2e_fail "cannot make a bridge in namespace $hub"
+    for i in $(seq 1 "$count"); do
+        ns="$prefix-$i"
+        ip netns add "$ns" || e2e_fail "cannot create namespace $ns"
+        E2E_NAMESPACES+=("$ns")
+        {
+            ip -n "$hub" link add "port$i" type veth peer name eth0 netns "$ns" &&
+                ip -n "$hub" link set "port$i" master br0 up &&
+                ip -n "$ns" addr add "10.231.7.$i/24" broadcast + dev eth0 &&
+                ip -n "$ns" link set eth0 up &&
+                ip -n "$ns" link set lo up
+        } || e2e_fail "cannot link namespace $ns to the bridge"
+        E2E_LAN_NS[i]="$ns" E2E_LAN_ADDRESS[i]="10.231.7.$i"
+    done
 }
 
 # e2e_stop <instance>: ends the instance's program and its display once a run needs it no more.

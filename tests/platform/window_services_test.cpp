@@ -397,6 +397,43 @@ TYPED_TEST(WindowServicesTest, ListBoxDropDownAndTextOutputItems) {
     EXPECT_TRUE(this->DrainEvents().empty());
 }
 
+TYPED_TEST(WindowServicesTest, ItemsAreRewrittenInPlaceAndClearedWithoutEvents) {
+    WindowServices& ws = this->Ws();
+    const int window = this->OpenTestWindow();
+    const int servers = this->Make(window, ControlKind::ListBox, {18, 95, 200, 160});
+    const int choice = this->Make(window, ControlKind::DropDown, {0, 0, 100, 20});
+    for (int list : {servers, choice}) {
+        ws.AppendItem(list, "Sam (1/8, ohne Zeitlimit)");
+        ws.AppendItem(list, "Eva (2/4, 10 + 1 Min.)");
+    }
+    ws.SetState(servers, 1);
+    ws.SetState(choice, 1);
+    for (int list : {servers, choice}) {
+        SCOPED_TRACE(list == servers ? "list box" : "drop-down list");
+        ws.SetItemText(list, 1, "Eva (3/4, 10 + 1 Min.)");
+        EXPECT_EQ(ws.ItemText(list, 0), "Sam (1/8, ohne Zeitlimit)");
+        EXPECT_EQ(ws.ItemText(list, 1), "Eva (3/4, 10 + 1 Min.)");
+        EXPECT_EQ(ws.ItemText(list, 2), "") << "outside the list";
+        EXPECT_EQ(ws.ItemText(list, -1), "");
+        EXPECT_EQ(ws.State(list), 1) << "the selection stays with the rewritten item";
+        EXPECT_EQ(ws.ItemCount(list), 2);
+
+        ws.ClearItems(list);
+        EXPECT_EQ(ws.ItemCount(list), 0);
+        EXPECT_EQ(ws.State(list), -1);
+        ws.AppendItem(list, "Tom (1/2, 5 Min. pro Zug)");
+        EXPECT_EQ(ws.ItemText(list, 0), "Tom (1/2, 5 Min. pro Zug)");
+        EXPECT_EQ(ws.State(list), -1) << "a new item is not selected by itself";
+    }
+    EXPECT_TRUE(this->DrainEvents().empty());
+
+    this->Backend_.Pick(servers, 0);
+    const std::vector<Event> events = this->DrainEvents();
+    ASSERT_EQ(events.size(), 1u) << "the user's choice is news";
+    EXPECT_EQ(events[0].Control, servers);
+    EXPECT_EQ(ws.State(servers), 0);
+}
+
 TYPED_TEST(WindowServicesTest, IPv4FieldValueRoundTrip) {
     WindowServices& ws = this->Ws();
     const int window = this->OpenTestWindow();

@@ -266,6 +266,27 @@ TEST_F(LobbyTest, ChatLinesFromTheNetworkAreAppended) {
     EXPECT_THAT(ChatLines(), ElementsAre("<Anna> Willkommen", "<Bert> Danke"));
 }
 
+TEST_F(LobbyTest, TheServerSeesItsAddressesAsTheFirstChatLine) {
+    Gather(3, {"Anna"}, 0);
+    lobby_.ShowServerAddresses({{"lo", 0x7F000001, std::nullopt, true},
+                                {"eth0", 0xC0A80105, 0xC0A801FF, false},
+                                {"wlan0", 0x0A000002, 0x0AFFFFFF, false}});
+    lobby_.AppendChatLine("<Anna> Hallo");
+    EXPECT_THAT(ChatLines(),
+                ElementsAre("Adresse dieses Servers: 192.168.1.5, 10.0.0.2", "<Anna> Hallo"));
+}
+
+TEST(ServerAddressLineTest, LoopbackAndRepeatsAreLeftOutAndNoneIsSaid) {
+    EXPECT_EQ(ServerAddressLine({{"eth0", 0xC0A80105, 0xC0A801FF, false},
+                                 {"eth0", 0xC0A80105, 0xC0A801FF, false},
+                                 {"dummy0", 0x7F000102, std::nullopt, false},
+                                 {"tun0", 0x0A080001, std::nullopt, false}}),
+              "Adresse dieses Servers: 192.168.1.5, 10.8.0.1");
+    EXPECT_EQ(ServerAddressLine({{"lo", 0x7F000001, std::nullopt, true}}),
+              "Adresse dieses Servers: keine Netzwerkadresse gefunden");
+    EXPECT_EQ(ServerAddressLine({}), "Adresse dieses Servers: keine Netzwerkadresse gefunden");
+}
+
 // Polls until an event comes or two seconds have passed (a safety net, not a measurement).
 NetEvent PollFor(Transport& transport) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);

@@ -150,7 +150,7 @@ TEST_F(SettingsWindowTest, FirstStartShowsTheDefaultsAndTheCloseBoxWritesNothing
 TEST_F(SettingsWindowTest, ControlsAreCreatedInOrderAtTheirPlaces) {
     Run({});
     struct Expected {
-        int Id;  // -1 for a label
+        int Id;  // -1 for a label, and for the controls of the search for lobbies
         ControlKind Kind;
         int Page;  // -1 outside the tab panel
         Rect Geometry;
@@ -176,6 +176,9 @@ TEST_F(SettingsWindowTest, ControlsAreCreatedInOrderAtTheirPlaces) {
         {Ids::ServerIPField, K::IPv4Field, 1, {18, 40, 200, 20}, "", 0},
         {Ids::ConnectButton, K::Button, 1, {38, 290, 160, 20}, "Zum Server verbinden", 0},
         {Ids::ConnectStatus, K::Text, 1, {38, 270, 160, 15}, "", Centred},
+        {-1, K::Text, 1, {18, 73, 115, 15}, "Gefundene Server:", 0},
+        {-1, K::Button, 1, {138, 70, 80, 20}, "Suchen", 0},
+        {-1, K::ListBox, 1, {18, 95, 200, 160}, "", 0},
         {-1, K::Text, 2, {18, 18, 200, 15}, "Name 2. Spieler:", 0},
         {-1, K::Text, 2, {18, 73, 200, 15}, "Maximale Spielzeit pro Spieler:", 0},
         {-1, K::Text, 2, {18, 128, 200, 15}, "Maximale Zeit pro Zug:", 0},

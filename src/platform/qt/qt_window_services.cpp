@@ -685,6 +685,55 @@ int QtWindowServices::ItemCount(int control) const {
     }
 }
 
+void QtWindowServices::SetItemText(int control, int item, const std::string& text) {
+    const ControlEntry* entry = FindControl(control);
+    if (!entry) {
+        return;
+    }
+    Quietly(entry->Widget, [&] {
+        if (entry->Kind == ControlKind::ListBox) {
+            if (QListWidgetItem* row = static_cast<QListWidget*>(entry->Widget)->item(item)) {
+                row->setText(ToQt(text));
+            }
+        } else if (entry->Kind == ControlKind::DropDown) {
+            auto* box = static_cast<QComboBox*>(entry->Widget);
+            if (item >= 0 && item < box->count()) {
+                box->setItemText(item, ToQt(text));
+            }
+        }
+    });
+}
+
+std::string QtWindowServices::ItemText(int control, int item) const {
+    const ControlEntry* entry = FindControl(control);
+    if (!entry) {
+        return "";
+    }
+    if (entry->Kind == ControlKind::ListBox) {
+        const QListWidgetItem* row = static_cast<QListWidget*>(entry->Widget)->item(item);
+        return row ? FromQt(row->text()) : "";
+    }
+    if (entry->Kind == ControlKind::DropDown) {
+        auto* box = static_cast<QComboBox*>(entry->Widget);
+        return item >= 0 && item < box->count() ? FromQt(box->itemText(item)) : "";
+    }
+    return "";
+}
+
+void QtWindowServices::ClearItems(int control) {
+    const ControlEntry* entry = FindControl(control);
+    if (!entry) {
+        return;
+    }
+    Quietly(entry->Widget, [&] {
+        if (entry->Kind == ControlKind::ListBox) {
+            static_cast<QListWidget*>(entry->Widget)->clear();
+        } else if (entry->Kind == ControlKind::DropDown) {
+            static_cast<QComboBox*>(entry->Widget)->clear();
+        }
+    });
+}
+
 ReportView* QtWindowServices::ListView(int list) const {
     const ControlEntry* entry = FindControl(list);
     assert((!entry || entry->Kind == ControlKind::ListView) && "not a list view");

@@ -64,6 +64,9 @@ public:
     int AddTabPage(int panel, const std::string& title) override;
     void AppendItem(int control, const std::string& text) override;
     int ItemCount(int control) const override;
+    void SetItemText(int control, int item, const std::string& text) override;
+    std::string ItemText(int control, int item) const override;
+    void ClearItems(int control) override;
     void AddColumn(int list, const std::string& title, int width) override;
     int RowCount(int list) const override;
     void AppendRow(int list) override;

@@ -1,10 +1,12 @@
 // Writes the fuzz target's seed corpus: every message of the catalogue as a frame, the same
-// messages back to back as one stream, and each body alone.
+// messages back to back as one stream, each body alone, and the two datagrams of the search
+// for lobbies.
 // Usage: make_seeds <directory>
 #include <cstdio>
 #include <fstream>
 #include <string>
 
+#include "net/discovery.h"
 #include "net/sample_messages.h"
 
 namespace {
@@ -32,5 +34,8 @@ int main(int argc, char** argv) {
         stream.insert(stream.end(), frame->begin(), frame->end());
     }
     WriteSeed(directory + "/every-message.stream", stream);
+    WriteSeed(directory + "/discovery-query.datagram", tavlora::EncodeQuery({0x01020304}));
+    WriteSeed(directory + "/discovery-answer.datagram",
+              tavlora::EncodeAnswer({0x01020304, "Jürgen", 3, 8, 10, 1}));
     return 0;
 }

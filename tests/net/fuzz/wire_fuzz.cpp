@@ -1,7 +1,8 @@
 // Fuzz target for what a hostile peer controls: the stream, cut into pieces of changing
-// size, through the framing and the decoder; and the whole input as one body. Whatever
-// decodes must encode back to the very bytes it came from, and nothing may read outside
-// its buffer (the sanitizers watch that).
+// size, through the framing and the decoder; the whole input as one body; and the whole
+// input as one datagram of the search for lobbies. Whatever decodes must encode back to the
+// very bytes it came from, and nothing may read outside its buffer (the sanitizers watch
+// that).
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "net/discovery.h"
 #include "net/framing.h"
 #include "net/latin1.h"
 #include "net/protocol.h"
@@ -52,6 +54,18 @@ void CheckStream(std::span<const uint8_t> stream) {
     }
 }
 
+void CheckDatagram(std::span<const uint8_t> datagram) {
+    if (const std::optional<LobbyQuery> query = DecodeQuery(datagram)) {
+        const Bytes again = EncodeQuery(*query);
+        Require(std::equal(again.begin(), again.end(), datagram.begin(), datagram.end()));
+    }
+    if (const std::optional<LobbyAnswer> answer = DecodeAnswer(datagram)) {
+        Require(datagram.size() <= MaxDiscoveryDatagram);
+        const Bytes again = EncodeAnswer(*answer);
+        Require(std::equal(again.begin(), again.end(), datagram.begin(), datagram.end()));
+    }
+}
+
 void CheckText(std::span<const uint8_t> input) {
     const std::string_view text(reinterpret_cast<const char*>(input.data()), input.size());
     const std::string latin1 = Utf8ToLatin1(text);
@@ -68,6 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::span<const uint8_t> input(data, size);
     CheckBody(input);
     CheckStream(input);
+    CheckDatagram(input);
     CheckText(input);
     return 0;
 }
