@@ -57,13 +57,14 @@ void Bot::Service() {
                 Handle(event.Received);
                 break;
             case NetEventKind::NewConnection:
+            case NetEventKind::Connected:
                 break;
         }
     }
 }
 
 // After the join. A bot keeps only its own games, so moves of the others are only counted;
-// names, readiness and chat mean nothing to it.
+// names and readiness mean nothing to it, and of the chat only its own lines coming back.
 void Bot::Handle(const Message& message) {
     if (const auto* move = std::get_if<MsgMove>(&message)) {
         Moved(*move);
@@ -85,6 +86,10 @@ void Bot::Handle(const Message& message) {
         }
     } else if (const auto* left = std::get_if<MsgPlayerLeft>(&message)) {
         PlayerLeft(*left);
+    } else if (const auto* chat = std::get_if<MsgChat>(&message)) {
+        if (chat->Index == Index()) {
+            events_.LineReturned(*this, chat->Text);
+        }
     }
 }
 
@@ -189,6 +194,10 @@ BotAction Bot::Act(Game& game) {
     keyed->WithdrawDrawOffers();
     events_.MoveSent(*this, game.PlayerIndex[White], game.PlayerIndex[Black]);
     return BotAction::Moved;
+}
+
+void Bot::Say(const std::string& line) {
+    SendChat(state_, view_, line);
 }
 
 void Bot::Tick() {

@@ -24,6 +24,8 @@ public:
     virtual void MoveSent(const Bot& bot, int32_t white, int32_t black) = 0;
     // A move of someone else, in any game, has arrived from the server.
     virtual void MoveReceived(const Bot& bot, int32_t white, int32_t black) = 0;
+    // The server's relay of the bot's own chat line has come back to it.
+    virtual void LineReturned(Bot& bot, const std::string& line) = 0;
 };
 
 // Chances between 0 and 1.
@@ -57,6 +59,8 @@ public:
     // Nothing when the game has ended or is not the bot's to move. After a draw offer the
     // turn stays with the bot; it offers at most once per turn.
     BotAction Act(Game& game);
+    // Sends a chat line, which the server relays to every client, the bot included.
+    void Say(const std::string& line);
     // Counts the clocks of its games down, declares its own time-outs and settles results,
     // as the program's game tick does.
     void Tick();

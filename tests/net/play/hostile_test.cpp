@@ -284,7 +284,7 @@ protected:
     void SetUp() override {
         SetUpJoiningClient(client.State, "Eva");
         client.State.NetworkPort = server->Network.ListeningPort();
-        ASSERT_TRUE(ConnectToServer(client.State, LoopbackAddress));
+        ASSERT_TRUE(StartConnectToServer(client.State, LoopbackAddress));
         ASSERT_EQ(server->Next().Kind, NetEventKind::NewConnection);
     }
 
@@ -313,7 +313,7 @@ protected:
 void ConnectAsEva(RawPeer& server, Side& client) {
     SetUpJoiningClient(client.State, "Eva");
     client.State.NetworkPort = server.Network.ListeningPort();
-    ASSERT_TRUE(ConnectToServer(client.State, LoopbackAddress));
+    ASSERT_TRUE(StartConnectToServer(client.State, LoopbackAddress));
     ASSERT_EQ(server.Next().Kind, NetEventKind::NewConnection);
 }
 
