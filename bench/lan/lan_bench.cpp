@@ -23,6 +23,7 @@
 #include "lan/child_process.h"
 #include "lan/latency_recorder.h"
 #include "lan/loopback.h"
+#include "net/protocol.h"
 
 namespace tavlora {
 namespace {
@@ -30,7 +31,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using Seconds = std::chrono::duration<double>;
 
-constexpr int MostParticipants = 127;
 // 127.0.0.1 as the settings file keeps it: the first number in the lowest byte.
 constexpr int32_t LoopbackSetting = 16777343;
 // How often the kernel's queues are looked at while moves flow.
