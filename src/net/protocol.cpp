@@ -10,9 +10,6 @@ namespace tavlora {
 
 namespace {
 
-// A text is cut to this many bytes when it is encoded, so that every message the program
-// builds stays within MaxBodyLength: a welcome listing 126 such names is still below it.
-constexpr size_t MaxTextLength = 8000;
 class BodyWriter {
 public:
     explicit BodyWriter(uint8_t code) { bytes_.push_back(code); }

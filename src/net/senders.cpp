@@ -45,9 +45,11 @@ void SendTimeout(ProgramState& state, const Game& game) {
     if (state.SinglePlayer()) {
         return;
     }
+    // Sent in the name of the one who ran out, also when the server declares it for him:
+    // a move of his that crosses it on the way must not make his opponent the loser.
     const int32_t side = game.SideToMove;
     SendGameMessage(state, game,
-                    MsgTimeout{state.OwnPlayerIndex,
+                    MsgTimeout{game.PlayerIndex[side],
                                {game.PlayerIndex[0], game.PlayerIndex[1]},
                                game.PlayerTimeLeft[side],
                                game.MoveTimeLeft[side]});
