@@ -632,6 +632,15 @@ void ChaosRun::Judge(const ProgramState& server) {
     for (const Rogue& rogue : rogues_) {
         JudgeFault(server, rogue, report_.Faults[static_cast<size_t>(rogue.Kind)]);
     }
+    for (const FaultRow& row : report_.Faults) {
+        if (row.Held != row.Participants) {
+            Fail(std::string(Describe(row.Kind).Name) + ": " + std::to_string(row.Held) + " of " +
+                 std::to_string(row.Participants) + " as expected");
+        }
+    }
+    if (report_.NamesRefused != report_.NamesTried || !report_.UnnamedFreed) {
+        Fail("a newcomer was let in with a taken or an empty name, or held its place unnamed");
+    }
 }
 
 void ChaosRun::JudgeFault(const ProgramState& server, const Rogue& rogue, FaultRow& row) const {
@@ -659,60 +668,33 @@ void ChaosRun::JudgeFault(const ProgramState& server, const Rogue& rogue, FaultR
             break;
     }
     row.Held += held ? 1 : 0;
-    const auto moves = movesBy_.find(&bot);
-    const uint64_t sent = moves != movesBy_.end() ? moves->second : 0;
+    uint64_t injected = rogue.Injected;
     switch (rogue.Kind) {
-        case FaultKind::LyingClock:
-            row.Injected += sent;
-            row.Detail = "moves claiming 1,000,000 s or -1,000,000 s";
+        case FaultKind::LyingClock: {  // every move it made lied
+            const auto moves = movesBy_.find(&bot);
+            injected = moves != movesBy_.end() ? moves->second : 0;
             break;
-        case FaultKind::StaleMove: {
-            int taken = 0;
+        }
+        case FaultKind::Frozen:  // the games it let run out
+            injected =
+                static_cast<uint64_t>(std::ranges::count_if(server.Games, [self](const Game& game) {
+                    return game.State == TimeOut && game.PlayerIndex[game.SideToMove] == self;
+                }));
+            break;
+        case FaultKind::StaleMove:
             for (const StaleMove& stale : rogue.StaleMoves) {
                 for (const Game& game : server.Games) {
-                    taken += game.PlayerIndex[White] == stale.White &&
-                             game.PlayerIndex[Black] == stale.Black &&
-                             game.History.size() > stale.Ply &&
-                             game.History[stale.Ply] == stale.Played;
+                    row.Taken += game.PlayerIndex[White] == stale.White &&
+                                 game.PlayerIndex[Black] == stale.Black &&
+                                 game.History.size() > stale.Ply &&
+                                 game.History[stale.Ply] == stale.Played;
                 }
             }
-            row.Injected += rogue.Injected;
-            row.Detail = "moves with the clocks from before a hang: " + std::to_string(taken) +
-                         " taken within the allowance (clocks cut), " +
-                         std::to_string(rogue.StaleMoves.size() - static_cast<size_t>(taken)) +
-                         " dropped";
-            break;
-        }
-        case FaultKind::Frozen: {
-            int lost = 0;
-            for (const Game& game : server.Games) {
-                lost += game.State == TimeOut && game.PlayerIndex[game.SideToMove] == self;
-            }
-            row.Injected += static_cast<uint64_t>(lost);
-            row.Detail = "games it let run out, each ended by the referee";
-            break;
-        }
-        case FaultKind::UnknownCode:
-            row.Injected += rogue.Injected;
-            row.Detail = "frames dropped; it played on";
-            break;
-        case FaultKind::Rename:
-            row.Injected += rogue.Injected;
-            row.Detail = "names ignored, its own kept";
-            break;
-        case FaultKind::ChatFlood:
-            row.Injected += rogue.Injected;
-            row.Detail = "lines of 8,000 characters passed on to every reader";
-            break;
-        case FaultKind::SlowReader:
-        case FaultKind::StalledReader:
-            row.Detail = "cut off once too much piled up, or caught up";
             break;
         default:
-            row.Injected += rogue.Injected;
-            row.Detail = "cut off, its games lost everywhere";
             break;
     }
+    row.Injected += injected;
 }
 
 // No clock ever holds more than its limit, and none runs below what the run's time allows.

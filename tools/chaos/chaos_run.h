@@ -35,10 +35,10 @@ struct ChaosOptions {
 struct FaultRow {
     FaultKind Kind;
     int Participants = 0;
-    uint64_t Injected = 0;  // frames, moves, names or lines, as the kind goes
+    uint64_t Injected = 0;  // frames, moves, names, lines or games, as the kind goes
+    uint64_t Taken = 0;     // stale moves the server took, within the allowance
     int Left = 0;           // cut off or gone
     int Held = 0;           // participants whose outcome is the expected one
-    std::string Detail;
 };
 
 struct ChaosReport {

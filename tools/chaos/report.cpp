@@ -1,5 +1,6 @@
 // The report of a chaos run as a table: what was injected, and what held.
 #include <algorithm>
+#include <string>
 
 #include "chaos/chaos_run.h"
 #include "rules/clock.h"
@@ -18,6 +19,32 @@ const char* Expected(FaultOutcome outcome) {
             return "either";
     }
     return "";
+}
+
+// What the injected count is, and what became of it.
+std::string Detail(const FaultRow& row) {
+    switch (row.Kind) {
+        case FaultKind::UnknownCode:
+            return "frames dropped; it played on";
+        case FaultKind::LyingClock:
+            return "moves claiming 1,000,000 s or -1,000,000 s";
+        case FaultKind::StaleMove:
+            return "moves with the clocks from before a hang: " + std::to_string(row.Taken) +
+                   " taken, clocks cut; " + std::to_string(row.Injected - row.Taken) +
+                   " dropped after the referee's time-out";
+        case FaultKind::Frozen:
+            return "games it let run out, each ended by the referee";
+        case FaultKind::Rename:
+            return "names ignored; its own kept";
+        case FaultKind::ChatFlood:
+            return "lines of 8,000 characters, passed on to every reader";
+        case FaultKind::SlowReader:
+        case FaultKind::StalledReader:
+            return std::to_string(row.Left) + " cut off once 4 MiB piled up, " +
+                   std::to_string(row.Participants - row.Left) + " caught up";
+        default:
+            return "cut off; its games lost everywhere";
+    }
 }
 
 }  // namespace
@@ -47,7 +74,7 @@ void PrintReport(const ChaosReport& report, std::FILE* out) {
         const FaultInfo& info = Describe(row.Kind);
         std::fprintf(out, "%-24s %5d %9llu %-9s %8d %2d/%-2d  %s\n", info.Name, row.Participants,
                      static_cast<unsigned long long>(row.Injected), Expected(info.Outcome),
-                     row.Left, row.Held, row.Participants, row.Detail.c_str());
+                     row.Left, row.Held, row.Participants, Detail(row).c_str());
     }
 
     std::fprintf(out, "\nWhat held\n");
