@@ -25,9 +25,9 @@ struct ChaosOptions {
     uint32_t StepMs = 31000;              // two steps bring a move clock of a minute past zero
     int32_t TimeByPlayer = 10;            // minutes
     int32_t TimeByMove = 1;               // minutes
-    int FloodLines = 600;                 // chat lines of 8,000 characters
-    double DrawOffer = 0.01;              // chances per turn of the honest bots
-    double Resign = 0.002;                //
+    int FloodLines = 1200;                // chat lines of 8,000 characters
+    double DrawOffer = 0.01;              // chance per turn that an honest bot offers a draw
+    double Resign = 0.002;                // or resigns
     std::chrono::seconds WaitLimit{180};  // for any one step of the run; only a hang needs it
 };
 

@@ -24,7 +24,7 @@ int Usage() {
         "  --step S              seconds the server's clock steps between phases (31)\n"
         "  --time-by-player M    game clock in minutes (10)\n"
         "  --time-by-move M      move clock in minutes (1)\n"
-        "  --flood N             chat lines of 8,000 characters (600)\n"
+        "  --flood N             chat lines of 8,000 characters (1200)\n"
         "  --wait S              longest wait for any one step before giving up (180)\n",
         stderr);
     return 2;
