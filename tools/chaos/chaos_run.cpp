@@ -141,6 +141,7 @@ private:
     ServerThread server_;
     BotSwarm swarm_;
     std::vector<Rogue> rogues_;
+    std::unordered_map<const Bot*, size_t> rogueOf_;  // into rogues_
     std::unordered_map<const Bot*, uint64_t> movesBy_;
     std::unordered_set<const Bot*> notReading_;
     RandomSource random_;
@@ -218,6 +219,7 @@ void ChaosRun::CastRogues() {
             } else if (rogue.Kind == FaultKind::ChatFlood) {
                 rogue.Phase = 1 + (options_.Phases / 2 + number) % middle;
             }
+            rogueOf_[rogue.Player] = rogues_.size();
             rogues_.push_back(rogue);
             ++report_.Faults.back().Participants;
         }
@@ -476,23 +478,32 @@ bool ChaosRun::Barrier() {
         sender->Say(SyncLine);
     }
     std::string missing;
+    std::vector<const Bot*> departed;
     const bool caughtUp = swarm_.RunUntil(
         [&] {
+            departed.clear();
+            for (const auto& bot : bots) {
+                if (Departed(*bot)) {
+                    departed.push_back(bot.get());
+                }
+            }
+            const auto gone = [&departed](const Bot* bot) {
+                return std::ranges::find(departed, bot) != departed.end();
+            };
             for (size_t r = 0; r < bots.size(); ++r) {
                 const Bot& reader = *bots[r];
-                if (!Reads(reader) || Departed(reader)) {
+                if (!Reads(reader) || gone(&reader)) {
                     continue;
                 }
                 for (size_t s = 0; s < senders.size(); ++s) {
-                    if (!Departed(*senders[s]) &&
-                        reader.ChatsFrom(senders[s]->Index()) <= before[r][s]) {
+                    if (reader.ChatsFrom(senders[s]->Index()) <= before[r][s] &&
+                        !gone(senders[s])) {
                         missing = reader.Name() + " has no line from " + senders[s]->Name();
                         return false;
                     }
                 }
-                for (const auto& other : bots) {
-                    if (Departed(*other) &&
-                        !reader.State().Players[static_cast<size_t>(other->Index())].Left) {
+                for (const Bot* other : departed) {
+                    if (!reader.State().Players[static_cast<size_t>(other->Index())].Left) {
                         missing = reader.Name() + " does not know that " + other->Name() + " left";
                         return false;
                     }
@@ -773,9 +784,8 @@ void ChaosRun::ServeSlowReaders() {
 }
 
 const Rogue* ChaosRun::RogueOf(const Bot& bot) const {
-    const auto found =
-        std::ranges::find_if(rogues_, [&bot](const Rogue& rogue) { return rogue.Player == &bot; });
-    return found != rogues_.end() ? &*found : nullptr;
+    const auto found = rogueOf_.find(&bot);
+    return found != rogueOf_.end() ? &rogues_[found->second] : nullptr;
 }
 
 }  // namespace

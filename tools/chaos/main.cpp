@@ -15,7 +15,8 @@ using namespace tavlora;
 int Usage() {
     std::fputs(
         "usage: tavlora-chaos [options]\n"
-        "  --long                127 participants, 3 per fault, 30 phases of 3000 moves\n"
+        "  --long                127 participants, 3 per fault, 30 phases of 3000 moves at\n"
+        "                        500 actions/s, floods of 600 lines\n"
         "  --participants N      the host included, up to 127 (24)\n"
         "  --rogues N            participants per fault kind (1)\n"
         "  --phases N            phases of play, 5 or more (6)\n"
@@ -45,6 +46,7 @@ bool Parse(int argc, char** argv, ChaosOptions& options) {
             options.Phases = 30;
             options.MovesPerPhase = 3000;
             options.Rate = 500;
+            options.FloodLines = 600;  // from each of three: enough to cut a stalled reader
             continue;
         }
         if (i + 1 >= argc) {
