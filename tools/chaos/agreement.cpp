@@ -94,7 +94,10 @@ void RefereeGames::Compare(const GamesList& copy, int32_t own, const std::string
             }
         }
         if (!differs.empty()) {
-            agreement.Mismatches.push_back(which + differs.substr(1));
+            agreement.Mismatches.push_back(
+                which + differs.substr(1) + "; on the server State " +
+                std::to_string(referee.State) + " after " + std::to_string(referee.History.size()) +
+                " moves, " + (referee.SideToMove == White ? "White" : "Black") + " to move");
         }
     }
 }

@@ -115,6 +115,7 @@ private:
     void Play(int phase);
     void Flood(Rogue& flooder);
     bool Barrier();
+    bool SyncRound();
     bool Step();
     bool Finish();
     void Resume();
@@ -456,10 +457,16 @@ void ChaosRun::Flood(Rogue& flooder) {
     }
 }
 
+// Twice: what a program does on receipt of something the first round waited for (accepting
+// a draw offered to it) has left before its line of the second.
+bool ChaosRun::Barrier() {
+    return SyncRound() && SyncRound();
+}
+
 // Every program that may still act says a line, and the run waits until every reader has
 // each of those lines and knows of every departure: the server has then taken everything
 // sent before, and every reader has what the server passed on before.
-bool ChaosRun::Barrier() {
+bool ChaosRun::SyncRound() {
     swarm_.SetRate(0);
     const auto& bots = swarm_.Bots();
     std::vector<Bot*> senders;

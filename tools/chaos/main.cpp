@@ -1,10 +1,10 @@
 // tavlora-chaos: a chaos run in one process (see chaos_run.h), short by default, long with
 // --long: 127 participants for several minutes. Prints what was injected and what held;
 // exits 0 when everything held.
-#include <charconv>
 #include <cstdio>
 #include <string_view>
 
+#include "bot/parse_number.h"
 #include "chaos/chaos_run.h"
 #include "net/protocol.h"
 
@@ -29,12 +29,6 @@ int Usage() {
         "  --wait S              longest wait for any one step before giving up (180)\n",
         stderr);
     return 2;
-}
-
-template <typename T>
-bool ParseNumber(std::string_view text, T& value) {
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc() && end == text.data() + text.size();
 }
 
 bool Parse(int argc, char** argv, ChaosOptions& options) {
