@@ -1,7 +1,6 @@
 #include "chaos/chaos_run.h"
 
 #include <algorithm>
-#include <cassert>
 #include <optional>
 #include <thread>
 #include <unordered_map>

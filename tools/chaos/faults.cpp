@@ -3,7 +3,6 @@
 #include <sys/socket.h>
 
 #include <array>
-#include <cassert>
 #include <memory>
 
 #include "net/protocol.h"
