@@ -2,7 +2,9 @@
 // second copy as a client) with a scripted user, fills the lobby with bots up to 127
 // participants, starts the 8,001 games with both clocks in use, and measures the relay latency
 // of moves at several rates, the CPU and memory of both programs while every game runs and
-// nobody moves, and the time of one main-loop pass. Prints a table and ends by itself.
+// nobody moves, the time of one main-loop pass, and the round trip of chat lines that bots
+// answer at once, whose answers reach the server while it is still relaying the line they
+// answer. Prints a table and ends by itself.
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -21,6 +23,7 @@
 #include "lan/child_process.h"
 #include "lan/latency_recorder.h"
 #include "lan/loopback.h"
+#include "net/protocol.h"
 
 namespace tavlora {
 namespace {
@@ -28,7 +31,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using Seconds = std::chrono::duration<double>;
 
-constexpr int MostParticipants = 127;
 // 127.0.0.1 as the settings file keeps it: the first number in the lowest byte.
 constexpr int32_t LoopbackSetting = 16777343;
 // How often the kernel's queues are looked at while moves flow.
@@ -44,6 +46,7 @@ struct Options {
     int Bots = -1;  // -1: as many as fill 127 places
     bool Client = true;
     std::vector<double> Rates = {50, 500, 1000};
+    double LineRate = 20;  // chat lines per second, each answered at once; 0: none
     double PhaseSeconds = 15;
     double IdleSeconds = 10;
     double SettleSeconds = 5;
@@ -60,6 +63,15 @@ struct PassStats {
     double MaxUs = 0;
     double CpuMedianUs = 0;  // CPU time of the program's thread, which a busy machine
     double CpuP99Us = 0;     // does not stretch
+};
+
+struct AnswerRow {
+    double Target = 0;
+    double Achieved = 0;  // lines said per second, answers included
+    double FirstMedianMs = 0;
+    double AnswerMedianMs = 0;
+    double AnswerP99Ms = 0;
+    uint64_t Lost = 0;
 };
 
 struct IdleRow {
@@ -94,6 +106,8 @@ int Usage() {
         "  --bots N              bots (fill up to 127 participants)\n"
         "  --no-client           no second copy of the program as a client\n"
         "  --rates R,R,...       moves per second over all bots (50,500,1000)\n"
+        "  --lines R             chat lines per second, each answered at once by its bot when\n"
+        "                        the server's relay brings it back (20); 0 leaves them out\n"
         "  --phase S             seconds of moves per rate (15)\n"
         "  --idle S              seconds of the idle measurement (10)\n"
         "  --settle S            seconds after the start before measuring (5)\n"
@@ -147,6 +161,8 @@ bool Parse(int argc, char** argv, Options& options) {
             ok = ParseNumber(value, options.Bots) && options.Bots >= 1;
         } else if (option == "--rates") {
             ok = ParseRates(value, options.Rates);
+        } else if (option == "--lines") {
+            ok = ParseNumber(value, options.LineRate) && options.LineRate >= 0;
         } else if (option == "--phase") {
             ok = ParseNumber(value, options.PhaseSeconds) && options.PhaseSeconds > 0;
         } else if (option == "--idle") {
@@ -272,6 +288,7 @@ private:
     bool JoinAndStart();
     void MeasureIdle();
     void MeasureRate(double rate);
+    void MeasureAnswers();
     void Stop();
 
     bool Fail(const std::string& problem) {
@@ -301,6 +318,7 @@ private:
     double loadAfter_ = 0;
     std::vector<IdleRow> idle_;
     std::vector<RateRow> rates_;
+    std::optional<AnswerRow> answers_;
     std::string problem_;
 };
 
@@ -318,6 +336,9 @@ bool Bench::Run() {
     MeasureIdle();
     for (double rate : options_.Rates) {
         MeasureRate(rate);
+    }
+    if (options_.LineRate > 0) {
+        MeasureAnswers();
     }
     loadAfter_ = LoadAverage();
     Stop();
@@ -490,6 +511,27 @@ void Bench::MeasureRate(double rate) {
     rates_.push_back(row);
 }
 
+void Bench::MeasureAnswers() {
+    Progress("chat lines at " + std::to_string(static_cast<int>(options_.LineRate)) +
+             " per second, each answered at once");
+    recorder_.BeginPhase();
+    const Clock::time_point start = Clock::now();
+    swarm_.SetLineRate(options_.LineRate);
+    swarm_.RunFor(std::chrono::duration_cast<Clock::duration>(Seconds(options_.PhaseSeconds)));
+    swarm_.SetLineRate(0);
+    AnswerRow row;
+    row.Target = options_.LineRate;
+    row.Achieved =
+        static_cast<double>(recorder_.LinesSent()) / Seconds(Clock::now() - start).count();
+    swarm_.RunUntil([this] { return recorder_.LinesReturned() >= recorder_.LinesSent(); },
+                    std::chrono::seconds(30));
+    row.Lost = recorder_.LinesSent() - std::min(recorder_.LinesSent(), recorder_.LinesReturned());
+    row.FirstMedianMs = recorder_.LinePercentile(0.5, false);
+    row.AnswerMedianMs = recorder_.LinePercentile(0.5, true);
+    row.AnswerP99Ms = recorder_.LinePercentile(0.99, true);
+    answers_ = row;
+}
+
 void Bench::Stop() {
     // End of input makes the scripted user close the lobby window.
     server_.Stop(std::chrono::seconds(10));
@@ -543,6 +585,18 @@ void Bench::PrintTable() const {
             static_cast<unsigned long long>(row.Lost), row.DrainMs, row.ServerCpu, row.ClientCpu,
             row.BotsCpu, row.ServerQueueKiB, row.ClientQueueKiB, row.ServerPasses.MedianUs,
             row.ClientConnected ? "" : "  client cut off");
+    }
+
+    if (answers_) {
+        std::printf(
+            "\nChat lines from a bot through the server back to it, each answered at once\n");
+        std::printf("%8s %8s %8s %10s %10s %9s %6s\n", "", "rate/s", "sent/s", "line", "answer",
+                    "answer", "lost");
+        std::printf("%8s %8s %8s %10s %10s %9s %6s\n", "", "", "", "median ms", "median ms",
+                    "p99 ms", "");
+        std::printf("%8s %8.0f %8.1f %10.2f %10.2f %9.2f %6llu\n", "answered", answers_->Target,
+                    answers_->Achieved, answers_->FirstMedianMs, answers_->AnswerMedianMs,
+                    answers_->AnswerP99Ms, static_cast<unsigned long long>(answers_->Lost));
     }
 
     std::printf("\nAll games running, nobody moving, all games shown, Game window open\n");

@@ -9,7 +9,8 @@ LatencyRecorder::LatencyRecorder(int32_t participants)
     : participants_(participants),
       games_(participants * (participants - 1) / 2),
       sentAt_(static_cast<size_t>(games_)),
-      seen_(static_cast<size_t>(participants) * static_cast<size_t>(games_)) {}
+      seen_(static_cast<size_t>(participants) * static_cast<size_t>(games_)),
+      linesOnTheWay_(static_cast<size_t>(participants)) {}
 
 void LatencyRecorder::MoveSent(const Bot& sender, int32_t white, int32_t black) {
     const int32_t game = GameIndex(white, black);
@@ -40,27 +41,61 @@ void LatencyRecorder::MoveReceived(const Bot& receiver, int32_t white, int32_t b
         return;
     }
     ++received_;
-    samples_.push_back(std::chrono::duration<float, std::milli>(now - sending.At).count());
-    sorted_ = false;
+    moves_.Add(now - sending.At);
+}
+
+void LatencyRecorder::LineSent(const Bot& sender, bool answer) {
+    if (sender.Index() < 0 || sender.Index() >= participants_) {
+        return;
+    }
+    linesOnTheWay_[static_cast<size_t>(sender.Index())].push_back({Clock::now(), phase_, answer});
+    ++linesSent_;
+}
+
+void LatencyRecorder::LineReturned(const Bot& sender) {
+    const Clock::time_point now = Clock::now();
+    if (sender.Index() < 0 || sender.Index() >= participants_) {
+        return;
+    }
+    std::deque<Sending>& onTheWay = linesOnTheWay_[static_cast<size_t>(sender.Index())];
+    if (onTheWay.empty()) {
+        return;
+    }
+    const Sending sending = onTheWay.front();
+    onTheWay.pop_front();
+    if (sending.Phase != phase_) {
+        return;
+    }
+    ++linesReturned_;
+    (sending.Answer ? answers_ : firstLines_).Add(now - sending.At);
 }
 
 void LatencyRecorder::BeginPhase() {
     ++phase_;
     sent_ = 0;
     received_ = 0;
-    samples_.clear();
+    moves_ = {};
+    linesSent_ = 0;
+    linesReturned_ = 0;
+    firstLines_ = {};
+    answers_ = {};
 }
 
-double LatencyRecorder::Percentile(double share) {
-    if (samples_.empty()) {
+void LatencyRecorder::Samples::Add(Clock::duration latency) {
+    Values.push_back(std::chrono::duration<float, std::milli>(latency).count());
+    Sorted = false;
+}
+
+double LatencyRecorder::Samples::Percentile(double share) {
+    if (Values.empty()) {
         return 0;
     }
-    if (!sorted_) {
-        std::ranges::sort(samples_);
-        sorted_ = true;
+    if (!Sorted) {
+        std::ranges::sort(Values);
+        Sorted = true;
     }
-    const auto index = static_cast<size_t>(share * static_cast<double>(samples_.size() - 1));
-    return samples_[index];
+    const auto index = static_cast<size_t>(share * static_cast<double>(Values.size() - 1));
+    return Values[index];
 }
 
 int32_t LatencyRecorder::GameIndex(int32_t white, int32_t black) const {

@@ -54,8 +54,6 @@ bool PlayBoardClick(WindowServices& services, ProgramState& state, int gameWindo
 
     // An empty square or an opponent's piece is a destination for the stored selection,
     // which outlives earlier moves and refusals.
-    view.TargetX = x;
-    view.TargetY = y;
     Move* move = FindMove(game.Moves, view.SelectedX, view.SelectedY, x, y);
     if (!move) {
         ShowBoard(services, view, -1, -1);

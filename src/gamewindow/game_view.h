@@ -36,9 +36,7 @@ struct GameView {
     int PromotionList = 0;
     int SelectedX = 0;
     int SelectedY = 0;
-    int TargetX = 0;
-    int TargetY = 0;
-    int EndShown = 0;
+    bool EndShown = false;  // the end-of-game lock of the buttons has been applied
 
     // What the panel shows. The refresh pass runs about a hundred times a second over every
     // view, so it compares against these instead of reading the controls back.

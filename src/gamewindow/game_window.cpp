@@ -87,17 +87,18 @@ GameView& GameWindow::BuildPanel(tavlora::Game& game) {
     services_.SetFont(view.AcceptDrawButton, fonts_[SmallFontNumber]);
     services_.SetFont(view.StatusLine, fonts_[SmallFontNumber]);
 
-    RefreshGameView(view, 1);
+    RefreshGameView(view, MoveListRefresh::Full);
     BuildClockLabels(services_, state_, gameWindow_, view, fonts_);
     return view;
 }
 
-void GameWindow::RefreshGameView(GameView& view, int full) {
+void GameWindow::RefreshGameView(GameView& view, MoveListRefresh moveList) {
     const tavlora::Game& game = *view.Game;
     SetStatus(view, StatusText(state_, game));
 
     const MoveList& history = game.History;
-    const size_t first = full || history.empty() ? 0 : history.size() - 1;
+    const size_t first =
+        moveList == MoveListRefresh::Full || history.empty() ? 0 : history.size() - 1;
     for (size_t k = first; k < history.size(); ++k) {
         services_.AppendItem(view.MoveList, MoveListLine(k, history[k]));
     }
@@ -130,7 +131,7 @@ GameWindowOutcome GameWindow::HandleGameWindowEvent(const Event& event) {
         // count: a button pressed by key must not play the square under the mouse.
         if (event.Window == gameWindow_ && event.Control == currentView_->BoardPicture &&
             PlayBoardClick(services_, state_, gameWindow_, *currentView_)) {
-            RefreshGameView(*currentView_, 0);
+            RefreshGameView(*currentView_, MoveListRefresh::LastMove);
         }
         HandleButton(event.Control);
     }
@@ -187,11 +188,11 @@ void GameWindow::RefreshPass(GameView& view) {
         SetStatus(view, EndText(state_, game));
         view.ShownEndState = game.State;
     }
-    if (game.State > Check && view.EndShown == 0) {
+    if (game.State > Check && !view.EndShown) {
         RestoreOfferButton(view);
         services_.SetEnabled(view.OfferDrawButton, false);
         services_.SetEnabled(view.ResignButton, false);
-        view.EndShown = 1;
+        view.EndShown = true;
     }
     RefreshClockLabels(services_, view, fonts_);
 }

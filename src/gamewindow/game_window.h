@@ -14,6 +14,10 @@ namespace tavlora {
 
 enum class GameWindowOutcome { Continue, EndProgram };
 
+// How much of the move list RefreshGameView writes: all of History, which only a new panel
+// asks for, or the move just played.
+enum class MoveListRefresh { Full, LastMove };
+
 class GameWindow {
 public:
     // largeFont and smallFont are the fonts the start-up created ("MS Sans Serif" 14 and 10
@@ -23,9 +27,8 @@ public:
     // Shows game in the Game window, creating the window and the game's panel on first use;
     // a game opened before only gets its panel shown again.
     void OpenGameView(tavlora::Game& game);
-    // After a move: status line, move list (all of History when full is 1, which only a new
-    // panel asks for; else the last move), board without highlight, draw buttons.
-    void RefreshGameView(GameView& view, int full);
+    // After a move: status line, move list, board without highlight, draw buttons.
+    void RefreshGameView(GameView& view, MoveListRefresh moveList);
     // The opponent offered a draw: the accept button takes the offer button's place. Ignored
     // for a finished game and for a game the local user does not play in.
     void ShowDrawOffer(GameView& view);

@@ -211,12 +211,13 @@ private:
 
 }  // namespace
 
-bool ConnectToServer(ProgramState& state, int32_t address) {
+bool StartConnectToServer(ProgramState& state, int32_t address) {
     const auto byte = [address](int shift) {
         return std::to_string((static_cast<uint32_t>(address) >> shift) & 0xFF);
     };
     const std::string dotted = byte(0) + "." + byte(8) + "." + byte(16) + "." + byte(24);
-    state.ServerConnection = state.Network.Connect(dotted, state.NetworkPort);
+    state.ServerConnection =
+        state.Network.StartConnect(dotted, state.NetworkPort, state.ConnectLimitMs);
     return state.ServerConnection != NoConnection;
 }
 
@@ -227,6 +228,9 @@ bool PollClient(ProgramState& state, NetView& view) {
     }
     const bool joined = state.OwnPlayerIndex >= 0;
     switch (event.Kind) {
+        case NetEventKind::Connected:
+            view.ShowConnected();
+            return false;
         case NetEventKind::Closed:
             // Reported once by the transport. Windows and games stay as they are.
             state.ServerConnection = NoConnection;

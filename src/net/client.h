@@ -9,16 +9,19 @@
 
 namespace tavlora {
 
-// Connects to the address (first number in the lowest byte) on state.NetworkPort, waiting a
-// bounded time. On success sets ServerConnection. The caller has set OwnPlayerIndex -1,
-// PlayerCount 2, MaxPlayer 1 and the own name in entry 1.
-bool ConnectToServer(ProgramState& state, int32_t address);
+// Begins to connect to the address (first number in the lowest byte) on state.NetworkPort
+// and returns at once; false when the connect fails at once. Sets ServerConnection, which
+// PollClient then finishes: the connection stands (NetView::ShowConnected), or it fails,
+// also when the server has not answered within state.ConnectLimitMs. The caller has set
+// OwnPlayerIndex -1, PlayerCount 2, MaxPlayer 1 and the own name in entry 1.
+bool StartConnectToServer(ProgramState& state, int32_t address);
 
-// Handles at most one message from the server. True when it has just sent MsgName: the join
-// is complete. A refusal, a taken name, a welcome this program cannot take or a connection
-// lost before the join closes the connection, sets ServerConnection to none and shows why; a
-// connection lost later, however it ends, is reported once, and windows and games stay as
-// they are. A message that does not fit the client's table is dropped.
+// Handles at most one event of the connection to the server. True when it has just sent
+// MsgName: the join is complete. A failed connect, a refusal, a taken name, a welcome this
+// program cannot take or a connection lost before the join closes the connection, sets
+// ServerConnection to none and shows why; a connection lost later, however it ends, is
+// reported once, and windows and games stay as they are. A message that does not fit the
+// client's table is dropped.
 bool PollClient(ProgramState& state, NetView& view);
 
 }  // namespace tavlora

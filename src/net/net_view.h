@@ -32,6 +32,8 @@ public:
     // The opponent offered a draw in game: show it in its view, if one is open.
     virtual void DrawOffered(Game& /*game*/) {}
 
+    // The connection to the server stands; the server's welcome is awaited.
+    virtual void ShowConnected() {}
     // An error box titled "Tavlora - Fehler"; on the settings window the connect status is
     // emptied first.
     virtual void ShowNetworkError(const std::string& text) = 0;

@@ -51,6 +51,7 @@ struct ProgramState : RulesContext {
     GameKeys KeyedGames;  // network play: the games by their key, with pending draw offers
     ConnectionId ServerConnection = NoConnection;  // a client's connection to the server
     uint16_t NetworkPort = DefaultPort;  // the same for server and clients; tests pick a free one
+    int ConnectLimitMs = ConnectTimeoutMs;  // for the server to answer a connect; tests shorten it
     Transport Network;    // the listening socket and every connection, or the one to the server
     RandomSource Random;  // the colour draws and the first game shown
     // Told once about every game as it ends, when the game tick gives it its Result: for

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cassert>
+#include <concepts>
+#include <type_traits>
 #include <utility>
 
 #include "net/latin1.h"
@@ -10,23 +12,43 @@ namespace tavlora {
 
 namespace {
 
+// The field vocabulary. BodyWriter and BodyReader offer the same operations, so that one
+// description of a message's fields (Fields below) encodes and decodes it: the writer gets
+// the fields of a const message and appends them, the reader fills them in. Each operation
+// returns the coder, so a message's fixed fields read as one row.
+
 class BodyWriter {
 public:
     explicit BodyWriter(uint8_t code) { bytes_.push_back(code); }
 
-    void Byte(int32_t value) { bytes_.push_back(static_cast<uint8_t>(value)); }
-    void Int32(int32_t value) { AppendInt32(bytes_, value); }
-    void Text(const std::string& utf8) {
+    BodyWriter& Byte(int32_t value) {
+        bytes_.push_back(static_cast<uint8_t>(value));
+        return *this;
+    }
+    BodyWriter& Int32(int32_t value) {
+        AppendInt32(bytes_, value);
+        return *this;
+    }
+    BodyWriter& Text(const std::string& utf8) {
         const std::string latin1 = Utf8ToLatin1(utf8);
         const size_t length = std::min(latin1.size(), MaxTextLength);
         bytes_.insert(bytes_.end(), latin1.begin(), latin1.begin() + length);
         bytes_.push_back(0);
+        return *this;
     }
-    void Record(const Move& move) {
-        for (int32_t field :
-             {move.FromX, move.FromY, move.ToX, move.ToY, move.Kind, move.Promotion, move.Piece}) {
-            Int32(field);
+    // A byte that gives the length of a list; the reader refuses one below least.
+    BodyWriter& Count(int32_t count, [[maybe_unused]] int32_t least) {
+        assert(count >= least && count <= MostParticipants);
+        return Byte(count);
+    }
+    // The items of a list, each through itemFields; length is what the count implies.
+    template <typename T, typename F>
+    BodyWriter& List(const std::vector<T>& items, [[maybe_unused]] int32_t length, F itemFields) {
+        assert(items.size() == static_cast<size_t>(length));
+        for (const T& item : items) {
+            itemFields(item);
         }
+        return *this;
     }
 
     Bytes Take() { return std::move(bytes_); }
@@ -35,53 +57,53 @@ private:
     Bytes bytes_;
 };
 
-// Reads the fields after the code. A read past the end, or a text without its zero byte,
-// sets a sticky failure and yields 0 or an empty text, so a decoder reads all its fields
-// and asks once at the end whether they were there.
+// Reads the fields after the code. A read past the end, a text without its zero byte or a
+// count below its least sets a sticky failure and yields 0 or an empty text, so a message's
+// fields are all read and the body is judged once at the end.
 class BodyReader {
 public:
     explicit BodyReader(std::span<const uint8_t> body) : body_(body) {}
 
-    int32_t Byte() {
-        if (!Has(1)) {
-            return 0;
+    BodyReader& Byte(int32_t& value) {
+        value = 0;
+        if (Has(1)) {
+            value = static_cast<int8_t>(body_[pos_++]);
         }
-        return static_cast<int8_t>(body_[pos_++]);
+        return *this;
     }
-    int32_t Int32() {
-        if (!Has(4)) {
-            return 0;
+    BodyReader& Int32(int32_t& value) {
+        value = 0;
+        if (Has(4)) {
+            value = ReadInt32(body_.data() + pos_);
+            pos_ += 4;
         }
-        const int32_t value = ReadInt32(body_.data() + pos_);
-        pos_ += 4;
-        return value;
+        return *this;
     }
-    std::string Text() {
+    BodyReader& Text(std::string& utf8) {
         const auto rest = body_.subspan(pos_);
         const auto end = std::find(rest.begin(), rest.end(), uint8_t{0});
         if (failed_ || end == rest.end()) {
             failed_ = true;
-            return {};
+            return *this;
         }
         pos_ += static_cast<size_t>(end - rest.begin()) + 1;
-        return Latin1ToUtf8(std::string(rest.begin(), end));
+        utf8 = Latin1ToUtf8(std::string(rest.begin(), end));
+        return *this;
     }
-    Move Record() {
-        Move move{};
-        for (int32_t* field : {&move.FromX, &move.FromY, &move.ToX, &move.ToY, &move.Kind,
-                               &move.Promotion, &move.Piece}) {
-            *field = Int32();
-        }
-        return move;
-    }
-    // A count of listed items, which fails the body when below least.
-    int32_t Count(int32_t least) {
-        const int32_t count = Byte();
+    BodyReader& Count(int32_t& count, int32_t least) {
+        Byte(count);
         failed_ = failed_ || count < least;
-        return count;
+        return *this;
+    }
+    // Stops at the first failure, so a count the body cannot back costs no more reads.
+    template <typename T, typename F>
+    BodyReader& List(std::vector<T>& items, int32_t length, F itemFields) {
+        for (int32_t i = 0; i < length && !failed_; ++i) {
+            itemFields(items.emplace_back());
+        }
+        return *this;
     }
 
-    bool Failed() const { return failed_; }
     // Every field was there and nothing is left over.
     bool Finished() const { return !failed_ && pos_ == body_.size(); }
 
@@ -96,135 +118,78 @@ private:
     bool failed_ = false;
 };
 
-// The fields of each message, in wire order: Write and Read are mirror images.
+// Fields(io, m) takes m as const when io writes and mutable when it reads; these name the
+// message either way.
+template <typename M, typename T>
+concept Is = std::same_as<std::remove_const_t<M>, T>;
 
-template <uint8_t C>
-void Write(BodyWriter&, const RefusalMessage<C>&) {}
-template <uint8_t C>
-void Read(BodyReader&, RefusalMessage<C>&) {}
+template <typename M, template <uint8_t> class Family>
+constexpr bool IsFamilyMember = false;
+template <uint8_t C, template <uint8_t> class Family>
+constexpr bool IsFamilyMember<Family<C>, Family> = true;
+template <typename M, template <uint8_t> class Family>
+concept OneOf = IsFamilyMember<std::remove_const_t<M>, Family>;
 
-void Write(BodyWriter& out, const MsgPlayerLeft& m) {
-    out.Byte(m.Index);
-    out.Byte(m.PlayerCount);
-}
-void Read(BodyReader& in, MsgPlayerLeft& m) {
-    m.Index = in.Byte();
-    m.PlayerCount = in.Byte();
-}
-
-void Write(BodyWriter& out, const MsgWelcome& m) {
-    assert(m.PlayerCount >= 1 && m.PlayerCount <= MostParticipants);
-    assert(m.Players.size() == static_cast<size_t>(m.PlayerCount - 1));
-    out.Byte(m.MaxPlayer);
-    out.Byte(m.PlayerCount);
-    out.Int32(m.TimeByPlayer);
-    out.Int32(m.TimeByMove);
-    for (const WelcomeEntry& entry : m.Players) {
-        out.Text(entry.PlayerName);
-        out.Byte(entry.PlayerReady);
-    }
-}
-void Read(BodyReader& in, MsgWelcome& m) {
-    m.MaxPlayer = in.Byte();
-    m.PlayerCount = in.Count(1);  // the new participant itself is counted but not listed
-    m.TimeByPlayer = in.Int32();
-    m.TimeByMove = in.Int32();
-    for (int32_t i = 0; i < m.PlayerCount - 1 && !in.Failed(); ++i) {
-        WelcomeEntry entry;
-        entry.PlayerName = in.Text();
-        entry.PlayerReady = in.Byte();
-        m.Players.push_back(std::move(entry));
-    }
+// A Move travels as seven int32.
+template <typename Io, Is<Move> M>
+void Fields(Io& io, M& move) {
+    io.Int32(move.FromX).Int32(move.FromY).Int32(move.ToX).Int32(move.ToY);
+    io.Int32(move.Kind).Int32(move.Promotion).Int32(move.Piece);
 }
 
-template <uint8_t C>
-void Write(BodyWriter& out, const NameMessage<C>& m) {
-    out.Byte(m.Index);
-    out.Text(m.PlayerName);
-}
-template <uint8_t C>
-void Read(BodyReader& in, NameMessage<C>& m) {
-    m.Index = in.Byte();
-    m.PlayerName = in.Text();
+// The fields of each message after its code, in wire order.
+
+template <typename Io, OneOf<RefusalMessage> M>
+void Fields(Io&, M&) {}
+
+template <typename Io, Is<MsgPlayerLeft> M>
+void Fields(Io& io, M& m) {
+    io.Byte(m.Index).Byte(m.PlayerCount);
 }
 
-void Write(BodyWriter& out, const MsgReady& m) {
-    out.Byte(m.Index);
-    out.Byte(m.PlayerReady);
-}
-void Read(BodyReader& in, MsgReady& m) {
-    m.Index = in.Byte();
-    m.PlayerReady = in.Byte();
+template <typename Io, Is<MsgWelcome> M>
+void Fields(Io& io, M& m) {
+    io.Byte(m.MaxPlayer).Count(m.PlayerCount, 1).Int32(m.TimeByPlayer).Int32(m.TimeByMove);
+    // The new participant itself is counted but not listed.
+    io.List(m.Players, m.PlayerCount - 1,
+            [&io](auto& entry) { io.Text(entry.PlayerName).Byte(entry.PlayerReady); });
 }
 
-void Write(BodyWriter& out, const MsgStartGames& m) {
-    assert(m.PlayerCount >= 0 && m.PlayerCount <= MostParticipants);
-    assert(m.Colours.size() == static_cast<size_t>(PairCount(m.PlayerCount)));
-    out.Byte(m.PlayerCount);
-    for (int32_t colour : m.Colours) {
-        out.Byte(colour);
-    }
+template <typename Io, OneOf<NameMessage> M>
+void Fields(Io& io, M& m) {
+    io.Byte(m.Index).Text(m.PlayerName);
 }
-void Read(BodyReader& in, MsgStartGames& m) {
-    m.PlayerCount = in.Count(0);
-    const int32_t pairs = PairCount(m.PlayerCount);
-    for (int32_t i = 0; i < pairs && !in.Failed(); ++i) {
-        m.Colours.push_back(in.Byte());
+
+template <typename Io, Is<MsgReady> M>
+void Fields(Io& io, M& m) {
+    io.Byte(m.Index).Byte(m.PlayerReady);
+}
+
+template <typename Io, Is<MsgStartGames> M>
+void Fields(Io& io, M& m) {
+    io.Count(m.PlayerCount, 0);
+    io.List(m.Colours, PairCount(m.PlayerCount), [&io](auto& colour) { io.Byte(colour); });
+}
+
+template <typename Io, Is<MsgChat> M>
+void Fields(Io& io, M& m) {
+    io.Byte(m.Index).Text(m.Text);
+}
+
+// MsgMove and MsgTimeout share one layout; the move at its end is MsgMove's alone.
+template <typename Io, typename M>
+requires Is<M, MsgMove> || Is<M, MsgTimeout>
+void Fields(Io& io, M& m) {
+    io.Byte(m.Sender).Byte(m.PlayerIndex[0]).Byte(m.PlayerIndex[1]);
+    io.Int32(m.PlayerTimeLeft).Int32(m.MoveTimeLeft);
+    if constexpr (Is<M, MsgMove>) {
+        Fields(io, m.Played);
     }
 }
 
-void Write(BodyWriter& out, const MsgChat& m) {
-    out.Byte(m.Index);
-    out.Text(m.Text);
-}
-void Read(BodyReader& in, MsgChat& m) {
-    m.Index = in.Byte();
-    m.Text = in.Text();
-}
-
-void Write(BodyWriter& out, const MsgMove& m) {
-    out.Byte(m.Sender);
-    out.Byte(m.PlayerIndex[0]);
-    out.Byte(m.PlayerIndex[1]);
-    out.Int32(m.PlayerTimeLeft);
-    out.Int32(m.MoveTimeLeft);
-    out.Record(m.Played);
-}
-void Read(BodyReader& in, MsgMove& m) {
-    m.Sender = in.Byte();
-    m.PlayerIndex[0] = in.Byte();
-    m.PlayerIndex[1] = in.Byte();
-    m.PlayerTimeLeft = in.Int32();
-    m.MoveTimeLeft = in.Int32();
-    m.Played = in.Record();
-}
-
-void Write(BodyWriter& out, const MsgTimeout& m) {
-    out.Byte(m.Sender);
-    out.Byte(m.PlayerIndex[0]);
-    out.Byte(m.PlayerIndex[1]);
-    out.Int32(m.PlayerTimeLeft);
-    out.Int32(m.MoveTimeLeft);
-}
-void Read(BodyReader& in, MsgTimeout& m) {
-    m.Sender = in.Byte();
-    m.PlayerIndex[0] = in.Byte();
-    m.PlayerIndex[1] = in.Byte();
-    m.PlayerTimeLeft = in.Int32();
-    m.MoveTimeLeft = in.Int32();
-}
-
-template <uint8_t C>
-void Write(BodyWriter& out, const GameCommandMessage<C>& m) {
-    out.Byte(m.Sender);
-    out.Byte(m.PlayerIndex[0]);
-    out.Byte(m.PlayerIndex[1]);
-}
-template <uint8_t C>
-void Read(BodyReader& in, GameCommandMessage<C>& m) {
-    m.Sender = in.Byte();
-    m.PlayerIndex[0] = in.Byte();
-    m.PlayerIndex[1] = in.Byte();
+template <typename Io, OneOf<GameCommandMessage> M>
+void Fields(Io& io, M& m) {
+    io.Byte(m.Sender).Byte(m.PlayerIndex[0]).Byte(m.PlayerIndex[1]);
 }
 
 template <size_t... I>
@@ -238,7 +203,7 @@ template <typename T>
 std::optional<Message> DecodeAs(std::span<const uint8_t> body) {
     BodyReader in(body);
     T message{};
-    Read(in, message);
+    Fields(in, message);
     if (!in.Finished()) {
         return std::nullopt;
     }
@@ -262,7 +227,7 @@ Bytes EncodeBody(const Message& message) {
     return std::visit(
         [](const auto& m) {
             BodyWriter out(m.Code);
-            Write(out, m);
+            Fields(out, m);
             return out.Take();
         },
         message);

@@ -12,9 +12,27 @@ void SendToServer(ProgramState& state, const Message& message) {
     state.Network.Send(state.ServerConnection, EncodeFrame(message));
 }
 
-// A move or a time-out of the local participant: a client tells the server, the server
-// every client.
-void SendGameMessage(ProgramState& state, const Game& game, const Message& message) {
+// A move, or a time-out when move is nullptr, of the local participant, with the clocks of
+// the side to move as they are now: a client tells the server, the server every client.
+void SendMoveOrTimeout(ProgramState& state, const Game& game, const Move* move) {
+    if (state.SinglePlayer()) {
+        return;
+    }
+    const int32_t side = game.SideToMove;
+    // A time-out goes in the name of the one who ran out, also when the server declares it for
+    // him as the referee: a move of his that crosses it on the way must not make his opponent
+    // the loser.
+    const int32_t sender = move != nullptr ? state.OwnPlayerIndex : game.PlayerIndex[side];
+    const Message message = move != nullptr
+                                ? Message(MsgMove{sender,
+                                                  {game.PlayerIndex[0], game.PlayerIndex[1]},
+                                                  game.PlayerTimeLeft[side],
+                                                  game.MoveTimeLeft[side],
+                                                  *move})
+                                : Message(MsgTimeout{sender,
+                                                     {game.PlayerIndex[0], game.PlayerIndex[1]},
+                                                     game.PlayerTimeLeft[side],
+                                                     game.MoveTimeLeft[side]});
     if (!state.IsServer()) {
         SendToServer(state, message);
         return;
@@ -29,30 +47,11 @@ void SendGameMessage(ProgramState& state, const Game& game, const Message& messa
 }  // namespace
 
 void SendMove(ProgramState& state, const Game& game, const Move& move) {
-    if (state.SinglePlayer()) {
-        return;
-    }
-    const int32_t side = game.SideToMove;
-    SendGameMessage(state, game,
-                    MsgMove{state.OwnPlayerIndex,
-                            {game.PlayerIndex[0], game.PlayerIndex[1]},
-                            game.PlayerTimeLeft[side],
-                            game.MoveTimeLeft[side],
-                            move});
+    SendMoveOrTimeout(state, game, &move);
 }
 
 void SendTimeout(ProgramState& state, const Game& game) {
-    if (state.SinglePlayer()) {
-        return;
-    }
-    // Sent in the name of the one who ran out, also when the server declares it for him:
-    // a move of his that crosses it on the way must not make his opponent the loser.
-    const int32_t side = game.SideToMove;
-    SendGameMessage(state, game,
-                    MsgTimeout{game.PlayerIndex[side],
-                               {game.PlayerIndex[0], game.PlayerIndex[1]},
-                               game.PlayerTimeLeft[side],
-                               game.MoveTimeLeft[side]});
+    SendMoveOrTimeout(state, game, nullptr);
 }
 
 void SendGameCommand(ProgramState& state, Game& game, GameCommand command) {

@@ -294,6 +294,7 @@ void PollServer(ProgramState& state, NetView& view) {
     NetEvent event = state.Network.Poll();
     switch (event.Kind) {
         case NetEventKind::None:
+        case NetEventKind::Connected:  // a server begins no connections
             return;
         case NetEventKind::NewConnection:
             AcceptNewConnection(state, view, event.Connection);

@@ -41,6 +41,17 @@ ConnectionId Transport::Connect(const std::string& dottedAddress, uint16_t port,
     return Register(std::move(socket), false);
 }
 
+ConnectionId Transport::StartConnect(const std::string& dottedAddress, uint16_t port,
+                                     int timeoutMs) {
+    OwnedSocket socket(tavlora::StartConnect(dottedAddress, port));
+    if (!socket.IsOpen()) {
+        return NoConnection;
+    }
+    const ConnectionId id = Register(std::move(socket), false);
+    connections_[id].ConnectDeadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    return id;
+}
+
 ConnectionId Transport::Register(OwnedSocket socket, bool accepted) {
     // Ids are never reused, so a stale id can never reach a newer connection.
     const ConnectionId id = nextId_++;
@@ -192,6 +203,10 @@ void Transport::EndConnection(Connection& connection) {
 NetEvent Transport::TakeEvent(Connections::iterator it) {
     const ConnectionId id = it->first;
     Connection& connection = it->second;
+    if (connection.ConnectDeadline && AdvanceConnect(connection)) {
+        lastServed_ = id;
+        return {NetEventKind::Connected, id};
+    }
     for (;;) {
         const FrameStatus status = connection.Received.Status();
         if (status == FrameStatus::Incomplete && connection.Socket.IsOpen()) {
@@ -216,6 +231,22 @@ NetEvent Transport::TakeEvent(Connections::iterator it) {
         lastServed_ = id;
         return {NetEventKind::Closed, id};
     }
+}
+
+bool Transport::AdvanceConnect(Connection& connection) {
+    // A refusal may have ended the socket already, when a read found its error.
+    const ConnectProgress progress = connection.Socket.IsOpen()
+                                         ? FinishConnect(connection.Socket.Get(), 0)
+                                         : ConnectProgress::Failed;
+    if (progress == ConnectProgress::Connected) {
+        connection.ConnectDeadline.reset();
+        return true;
+    }
+    if (progress == ConnectProgress::Failed || Clock::now() >= *connection.ConnectDeadline) {
+        connection.ConnectDeadline.reset();
+        EndConnection(connection);  // reported Closed
+    }
+    return false;
 }
 
 NetEvent Transport::TakeNewConnection() {

@@ -10,6 +10,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -37,6 +38,7 @@ constexpr std::chrono::milliseconds GatherDelay{2};
 enum class NetEventKind {
     None,
     NewConnection,   // accepted from the listening socket
+    Connected,       // a connection begun by StartConnect stands
     MessageArrived,  // one whole, well-formed message
     Closed,          // the connection is gone; its id is forgotten after this report
 };
@@ -65,6 +67,12 @@ public:
     // Connects to a dotted IPv4 address, giving up after timeoutMs. NoConnection on failure.
     ConnectionId Connect(const std::string& dottedAddress, uint16_t port,
                          int timeoutMs = ConnectTimeoutMs);
+    // Begins a connection and returns at once, so the program goes on meanwhile. Poll reports
+    // it Connected once the peer has answered, or Closed when the peer refuses or has not
+    // answered within timeoutMs. NoConnection when the address is not a dotted IPv4 address
+    // or the connect fails at once.
+    ConnectionId StartConnect(const std::string& dottedAddress, uint16_t port,
+                              int timeoutMs = ConnectTimeoutMs);
 
     // Both
     // Writes the send queues that are due, reads what has arrived, and returns at most one
@@ -103,6 +111,7 @@ private:
     struct Connection {
         OwnedSocket Socket;  // closed once the peer has gone; buffered messages still count
         bool Accepted = false;
+        std::optional<Clock::time_point> ConnectDeadline;  // while begun and not yet answered
         ReceiveBuffer Received;
         std::deque<Frame> Queue;
         size_t SentOfFront = 0;  // bytes of Queue.front() already handed to the socket
@@ -121,6 +130,9 @@ private:
     void EndConnection(Connection& connection);
     // The event connection has ready, if any; a Closed one has been erased.
     NetEvent TakeEvent(Connections::iterator it);
+    // True when a begun connection has been answered now; ends it when it failed or its
+    // time is up.
+    bool AdvanceConnect(Connection& connection);
     NetEvent TakeNewConnection();
 
     OwnedSocket listener_;

@@ -31,31 +31,6 @@ bool WouldBlock(int error) {
     return error == EAGAIN || error == EWOULDBLOCK || error == EINTR;
 }
 
-// Waits until a non-blocking connect has finished or timeoutMs has passed; true when the
-// connection stands.
-bool FinishConnect(int socket, int timeoutMs) {
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() < 0) {
-            return false;
-        }
-        pollfd entry{socket, POLLOUT, 0};
-        const int ready = poll(&entry, 1, static_cast<int>(left.count()));
-        if (ready < 0 && errno == EINTR) {
-            continue;
-        }
-        if (ready <= 0) {
-            return false;
-        }
-        int error = 0;
-        socklen_t length = sizeof error;
-        return getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
-    }
-}
-
 }  // namespace
 
 int OpenListeningSocket(uint16_t port) {
@@ -96,7 +71,7 @@ int AcceptConnection(int listener) {
     return socket;
 }
 
-int ConnectTo(const std::string& dottedAddress, uint16_t port, int timeoutMs) {
+int StartConnect(const std::string& dottedAddress, uint16_t port) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
@@ -108,10 +83,43 @@ int ConnectTo(const std::string& dottedAddress, uint16_t port, int timeoutMs) {
         return NoSocket;
     }
     SendImmediately(socket);
-    // Non-blocking, so an address that never answers costs timeoutMs rather than the
-    // system's own connect time-out of minutes.
+    // Non-blocking, so an address that never answers costs the caller's limit rather than
+    // the system's own connect time-out of minutes.
     if (connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 &&
-        (errno != EINPROGRESS || !FinishConnect(socket, timeoutMs))) {
+        errno != EINPROGRESS) {
+        close(socket);
+        return NoSocket;
+    }
+    return socket;
+}
+
+ConnectProgress FinishConnect(int socket, int waitMs) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
+    for (;;) {
+        const auto left = std::max<int64_t>(
+            0,
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
+        pollfd entry{socket, POLLOUT, 0};
+        const int ready = poll(&entry, 1, static_cast<int>(left));
+        if (ready < 0 && errno == EINTR) {
+            continue;
+        }
+        if (ready == 0) {
+            return ConnectProgress::Pending;
+        }
+        int error = 0;
+        socklen_t length = sizeof error;
+        const bool stands = ready > 0 &&
+                            getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) == 0 &&
+                            error == 0;
+        return stands ? ConnectProgress::Connected : ConnectProgress::Failed;
+    }
+}
+
+int ConnectTo(const std::string& dottedAddress, uint16_t port, int timeoutMs) {
+    const int socket = StartConnect(dottedAddress, port);
+    if (socket != NoSocket && FinishConnect(socket, timeoutMs) != ConnectProgress::Connected) {
         close(socket);
         return NoSocket;
     }

@@ -23,9 +23,15 @@ uint16_t LocalPort(int socket);
 int AcceptConnection(int listener);
 
 // Connecting
-// A non-blocking connection to a dotted IPv4 address ("192.168.0.5"), waiting at most
-// timeoutMs for the peer to answer. NoSocket when the address is not a dotted IPv4 address,
-// the peer refuses, or the time runs out.
+// Starts a non-blocking connection to a dotted IPv4 address ("192.168.0.5") and returns its
+// socket before the peer has answered. NoSocket when the address is not a dotted IPv4
+// address or the connect fails at once.
+int StartConnect(const std::string& dottedAddress, uint16_t port);
+enum class ConnectProgress { Pending, Connected, Failed };
+// Waits at most waitMs (0: only looks) for the peer to answer a started connection.
+ConnectProgress FinishConnect(int socket, int waitMs);
+// Both in one, waiting at most timeoutMs. NoSocket when the address is not a dotted IPv4
+// address, the peer refuses, or the time runs out.
 int ConnectTo(const std::string& dottedAddress, uint16_t port, int timeoutMs);
 
 // Reading and writing

@@ -98,8 +98,9 @@ public:
 
     // Events
     // Waits at most timeoutMs (-1: without limit) and returns one event, or None when the
-    // time ran out or a watched socket has data to read. A socket whose data the program
-    // leaves unread cuts the wait short only once, until something has been read from it.
+    // time ran out or something has arrived on a watched socket since the last wait, also
+    // while no wait was in progress. A socket whose data the program leaves unread cuts the
+    // wait short only once, until something is read from it or more arrives.
     virtual Event WaitEvent(int timeoutMs) = 0;
     // Unwatch a socket before closing it.
     virtual void WatchSocket(int fd) = 0;

@@ -217,7 +217,7 @@ void Lobby::ShowGamesStarted() {
 
 void Lobby::GameMoved(Game& game) {
     if (GameView* view = gameWindow_.FindView(game)) {
-        gameWindow_.RefreshGameView(*view, 0);
+        gameWindow_.RefreshGameView(*view, MoveListRefresh::LastMove);
     }
 }
 

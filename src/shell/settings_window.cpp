@@ -43,7 +43,9 @@ public:
 
     SettingsOutcome Run(const SettingsEnvironment& environment);
 
-    // NetView. While this window runs the client only joins: a refusal is all it can show.
+    // NetView. While this window runs the client only joins: the connection made, or why
+    // the join failed, is all it can show.
+    void ShowConnected() override;
     void ShowNetworkError(const std::string& text) override;
 
 private:
@@ -107,6 +109,10 @@ SettingsOutcome SettingsWindow::Run(const SettingsEnvironment& environment) {
     }
     SaveSettings(environment, services_.State(Ids::ModePanel), Values());
     return SettingsOutcome::Ready;
+}
+
+void SettingsWindow::ShowConnected() {
+    services_.SetText(Ids::ConnectStatus, WaitingForServer);
 }
 
 void SettingsWindow::ShowNetworkError(const std::string& text) {
@@ -240,13 +246,11 @@ void SettingsWindow::StartClient() {
     }
     services_.SetText(Ids::ConnectStatus, Connecting);
     lastAddress_ = services_.State(Ids::ServerIPField);
-    // Blocks the whole program, for a bounded time at most.
-    if (!ConnectToServer(state_, lastAddress_)) {
-        services_.SetText(Ids::ConnectStatus, "");
-        Refuse(ConnectFailed);
-        return;
+    // The window goes on while the server answers: the loop's PollClient finishes the
+    // connect, and another start or the close box gives it up.
+    if (!StartConnectToServer(state_, lastAddress_)) {
+        ShowNetworkError(ConnectFailed);
     }
-    services_.SetText(Ids::ConnectStatus, WaitingForServer);
 }
 
 bool SettingsWindow::StartSingle() {
@@ -262,8 +266,9 @@ bool SettingsWindow::StartSingle() {
            TimeLimitFits(timeByMove, "Maximale Zeit pro Zug");
 }
 
-// A join still waiting for the server's welcome gives way to any new start: left open it
-// would keep a place on that server, and its welcome would overwrite the new start's values.
+// A join still connecting or waiting for the server's welcome gives way to any new start:
+// left open it would keep a place on that server, and its answer would overwrite the new
+// start's values.
 void SettingsWindow::GiveUpJoin() {
     if (state_.ServerConnection == NoConnection) {
         return;

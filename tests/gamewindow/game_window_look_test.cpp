@@ -35,7 +35,7 @@ protected:
 
     void Play(Game& game, GameWindow& window, int fromX, int fromY, int toX, int toY) {
         ExecuteMove(game, *FindMove(game.Moves, fromX, fromY, toX, toY), state_);
-        window.RefreshGameView(*window.FindView(game), 0);
+        window.RefreshGameView(*window.FindView(game), MoveListRefresh::LastMove);
     }
 
     // Lets the clocks run for ms, then draws and saves the window.

@@ -101,7 +101,7 @@ TEST_F(GameWindowTest, FoolsMatePlayedByClicksEndsWithTheWinnerAndLocksTheButton
     EXPECT_FALSE(Enabled(view.ResignButton));
     EXPECT_EQ(services_.Writes[view.ResignButton].Enabled, 1);
     EXPECT_EQ(services_.Writes[view.OfferDrawButton].Enabled, offerWrites.Enabled);
-    EXPECT_EQ(view.EndShown, 1);
+    EXPECT_TRUE(view.EndShown);
 
     Play("a2", "a3");
     EXPECT_EQ(game.History.size(), 4u);
@@ -188,7 +188,7 @@ TEST_F(GameWindowTest, SpectatorHasDisabledButtonsAndChangesNothing) {
     EXPECT_FALSE(Shown(view.AcceptDrawButton));
 
     ExecuteMove(game, *FindMove(game.Moves, 4, 1, 4, 3), state_);
-    window_.RefreshGameView(View(), 0);
+    window_.RefreshGameView(View(), MoveListRefresh::LastMove);
     EXPECT_EQ(MoveLines(), std::vector<std::string>{"1. e2-e4"});
     EXPECT_FALSE(Enabled(view.OfferDrawButton));
 }
@@ -213,7 +213,7 @@ TEST_F(GameWindowTest, DrawOfferShowsTheAcceptButtonUntilTheNextMove) {
     Wait(30);
     EXPECT_FALSE(Enabled(view.OfferDrawButton));
     ExecuteMove(game, *FindMove(game.Moves, 4, 6, 4, 4), state_);  // the opponent's move
-    window_.RefreshGameView(View(), 0);
+    window_.RefreshGameView(View(), MoveListRefresh::LastMove);
     EXPECT_TRUE(Enabled(view.OfferDrawButton));
 
     // The server's copy of an acceptance ends the game; a late offer is not shown.

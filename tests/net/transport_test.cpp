@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "net/full_listener.h"
 #include "net/program_state.h"
 
 namespace tavlora {
@@ -446,20 +447,49 @@ TEST(TransportConnectTest, FailedConnectsReturnNoConnection) {
 }
 
 TEST(TransportConnectTest, ConnectGivesUpWhenThePeerNeverAnswers) {
-    // A listener whose backlog is full drops further connection requests unanswered.
-    OwnedSocket listener(OpenListeningSocket(0));
-    ASSERT_TRUE(listener.IsOpen());
-    ASSERT_EQ(listen(listener.Get(), 0), 0);
-    const uint16_t port = LocalPort(listener.Get());
-
+    const FullListener silent;
     Transport client;
-    bool gaveUp = false;
-    const auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < 4 && !gaveUp; ++i) {
-        gaveUp = client.Connect(Loopback, port, 300) == NoConnection;
+    EXPECT_EQ(client.Connect(Loopback, silent.Port(), 300), NoConnection);
+}
+
+// A begun connect returns at once and is reported exactly once: Connected, and usable, when
+// the peer answers; Closed when the peer refuses (which may also show at once) or is still
+// silent when the limit is up.
+TEST_F(TransportTest, ABegunConnectIsReportedOnceWhenAnsweredRefusedOrTooLate) {
+    const FullListener silent;
+    uint16_t unused = 0;
+    {
+        Transport probe;
+        ASSERT_TRUE(probe.Listen(0));
+        unused = probe.ListeningPort();
     }
-    EXPECT_TRUE(gaveUp);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+    struct Case {
+        const char* Peer;
+        uint16_t Port;
+        NetEventKind Outcome;
+    };
+    for (const Case& c : {Case{"listening", port, NetEventKind::Connected},
+                          Case{"nobody there", unused, NetEventKind::Closed},
+                          Case{"backlog full", silent.Port(), NetEventKind::Closed}}) {
+        SCOPED_TRACE(c.Peer);
+        Transport client;
+        const ConnectionId id = client.StartConnect(Loopback, c.Port, 300);
+        if (id == NoConnection) {
+            EXPECT_EQ(c.Outcome, NetEventKind::Closed);
+            continue;
+        }
+        const NetEvent event = PollFor(client);
+        EXPECT_EQ(event.Kind, c.Outcome);
+        EXPECT_EQ(event.Connection, id);
+        ExpectQuiet(client);
+        if (c.Outcome == NetEventKind::Connected) {
+            const ConnectionId fromClient = Accept();
+            client.Send(id, EncodeFrame(MsgReady{1, 1}));
+            const NetEvent ready = PollFor(server);
+            EXPECT_EQ(ready.Connection, fromClient);
+            EXPECT_EQ(ready.Received, Message(MsgReady{1, 1}));
+        }
+    }
 }
 
 TEST(TransportListenTest, PortInUseFails) {

@@ -2,8 +2,9 @@
 # Installs the Tavlora .deb on a clean Debian 12 root and starts the installed command there:
 # debootstrap makes a minimal bookworm root (cached under build/package-test/cache, so repeated
 # runs skip it), apt installs the package with the dependencies it declares and nothing else,
-# and `tavlora` runs inside the root as a fresh user on a Xvfb display of the host until its
-# first window is mapped. The screen is saved as build/package-test/settings-window.png.
+# its copyright file is checked, and `tavlora` runs inside the root as a fresh user on a Xvfb
+# display of the host until its first window is mapped. The screen is saved as
+# build/package-test/settings-window.png.
 #
 # Usage: deb_install_test.sh [--deb <file> | --build-dir <dir>] [--title <window title>] [--fresh]
 #   --deb        the package to test
@@ -48,6 +49,8 @@ step() {
 }
 # shellcheck source-path=SCRIPTDIR
 source "$here/x11.sh"
+# shellcheck source-path=SCRIPTDIR
+source "$here/copyright.sh"
 
 for tool in debootstrap chroot mount findmnt flock Xvfb xdotool import identify; do
     command -v "$tool" >/dev/null || fail "$tool is missing (scripts/install-deps installs it)"
@@ -153,6 +156,9 @@ in_root 1200 apt-get install -y --no-install-recommends /tmp/tavlora.deb \
 in_root 60 dpkg-query -W -f="\${Status}\n" tavlora | grep -q 'install ok installed' ||
     fail "dpkg does not list tavlora as installed"
 in_root 60 dpkg-query -W -f="\${Depends}\n" tavlora | sed 's/^/deb_install_test: depends on /'
+in_root 60 dpkg-query -L tavlora | grep -qxF /usr/share/doc/tavlora/copyright ||
+    fail "the package does not list /usr/share/doc/tavlora/copyright"
+check_copyright "$root/usr/share/doc/tavlora/copyright"
 
 # A fresh user with an empty home, as on a new desktop.
 in_root 60 useradd --create-home --user-group --shell /bin/sh spieler ||

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs a build into a fresh prefix and checks the layout: program outside PATH, launcher,
-# piece images, desktop entry and icons. Then starts the installed launcher through a symbolic
-# link from an unrelated working folder, under a private Xvfb display, and waits for the
-# program's first window.
+# piece images, desktop entry, icons and copyright file. Then starts the installed launcher
+# through a symbolic link from an unrelated working folder, under a private Xvfb display, and
+# waits for the program's first window.
 #
 # Usage: install_layout_test.sh <build-dir> [window title]
 set -euo pipefail
@@ -16,6 +16,8 @@ fail() {
 }
 # shellcheck source-path=SCRIPTDIR
 source "$here/x11.sh"
+# shellcheck source-path=SCRIPTDIR
+source "$here/copyright.sh"
 
 for tool in Xvfb xdotool identify; do
     if ! command -v "$tool" >/dev/null; then
@@ -70,6 +72,7 @@ done
 if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$desktop" || fail "the desktop entry is not valid"
 fi
+check_copyright "$prefix/share/doc/tavlora/copyright"
 
 # A link elsewhere on PATH and a working folder without Image/ must not matter.
 mkdir -p "$work/elsewhere/bin" "$work/cwd" "$work/home"

@@ -712,6 +712,18 @@ TEST_F(QtWindowServicesTest, ReadableSocketEndsTheWaitOncePerUnreadData) {
     }
     ASSERT_EQ(read(pair[0], &byte, 1), 1);
     EXPECT_EQ(Ws().WaitEvent(0).Kind, EventKind::None);
+    {
+        // Data that arrives between two waits, while the program handles what it read, ends
+        // the next wait, even when it leaves the socket as it stood at the last report.
+        ASSERT_EQ(write(pair[1], "de", 2), 2);
+        DelayedClick safety(widget);
+        EXPECT_EQ(Ws().WaitEvent(-1).Kind, EventKind::None);
+        char two[2];
+        ASSERT_EQ(read(pair[0], two, 2), 2);
+        ASSERT_EQ(write(pair[1], "fg", 2), 2);
+        EXPECT_EQ(Ws().WaitEvent(-1).Kind, EventKind::None) << "the answer must not wait";
+        ASSERT_EQ(read(pair[0], two, 2), 2);
+    }
 
     {
         // Data that arrives during a wait ends it.

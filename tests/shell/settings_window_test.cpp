@@ -11,10 +11,13 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
+#include <optional>
 #include <thread>
 #include <vector>
 
 #include "net/client.h"
+#include "net/full_listener.h"
 #include "net/server.h"
 #include "platform/recording_window_services.h"
 
@@ -438,37 +441,90 @@ TEST_F(SettingsWindowJoinTest, ATakenNameSendsTheUserBackToTheWindow) {
     EXPECT_FALSE(FileExists());
 }
 
-TEST_F(SettingsWindowTest, AnotherStartGivesUpTheJoinThatWaitsForTheServer) {
-    Transport silent;  // accepts, but never welcomes anybody
-    ASSERT_TRUE(silent.Listen(0));
-    state_.NetworkPort = silent.ListeningPort();
+TEST_F(SettingsWindowTest, AConnectThatHangsLeavesTheWindowWorkingAndFailsAtTheLimit) {
+    const FullListener server;
+    state_.NetworkPort = server.Port();
+    state_.ConnectLimitMs = 200;
+    const SettingsOutcome outcome = Run(
+        {
+            Type(Ids::NameField, "Bert"), Press(ClientMode, Ids::ConnectButton),
+            [this] {
+                EXPECT_EQ(services_.Text(Ids::ConnectStatus), "Zum Server verbinden...");
+                EXPECT_NE(state_.ServerConnection, NoConnection);
+            },
+            Type(Ids::Name2Field, "Eva"),  // the window goes on meanwhile
+        },
+        [] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
+    EXPECT_EQ(outcome, SettingsOutcome::EndProgram);
+    EXPECT_THAT(Messages(), ElementsAre("Verbindung zum Server fehlgeschlagen."));
+    EXPECT_EQ(services_.Text(Ids::ConnectStatus), "");
+    EXPECT_EQ(state_.ServerConnection, NoConnection);
+}
+
+// A join that waits for a server which does not answer: still connecting to one whose
+// backlog is full, or connected to one that never welcomes anybody.
+class SettingsWindowWaitingTest : public SettingsWindowTest,
+                                  public testing::WithParamInterface<bool> {
+protected:
+    void SetUp() override {
+        SettingsWindowTest::SetUp();
+        if (Connected()) {
+            ASSERT_TRUE(silent_.Listen(0));
+            state_.NetworkPort = silent_.ListeningPort();
+        } else {
+            full_.emplace();
+            state_.NetworkPort = full_->Port();
+        }
+    }
+    bool Connected() const { return GetParam(); }
+    const char* Status() const {
+        return Connected() ? "Warte auf Daten des Servers..." : "Zum Server verbinden...";
+    }
+    static long OpenDescriptors() {
+        return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+    }
+
+    Transport silent_;  // accepts, but never welcomes anybody
+    std::optional<FullListener> full_;
+};
+
+INSTANTIATE_TEST_SUITE_P(Join, SettingsWindowWaitingTest, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& test) {
+                             return test.param ? "Connected" : "Connecting";
+                         });
+
+TEST_P(SettingsWindowWaitingTest, AnotherStartGivesUpTheJoin) {
+    const long open = OpenDescriptors();
     const SettingsOutcome outcome = Run({
         Type(Ids::NameField, "Bert"),
         Press(ClientMode, Ids::ConnectButton),
         [this] {
             EXPECT_NE(state_.ServerConnection, NoConnection);
-            EXPECT_EQ(services_.Text(Ids::ConnectStatus), "Warte auf Daten des Servers...");
+            EXPECT_EQ(services_.Text(Ids::ConnectStatus), Status());
         },
         Press(SinglePlayerMode, Ids::StartSingleButton),
     });
     ASSERT_EQ(outcome, SettingsOutcome::Ready);
     EXPECT_EQ(state_.ServerConnection, NoConnection);
+    EXPECT_EQ(OpenDescriptors(), open) << "the join's socket is closed";
     EXPECT_EQ(services_.Text(Ids::ConnectStatus), "");
+    EXPECT_TRUE(Messages().empty());
     EXPECT_EQ(state_.MaxPlayer, 0);
     EXPECT_EQ(state_.Players[1].PlayerName, "rechner");
     EXPECT_EQ(Saved().PlayerMode, SinglePlayerMode);
 }
 
-TEST_F(SettingsWindowTest, TheCloseBoxWhileWaitingForTheServerWritesNothing) {
-    Transport silent;
-    ASSERT_TRUE(silent.Listen(0));
-    state_.NetworkPort = silent.ListeningPort();
+TEST_P(SettingsWindowWaitingTest, TheCloseBoxEndsTheProgramAndWritesNothing) {
     const SettingsOutcome outcome = Run({
         Type(Ids::NameField, "Bert"),
         Press(ClientMode, Ids::ConnectButton),
-        [this] { services_.PressCloseBox(SettingsWindowId); },
+        [this] {
+            EXPECT_EQ(services_.Text(Ids::ConnectStatus), Status());
+            services_.PressCloseBox(SettingsWindowId);
+        },
     });
     EXPECT_EQ(outcome, SettingsOutcome::EndProgram);
+    EXPECT_TRUE(Messages().empty());
     EXPECT_FALSE(FileExists());
 }
 

@@ -1,7 +1,7 @@
 // One short run of the LAN benchmark with a handful of bots: the program as server and as
-// client with its scripted user, the joins, the start, the moves at two rates and the idle
-// measurement. It must get through every step and print its table; the figures themselves
-// are judged by the benchmark's reader, not here.
+// client with its scripted user, the joins, the start, the moves at two rates, the chat lines
+// answered at once and the idle measurement. It must get through every step and print its table;
+// the figures themselves are judged by the benchmark's reader, not here.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -71,6 +71,10 @@ TEST(LanBenchTest, ShortRunGetsThroughEveryStepAndPrintsTheTable) {
         ASSERT_GE(rows[0].size(), 5u);
         EXPECT_EQ(rows[0][4], "0") << "lost at " << rate << "\n" << run.Output;
     }
+    // Every chat line came back to its bot, answers included.
+    const auto answered = Rows(run.Output, "answered");
+    ASSERT_EQ(answered.size(), 1u) << run.Output;
+    EXPECT_EQ(answered[0].back(), "0") << "lost lines\n" << run.Output;
     EXPECT_EQ(Rows(run.Output, "server").size(), 1u) << run.Output;
     EXPECT_EQ(Rows(run.Output, "client").size(), 1u) << run.Output;
 }

@@ -61,13 +61,14 @@ void Bot::Service() {
                 Tick();
                 break;
             case NetEventKind::NewConnection:
+            case NetEventKind::Connected:
                 break;
         }
     }
 }
 
 // After the join. A bot keeps only its own games, so moves of the others are only counted;
-// names, readiness and chat mean nothing to it.
+// names and readiness mean nothing to it, and of the chat only its own lines coming back.
 void Bot::Handle(const Message& message) {
     if (const auto* move = std::get_if<MsgMove>(&message)) {
         Moved(*move);
@@ -94,6 +95,9 @@ void Bot::Handle(const Message& message) {
         if (chat->Index >= 0 && chat->Index < MostParticipants) {
             chatsFrom_.resize(MostParticipants);
             ++chatsFrom_[static_cast<size_t>(chat->Index)];
+        }
+        if (chat->Index == Index()) {
+            events_.LineReturned(*this, chat->Text);
         }
     }
 }
@@ -215,6 +219,10 @@ void Bot::PlayMove(Game& game) {
     events_.MoveSent(*this, game.PlayerIndex[White], game.PlayerIndex[Black]);
 }
 
+void Bot::Say(const std::string& line) {
+    SendChat(state_, view_, line);
+}
+
 void Bot::Tick() {
     if (phase_ != BotPhase::Playing || conduct_ == BotConduct::Hung) {
         return;
@@ -252,12 +260,6 @@ void Bot::SendFrame(const Frame& frame) {
 uint64_t Bot::ChatsFrom(int32_t index) const {
     return static_cast<size_t>(index) < chatsFrom_.size() ? chatsFrom_[static_cast<size_t>(index)]
                                                           : 0;
-}
-
-void Bot::Say(const std::string& text) {
-    if (phase_ == BotPhase::Lobby || phase_ == BotPhase::Playing) {
-        SendChat(state_, view_, text);
-    }
 }
 
 Game* Bot::OwnRunningGame(const int32_t (&key)[2]) {

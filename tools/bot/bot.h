@@ -27,6 +27,8 @@ public:
     virtual void MoveSent(const Bot& bot, int32_t white, int32_t black) = 0;
     // A move of someone else, in any game, has arrived from the server.
     virtual void MoveReceived(const Bot& bot, int32_t white, int32_t black) = 0;
+    // The server's relay of the bot's own chat line has come back to it.
+    virtual void LineReturned(Bot& bot, const std::string& line) = 0;
 };
 
 // Chances between 0 and 1.
@@ -71,6 +73,8 @@ public:
     // Plays a random legal move in game, which it is to move in: sends it with the clocks its
     // copy holds now, without counting them first, and executes it, as the board input does.
     void PlayMove(Game& game);
+    // Sends a chat line, which the server relays to every client, the bot included.
+    void Say(const std::string& line);
     // Counts the clocks of its games down, declares its own time-outs and settles results,
     // as the program's game tick does.
     void Tick();
@@ -86,9 +90,8 @@ public:
     // The program is closed: its connection ends without a word.
     void Leave() { GiveUp("left"); }
 
-    // Chat, by which a driver can tell that the server has passed everything on
-    void Say(const std::string& text);
-    // Chat lines the server has relayed to it from participant index, its own included.
+    // Chat lines the server has relayed to it from participant index, its own included: a
+    // driver can tell by them that the server has passed on everything said before.
     uint64_t ChatsFrom(int32_t index) const;
     // Every message that has arrived from the server.
     uint64_t MessagesReceived() const { return messagesReceived_; }

@@ -17,6 +17,9 @@ namespace {
 // The bots' clocks are brought up to date this often, so their time-outs are declared.
 constexpr auto TickInterval = std::chrono::milliseconds(100);
 constexpr int MostEventsPerWait = 128;
+// A chat line and its answer, of one length, as a move is answered by a move.
+const char* const FirstLine = "Hallo?";
+const char* const AnswerLine = "Hallo!";
 
 }  // namespace
 
@@ -73,16 +76,36 @@ bool BotSwarm::RunUntil(const std::function<bool()>& done, Clock::duration limit
             return false;
         }
         Serve(WaitMs(now, deadline));
+        Answer();
         now = Clock::now();
         ActDue(now);
+        SayDue(now);
         Tick(now);
     }
 }
 
+void BotSwarm::Pace::Set(double perSecond) {
+    Rate = std::max(perSecond, 0.0);
+    Since = Clock::now();
+    Spent = 0;
+}
+
+uint64_t BotSwarm::Pace::Due(Clock::time_point now) const {
+    const double elapsed = std::chrono::duration<double>(now - Since).count();
+    return Rate > 0 ? static_cast<uint64_t>(std::floor(elapsed * Rate)) : 0;
+}
+
+BotSwarm::Clock::time_point BotSwarm::Pace::Next() const {
+    return Since + std::chrono::duration_cast<Clock::duration>(
+                       std::chrono::duration<double>((Spent + 1) / Rate));
+}
+
 void BotSwarm::SetRate(double actionsPerSecond) {
-    rate_ = std::max(actionsPerSecond, 0.0);
-    rateSince_ = Clock::now();
-    spent_ = 0;
+    actions_.Set(actionsPerSecond);
+}
+
+void BotSwarm::SetLineRate(double linesPerSecond) {
+    lines_.Set(linesPerSecond);
 }
 
 bool BotSwarm::Started() const {
@@ -182,14 +205,10 @@ void BotSwarm::Serve(int timeoutMs) {
 }
 
 void BotSwarm::ActDue(Clock::time_point now) {
-    if (rate_ <= 0) {
-        return;
-    }
-    const double elapsed = std::chrono::duration<double>(now - rateSince_).count();
-    const auto due = static_cast<uint64_t>(std::floor(elapsed * rate_));
-    while (spent_ < due) {
+    const uint64_t due = actions_.Due(now);
+    while (actions_.Spent < due) {
         if (turns_.empty()) {
-            spent_ = due;  // nobody can act now; the rate is not made up later
+            actions_.Spent = due;  // nobody can act now; the rate is not made up later
             return;
         }
         const size_t pick =
@@ -210,8 +229,40 @@ void BotSwarm::ActDue(Clock::time_point now) {
             case BotAction::Moved:
                 break;
         }
-        ++spent_;
+        ++actions_.Spent;
     }
+}
+
+void BotSwarm::SayDue(Clock::time_point now) {
+    const uint64_t due = lines_.Due(now);
+    for (; lines_.Spent < due; ++lines_.Spent) {
+        Bot& bot = *bots_[static_cast<size_t>(random_.RandomBelow(static_cast<int>(bots_.size())))];
+        if (bot.Phase() == BotPhase::Lobby || bot.Phase() == BotPhase::Playing) {
+            bot.Say(FirstLine);
+            if (observer_ != nullptr) {
+                observer_->LineSent(bot, false);
+            }
+        }
+    }
+}
+
+void BotSwarm::LineReturned(Bot& bot, const std::string& line) {
+    if (observer_ != nullptr) {
+        observer_->LineReturned(bot);
+    }
+    if (line == FirstLine) {
+        answersDue_.push_back(&bot);  // said once Service is done with the message
+    }
+}
+
+void BotSwarm::Answer() {
+    for (Bot* bot : answersDue_) {
+        bot->Say(AnswerLine);
+        if (observer_ != nullptr) {
+            observer_->LineSent(*bot, true);
+        }
+    }
+    answersDue_.clear();
 }
 
 void BotSwarm::Tick(Clock::time_point now) {
@@ -226,10 +277,11 @@ void BotSwarm::Tick(Clock::time_point now) {
 
 int BotSwarm::WaitMs(Clock::time_point now, Clock::time_point deadline) const {
     Clock::time_point until = std::min(deadline, nextTick_);
-    if (rate_ > 0 && !turns_.empty()) {
-        const auto next = rateSince_ + std::chrono::duration_cast<Clock::duration>(
-                                           std::chrono::duration<double>((spent_ + 1) / rate_));
-        until = std::min(until, next);
+    if (actions_.Rate > 0 && !turns_.empty()) {
+        until = std::min(until, actions_.Next());
+    }
+    if (lines_.Rate > 0) {
+        until = std::min(until, lines_.Next());
     }
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(until - now);
     return static_cast<int>(std::clamp<int64_t>(wait.count(), 0, 1000));

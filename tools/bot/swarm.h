@@ -1,6 +1,7 @@
 // Many bots in one thread: one epoll set over all their connections, the joins one after the
 // other, the bots' clocks, and a scheduler that spends a rate of actions per second (moves,
-// and draw offers or resignations as the chances fall) on the turns the bots hold.
+// and draw offers or resignations as the chances fall) on the turns the bots hold, and
+// another that has bots chat.
 #pragma once
 
 #include <chrono>
@@ -23,12 +24,16 @@ struct SwarmOptions {
     TickSource Ticks = TickCount;  // the clock of every bot's games
 };
 
-// Told about every move as it leaves a bot and as it reaches each of the others.
+// Told about every move as it leaves a bot and as it reaches each of the others, and about
+// every chat line as it leaves a bot and as the server's relay brings it back.
 class SwarmObserver {
 public:
     virtual ~SwarmObserver() = default;
     virtual void MoveSent(const Bot& sender, int32_t white, int32_t black) = 0;
     virtual void MoveReceived(const Bot& receiver, int32_t white, int32_t black) = 0;
+    // answer: said at once when the bot's previous line came back.
+    virtual void LineSent(const Bot& sender, bool answer) = 0;
+    virtual void LineReturned(const Bot& sender) = 0;
 };
 
 class BotSwarm final : private BotEvents {
@@ -54,6 +59,11 @@ public:
     // Actions per second over all bots; 0 stops. A rate the open turns cannot carry is not
     // made up later.
     void SetRate(double actionsPerSecond);
+    // Chat lines per second over all bots, each said by a bot picked at random, which
+    // answers it at once with one more line as soon as the server's relay brings it back:
+    // the answer reaches the server while it may still be relaying the first line to
+    // everyone. 0 stops.
+    void SetLineRate(double linesPerSecond);
     void SetObserver(SwarmObserver* observer) { observer_ = observer; }
 
     // Every bot holds its games.
@@ -81,11 +91,23 @@ private:
         Bot* Player;
         Game* Record;
     };
+    // Spreads a rate of actions per second evenly over time. What cannot be spent when it
+    // falls due is not made up later.
+    struct Pace {
+        double Rate = 0;
+        Clock::time_point Since;
+        uint64_t Spent = 0;  // actions since Since
+
+        void Set(double perSecond);
+        uint64_t Due(Clock::time_point now) const;  // actions due since Since, in all
+        Clock::time_point Next() const;             // when the next one falls due
+    };
 
     // BotEvents
     void TurnStarted(Bot& bot, Game& game) override;
     void MoveSent(const Bot& bot, int32_t white, int32_t black) override;
     void MoveReceived(const Bot& bot, int32_t white, int32_t black) override;
+    void LineReturned(Bot& bot, const std::string& line) override;
 
     void Watch(size_t number, int socket, bool watch);
     // Puts the bot's socket into the epoll set or takes it out.
@@ -94,6 +116,8 @@ private:
     // Waits at most timeoutMs for data and services the bots that have some.
     void Serve(int timeoutMs);
     void ActDue(Clock::time_point now);
+    void SayDue(Clock::time_point now);
+    void Answer();
     void Tick(Clock::time_point now);
     int WaitMs(Clock::time_point now, Clock::time_point deadline) const;
 
@@ -104,9 +128,9 @@ private:
     std::vector<bool> reading_;  // by bot: its socket is in the epoll set
     std::vector<Turn> turns_;    // open turns, in no order
     RandomSource random_;
-    double rate_ = 0;
-    Clock::time_point rateSince_;
-    uint64_t spent_ = 0;  // actions since rateSince_
+    Pace actions_;
+    Pace lines_;
+    std::vector<Bot*> answersDue_;  // bots whose first line has come back
     Clock::time_point nextTick_;
     SwarmObserver* observer_ = nullptr;
     uint64_t movesSent_ = 0;

@@ -105,6 +105,8 @@ private:
     // SwarmObserver
     void MoveSent(const Bot& sender, int32_t, int32_t) override { ++movesBy_[&sender]; }
     void MoveReceived(const Bot&, int32_t, int32_t) override {}
+    void LineSent(const Bot&, bool) override {}
+    void LineReturned(const Bot&) override {}
 
     void CastRogues();
     bool Lobby();

@@ -65,24 +65,30 @@ SocketWatch::Readiness SocketWatch::Look(std::vector<int> sockets) {
 }
 
 bool SocketWatch::TakeNews() {
-    // Only sockets that had news before or have had an arrival since can be readable now.
-    std::vector<int> candidates;
-    for (const auto& [fd, pending] : reported_) {
-        candidates.push_back(fd);
-    }
     epoll_event events[EventsPerLook];
+    std::vector<int> arrived;
     int count = 0;
     do {
         count = epoll_wait(epoll_, events, EventsPerLook, 0);
         for (int i = 0; i < count; ++i) {
-            candidates.push_back(events[i].data.fd);
+            arrived.push_back(events[i].data.fd);
         }
     } while (count == EventsPerLook);
+    // Only sockets that had news before or have had an arrival since can be readable now.
+    std::vector<int> candidates = arrived;
+    for (const auto& [fd, pending] : reported_) {
+        candidates.push_back(fd);
+    }
     if (candidates.empty()) {
         return false;
     }
     Readiness now = Look(std::move(candidates));
-    const bool news = !now.empty() && now != reported_;
+    // An arrival is news even where it leaves a socket as it was last reported: the message
+    // read since then and the one that arrived while it was handled may be of one length.
+    const bool arrival = std::ranges::any_of(now, [&arrived](const auto& entry) {
+        return std::ranges::find(arrived, entry.first) != arrived.end();
+    });
+    const bool news = !now.empty() && (arrival || now != reported_);
     reported_ = std::move(now);
     return news;
 }

@@ -23,8 +23,9 @@ public:
     void Add(int fd);
     void Remove(int fd);
 
-    // True when a watched socket is readable (data, an end, a pending connection) and its
-    // state differs from the one last reported: something arrived or something was read.
+    // True when a watched socket is readable (data, an end, a pending connection) and
+    // something arrived on it since the last call, or its state differs from the one last
+    // reported: something was read and some is left.
     bool TakeNews();
 
     // For one wait: wakes is called when something arrives on a watched socket. Sockets

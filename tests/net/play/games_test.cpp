@@ -295,7 +295,7 @@ TEST(Games, ServerGoneBeforeTheWelcomeFailsTheJoin) {
     Side side;
     SetUpJoiningClient(side.State, "Eva");
     side.State.NetworkPort = silentServer->Network.ListeningPort();
-    ASSERT_TRUE(ConnectToServer(side.State, LoopbackAddress));
+    ASSERT_TRUE(StartConnectToServer(side.State, LoopbackAddress));
     ASSERT_EQ(silentServer->Next().Kind, NetEventKind::NewConnection);
     silentServer->Network.Close(silentServer->Connection);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);

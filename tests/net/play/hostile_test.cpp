@@ -292,7 +292,7 @@ protected:
     void SetUp() override {
         SetUpJoiningClient(client.State, "Eva");
         client.State.NetworkPort = server->Network.ListeningPort();
-        ASSERT_TRUE(ConnectToServer(client.State, LoopbackAddress));
+        ASSERT_TRUE(StartConnectToServer(client.State, LoopbackAddress));
         ASSERT_EQ(server->Next().Kind, NetEventKind::NewConnection);
     }
 
@@ -321,7 +321,7 @@ protected:
 void ConnectAsEva(RawPeer& server, Side& client) {
     SetUpJoiningClient(client.State, "Eva");
     client.State.NetworkPort = server.Network.ListeningPort();
-    ASSERT_TRUE(ConnectToServer(client.State, LoopbackAddress));
+    ASSERT_TRUE(StartConnectToServer(client.State, LoopbackAddress));
     ASSERT_EQ(server.Next().Kind, NetEventKind::NewConnection);
 }
 

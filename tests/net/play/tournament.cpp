@@ -61,7 +61,7 @@ Side& Tournament::Connect(const std::string& name) {
     ProgramState& state = side.State;
     SetUpJoiningClient(state, name);
     state.NetworkPort = port_;
-    EXPECT_TRUE(ConnectToServer(state, LoopbackAddress));
+    EXPECT_TRUE(StartConnectToServer(state, LoopbackAddress));
     return side;
 }
 
