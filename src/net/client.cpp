@@ -160,7 +160,9 @@ public:
 
     void operator()(const MsgTimeout& m) {
         if (Game* game = RunningGame(m.PlayerIndex)) {
-            EndOnTime(*game, m.PlayerTimeLeft, m.MoveTimeLeft);
+            // The sender is the one who ran out. Our own move may have crossed the referee's
+            // time-out on the way, leaving the opponent to move here; the loser is still us.
+            EndOnTime(*game, SideOf(*game, m.Sender), m.PlayerTimeLeft, m.MoveTimeLeft);
         }
     }
 

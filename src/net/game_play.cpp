@@ -44,7 +44,10 @@ void PlayReceivedMove(ProgramState& state, NetView& view, Game& game, int32_t pl
     view.GameMoved(game);
 }
 
-void EndOnTime(Game& game, int32_t playerTimeLeft, int32_t moveTimeLeft) {
+void EndOnTime(Game& game, int32_t side, int32_t playerTimeLeft, int32_t moveTimeLeft) {
+    if (side >= 0) {
+        game.SideToMove = side;
+    }
     game.PlayerTimeLeft[game.SideToMove] = playerTimeLeft;
     game.MoveTimeLeft[game.SideToMove] = moveTimeLeft;
     game.State = TimeOut;

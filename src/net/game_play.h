@@ -31,8 +31,9 @@ void PlayReceivedMove(ProgramState& state, NetView& view, Game& game, int32_t pl
                       int32_t moveTimeLeft, const Move& move);
 
 // Ends
-// Stores the clocks of the side to move as sent and ends the game on time.
-void EndOnTime(Game& game, int32_t playerTimeLeft, int32_t moveTimeLeft);
+// Ends the game on time for side, which becomes SideToMove, and stores its clocks as sent.
+// A side of -1 is the side to move.
+void EndOnTime(Game& game, int32_t side, int32_t playerTimeLeft, int32_t moveTimeLeft);
 
 // The game is lost for side, which becomes SideToMove.
 void Resign(Game& game, int32_t side);

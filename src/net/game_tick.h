@@ -9,8 +9,9 @@
 namespace tavlora {
 
 // Counts the running clocks down to the current tick count, ends a game on time when the
-// local user is to move in it and his time is up (sending MsgTimeout in the network modes),
-// and gives every finished game its Result once, telling state.GameEnded.
+// local user is to move in it and his time is up (sending MsgTimeout in the network modes)
+// unless messages still wait to be handled, and gives every finished game its Result once,
+// telling state.GameEnded.
 void RunGameTick(ProgramState& state);
 
 }  // namespace tavlora

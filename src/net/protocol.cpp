@@ -12,10 +12,6 @@ namespace tavlora {
 
 namespace {
 
-// A text is cut to this many bytes when it is encoded, so that every message the program
-// builds stays within MaxBodyLength: a welcome listing 126 such names is still below it.
-constexpr size_t MaxTextLength = 8000;
-
 // The field vocabulary. BodyWriter and BodyReader offer the same operations, so that one
 // description of a message's fields (Fields below) encodes and decodes it: the writer gets
 // the fields of a const message and appends them, the reader fills them in. Each operation

@@ -20,6 +20,10 @@ namespace tavlora {
 // Participant indexes and counts travel as bytes that arrive unchanged only up to 127.
 constexpr int32_t MostParticipants = 127;
 
+// A text is cut to this many bytes when it is encoded, so that every message the program
+// builds stays within MaxBodyLength: a welcome listing 126 such names is still below it.
+constexpr size_t MaxTextLength = 8000;
+
 // The number of games, one per pair, among count participants: the colour bytes of
 // MsgStartGames.
 constexpr int32_t PairCount(int32_t count) {

@@ -17,8 +17,8 @@ bool DeclareOverdueTimeOut(ProgramState& state, Game& game, TickOfPass& now) {
     if (!OutOfTimeBeyondAllowance(game, state, now)) {
         return false;
     }
-    // As the mover's own program would have done: the same State, and MsgTimeout with the
-    // clocks as counted here, for every client, the one who ran out included.
+    // As the mover's own program would have done: the same State, and MsgTimeout in his name
+    // with the clocks as counted here, for every client, the one who ran out included.
     game.State = TimeOut;
     SendTimeout(state, game);
     return true;

@@ -19,7 +19,10 @@ void SendMoveOrTimeout(ProgramState& state, const Game& game, const Move* move) 
         return;
     }
     const int32_t side = game.SideToMove;
-    const int32_t sender = state.OwnPlayerIndex;
+    // A time-out goes in the name of the one who ran out, also when the server declares it for
+    // him as the referee: a move of his that crosses it on the way must not make his opponent
+    // the loser.
+    const int32_t sender = move != nullptr ? state.OwnPlayerIndex : game.PlayerIndex[side];
     const Message message = move != nullptr
                                 ? Message(MsgMove{sender,
                                                   {game.PlayerIndex[0], game.PlayerIndex[1]},

@@ -15,7 +15,9 @@ enum class GameCommand { OfferDraw, AcceptDraw, Resign };
 // MsgMove with move, carrying the clocks of the side to move as they are now (before the move
 // is executed).
 void SendMove(ProgramState& state, const Game& game, const Move& move);
-// MsgTimeout: the side to move of game, with the clocks it has now, has run out of time.
+// MsgTimeout: the side to move of game, with the clocks it has now, has run out of time. It
+// names that side's participant as the sender: the local user, or, when the server declares
+// it as the referee, the player who stayed silent.
 void SendTimeout(ProgramState& state, const Game& game);
 
 // MsgDrawOffer, MsgDrawAccept or MsgResign for game. On the server an acceptance or a

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "net/game_play.h"
+#include "net/latin1.h"
 #include "net/referee.h"
 #include "net/routing.h"
 
@@ -17,6 +18,12 @@ constexpr int32_t NameWaitMilliseconds = 10000;
 // An index that can name a participant at all; anything else from a peer is a breach.
 bool IsParticipantIndex(const ProgramState& state, int32_t index) {
     return index >= 0 && index < state.MaxPlayer;
+}
+
+// A name or a chat line no program sends is a breach too: passed on, one line of a mebibyte
+// would cost every participant as much, and could get those who read slowly cut off.
+bool IsSentText(const std::string& text) {
+    return Utf8ToLatin1(text).size() <= MaxTextLength;
 }
 
 // "Spiel starten" is enabled when at least one client is there and every client is ready.
@@ -106,7 +113,7 @@ public:
 
     // Lobby
     bool operator()(const MsgName& m) {
-        if (!IsParticipantIndex(state_, m.Index)) {
+        if (!IsParticipantIndex(state_, m.Index) || !IsSentText(m.PlayerName)) {
             return false;
         }
         // One name per participant, given before the start; a second is not listened to.
@@ -141,7 +148,7 @@ public:
     }
 
     bool operator()(const MsgChat& m) {
-        if (!IsParticipantIndex(state_, m.Index)) {
+        if (!IsParticipantIndex(state_, m.Index) || !IsSentText(m.Text)) {
             return false;
         }
         if (Sender().PlayerName.empty()) {
@@ -211,7 +218,7 @@ private:
         if (!clocks) {
             return;
         }
-        EndOnTime(game, clocks->PlayerTimeLeft, clocks->MoveTimeLeft);
+        EndOnTime(game, side, clocks->PlayerTimeLeft, clocks->MoveTimeLeft);
         SendToClients(state_,
                       EncodeFrame(MsgTimeout{sender_,
                                              {game.PlayerIndex[White], game.PlayerIndex[Black]},

@@ -15,7 +15,8 @@ bool OpenServer(ProgramState& state);
 // Takes at most one network event and handles it. A message counts as said by the
 // participant on its connection, whatever index its body names, and a game message only
 // when that participant may say it in that game; a message whose indexes lie outside the
-// table cuts the connection off, as if the participant had left.
+// table, or whose text is longer than any program sends, cuts the connection off, as if the
+// participant had left.
 void PollServer(ProgramState& state, NetView& view);
 
 // Both sides, once: PlayPhase 2 and the games layout. On the server it first creates one

@@ -4,75 +4,15 @@
 // why.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
-#include <thread>
 
+#include "bot/server_thread.h"
 #include "bot/swarm.h"
-#include "net/game_play.h"
-#include "net/server.h"
 
 namespace tavlora {
 namespace {
 
 using namespace std::chrono_literals;
-
-// The server's own user only presses "Spiel starten" once every participant is ready.
-class ServerView final : public NetView {
-public:
-    void SetStartButtonEnabled(bool enabled) override { Ready = enabled; }
-    void ShowNetworkError(const std::string&) override {}
-    bool Ready = false;
-};
-
-// A server program: polls on its own thread as the main loop would, until stopped.
-class Server {
-public:
-    Server(int32_t maxPlayer, int32_t timeByPlayer, int32_t timeByMove) {
-        state_.TickCount = TickCount;
-        SetUpServer(state_, "Wirt", maxPlayer, timeByPlayer, timeByMove);
-        state_.PlayPhase = LobbyPhase;
-        state_.NetworkPort = 0;
-        EXPECT_TRUE(OpenServer(state_));
-        port_ = state_.Network.ListeningPort();
-        thread_ = std::thread([this] { Run(); });
-    }
-    ~Server() { Stop(); }
-
-    uint16_t Port() const { return port_; }
-    // Starts the games as soon as every participant, startAt of them, is ready.
-    void StartWith(int32_t participants) { startAt_ = participants; }
-    // Stops the polling; the state may be read afterwards.
-    const ProgramState& Stop() {
-        stop_ = true;
-        if (thread_.joinable()) {
-            thread_.join();
-        }
-        return state_;
-    }
-
-private:
-    void Run() {
-        while (!stop_) {
-            PollServer(state_, view_);
-            if (!started_ && view_.Ready && state_.PlayerCount == startAt_) {
-                StartGames(state_, view_);
-                started_ = true;
-            }
-            if (!state_.Network.HasPendingEvent()) {
-                std::this_thread::sleep_for(200us);
-            }
-        }
-    }
-
-    ProgramState state_;
-    ServerView view_;
-    uint16_t port_ = 0;
-    std::atomic<int32_t> startAt_ = 0;
-    bool started_ = false;  // the server thread's own
-    std::atomic<bool> stop_ = false;
-    std::thread thread_;
-};
 
 SwarmOptions Bots(uint16_t port, int count, BotChances chances = {}) {
     SwarmOptions options;
@@ -84,7 +24,7 @@ SwarmOptions Bots(uint16_t port, int count, BotChances chances = {}) {
 
 TEST(BotTest, BotsPlayTheirGamesInStepWithTheReferee) {
     constexpr int BotCount = 4;
-    Server server(BotCount + 1, 10, 5);
+    ServerThread server("Wirt", BotCount + 1, 10, 5);
     BotSwarm swarm(
         Bots(server.Port(), BotCount, {.DrawOffer = 0.04, .DrawAccept = 0.5, .Resign = 0.01}));
     std::string error;
@@ -141,7 +81,7 @@ TEST(BotTest, BotsPlayTheirGamesInStepWithTheReferee) {
 }
 
 TEST(BotTest, ABotThatCannotJoinSaysWhy) {
-    Server server(2, 0, 0);  // room for one client
+    ServerThread server("Wirt", 2, 0, 0);  // room for one client
     BotSwarm swarm(Bots(server.Port(), 2));
     std::string error;
     EXPECT_FALSE(swarm.Join(10s, error));
@@ -150,7 +90,7 @@ TEST(BotTest, ABotThatCannotJoinSaysWhy) {
 }
 
 TEST(BotTest, ABotWhoseNameIsTakenSaysWhy) {
-    Server server(3, 0, 0);
+    ServerThread server("Wirt", 3, 0, 0);
     SwarmOptions options = Bots(server.Port(), 1);
     options.NamePrefix = "Wirt";  // "Wirt1" is free: the server's user is "Wirt"
     BotSwarm first(options);

@@ -17,9 +17,9 @@ constexpr int ChanceScale = 1 << 30;
 
 }  // namespace
 
-Bot::Bot(std::string name, const BotChances& chances, BotEvents& events)
+Bot::Bot(std::string name, const BotChances& chances, BotEvents& events, TickSource ticks)
     : name_(std::move(name)), chances_(chances), events_(events) {
-    state_.TickCount = TickCount;
+    state_.TickCount = std::move(ticks);
     SetUpJoiningClient(state_, name_);
 }
 
@@ -54,7 +54,11 @@ void Bot::Service() {
                 GiveUp("the server ended the connection");
                 return;
             case NetEventKind::MessageArrived:
+                ++messagesReceived_;
                 Handle(event.Received);
+                // As the main loop runs the game tick after each event: a game's Result is
+                // that of the end it first came to, also when another end follows at once.
+                Tick();
                 break;
             case NetEventKind::NewConnection:
             case NetEventKind::Connected:
@@ -82,11 +86,16 @@ void Bot::Handle(const Message& message) {
         }
     } else if (const auto* timeout = std::get_if<MsgTimeout>(&message)) {
         if (Game* game = OwnRunningGame(timeout->PlayerIndex)) {
-            EndOnTime(*game, timeout->PlayerTimeLeft, timeout->MoveTimeLeft);
+            EndOnTime(*game, SideOf(*game, timeout->Sender), timeout->PlayerTimeLeft,
+                      timeout->MoveTimeLeft);
         }
     } else if (const auto* left = std::get_if<MsgPlayerLeft>(&message)) {
         PlayerLeft(*left);
     } else if (const auto* chat = std::get_if<MsgChat>(&message)) {
+        if (chat->Index >= 0 && chat->Index < MostParticipants) {
+            chatsFrom_.resize(MostParticipants);
+            ++chatsFrom_[static_cast<size_t>(chat->Index)];
+        }
         if (chat->Index == Index()) {
             events_.LineReturned(*this, chat->Text);
         }
@@ -166,7 +175,8 @@ void Bot::PlayerLeft(const MsgPlayerLeft& left) {
 
 BotAction Bot::Act(Game& game) {
     Tick();  // the mover's clocks as they stand now, and a time-out if they have run out
-    if (phase_ != BotPhase::Playing || !IsRunning(game) || !ToMove(game)) {
+    if (conduct_ != BotConduct::Honest || phase_ != BotPhase::Playing || !IsRunning(game) ||
+        !ToMove(game)) {
         return BotAction::Nothing;
     }
     KeyedGame* keyed = state_.KeyedGames.Find(game);
@@ -182,6 +192,12 @@ BotAction Bot::Act(Game& game) {
         keyed->DrawOffered[side] = true;
         return BotAction::OfferedDraw;
     }
+    PlayMove(game);
+    return BotAction::Moved;
+}
+
+void Bot::PlayMove(Game& game) {
+    assert(phase_ == BotPhase::Playing && IsRunning(game) && ToMove(game));
     assert(!game.Moves.empty());
     Move move = game.Moves[static_cast<size_t>(
         state_.Random.RandomBelow(static_cast<int>(game.Moves.size())))];
@@ -189,11 +205,18 @@ BotAction Bot::Act(Game& game) {
         move.Promotion = Bishop + state_.Random.RandomBelow(Queen - Bishop + 1);
     }
     // As the board input does: sent with the clocks before the move, then executed.
-    SendMove(state_, game, move);
+    if (claim_) {
+        SendFrame(EncodeFrame(MsgMove{Index(),
+                                      {game.PlayerIndex[White], game.PlayerIndex[Black]},
+                                      claim_->PlayerTimeLeft,
+                                      claim_->MoveTimeLeft,
+                                      move}));
+    } else {
+        SendMove(state_, game, move);
+    }
     ExecuteMove(game, move, state_);
-    keyed->WithdrawDrawOffers();
+    state_.KeyedGames.Find(game)->WithdrawDrawOffers();
     events_.MoveSent(*this, game.PlayerIndex[White], game.PlayerIndex[Black]);
-    return BotAction::Moved;
 }
 
 void Bot::Say(const std::string& line) {
@@ -201,9 +224,42 @@ void Bot::Say(const std::string& line) {
 }
 
 void Bot::Tick() {
-    if (phase_ == BotPhase::Playing) {
-        RunGameTick(state_);
+    if (phase_ != BotPhase::Playing || conduct_ == BotConduct::Hung) {
+        return;
     }
+    if (conduct_ == BotConduct::Honest) {
+        RunGameTick(state_);
+        return;
+    }
+    // A silent program counts on, but never sees that it is itself to move.
+    const int32_t own = state_.OwnPlayerIndex;
+    state_.OwnPlayerIndex = -1;
+    RunGameTick(state_);
+    state_.OwnPlayerIndex = own;
+}
+
+void Bot::SetConduct(BotConduct conduct) {
+    const bool resumed = conduct_ != BotConduct::Honest && conduct == BotConduct::Honest;
+    conduct_ = conduct;
+    if (!resumed || phase_ != BotPhase::Playing) {
+        return;
+    }
+    for (Game& game : state_.Games) {
+        if (IsRunning(game) && ToMove(game)) {
+            events_.TurnStarted(*this, game);
+        }
+    }
+}
+
+void Bot::SendFrame(const Frame& frame) {
+    if (state_.ServerConnection != NoConnection) {
+        state_.Network.Send(state_.ServerConnection, frame);
+    }
+}
+
+uint64_t Bot::ChatsFrom(int32_t index) const {
+    return static_cast<size_t>(index) < chatsFrom_.size() ? chatsFrom_[static_cast<size_t>(index)]
+                                                          : 0;
 }
 
 Game* Bot::OwnRunningGame(const int32_t (&key)[2]) {

@@ -5,10 +5,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "net/net_view.h"
 #include "net/program_state.h"
+#include "rules/clock.h"
 
 namespace tavlora {
 
@@ -37,6 +40,12 @@ struct BotChances {
 
 enum class BotAction { Nothing, Moved, OfferedDraw, Resigned };
 
+enum class BotConduct {
+    Honest,
+    Silent,  // reads and counts its clocks, but never acts nor declares its own time-out
+    Hung,    // neither acts nor counts its clocks: a program whose main loop stands still
+};
+
 enum class BotPhase {
     Joining,  // connected, waiting for the welcome
     Lobby,    // named and ready, waiting for the start
@@ -46,7 +55,9 @@ enum class BotPhase {
 
 class Bot {
 public:
-    Bot(std::string name, const BotChances& chances, BotEvents& events);
+    // Its clocks count on ticks, the system's tick counter unless told otherwise.
+    Bot(std::string name, const BotChances& chances, BotEvents& events,
+        TickSource ticks = TickCount);
     Bot(const Bot&) = delete;
     Bot& operator=(const Bot&) = delete;
 
@@ -59,11 +70,31 @@ public:
     // Nothing when the game has ended or is not the bot's to move. After a draw offer the
     // turn stays with the bot; it offers at most once per turn.
     BotAction Act(Game& game);
+    // Plays a random legal move in game, which it is to move in: sends it with the clocks its
+    // copy holds now, without counting them first, and executes it, as the board input does.
+    void PlayMove(Game& game);
     // Sends a chat line, which the server relays to every client, the bot included.
     void Say(const std::string& line);
     // Counts the clocks of its games down, declares its own time-outs and settles results,
     // as the program's game tick does.
     void Tick();
+
+    // Misbehaviour, for tests that the others are not fooled
+    // From now on its moves report claim instead of the clocks it counts; none: the truth.
+    void ClaimClocks(std::optional<ClockClaim> claim) { claim_ = claim; }
+    // How it behaves from now on; back to Honest, it takes up the turns it holds.
+    void SetConduct(BotConduct conduct);
+    BotConduct Conduct() const { return conduct_; }
+    // Bytes for the server as they are, whatever they say.
+    void SendFrame(const Frame& frame);
+    // The program is closed: its connection ends without a word.
+    void Leave() { GiveUp("left"); }
+
+    // Chat lines the server has relayed to it from participant index, its own included: a
+    // driver can tell by them that the server has passed on everything said before.
+    uint64_t ChatsFrom(int32_t index) const;
+    // Every message that has arrived from the server.
+    uint64_t MessagesReceived() const { return messagesReceived_; }
 
     const std::string& Name() const { return name_; }
     // The participant index; -1 until the welcome.
@@ -72,6 +103,7 @@ public:
     const std::string& Error() const { return error_; }
     // Its own games only, in the order of the start message.
     const GamesList& Games() const { return state_.Games; }
+    GamesList& Games() { return state_.Games; }
     const ProgramState& State() const { return state_; }
     // Told about the bot's socket as the transport opens and closes it.
     void SetSocketWatcher(SocketWatcher watcher) { state_.Network.SetSocketWatcher(watcher); }
@@ -105,6 +137,10 @@ private:
     SilentView view_{*this};
     BotPhase phase_ = BotPhase::Joining;
     std::string error_;
+    std::optional<ClockClaim> claim_;
+    BotConduct conduct_ = BotConduct::Honest;
+    std::vector<uint64_t> chatsFrom_;  // by sender index
+    uint64_t messagesReceived_ = 0;
 };
 
 }  // namespace tavlora

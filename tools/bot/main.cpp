@@ -1,11 +1,11 @@
 // tavlora-bot: joins a Tavlora server with any number of headless participants, which declare
 // themselves ready, wait for the server's user to start the games, and then play random legal
 // moves in their own games at the given rate for the given time.
-#include <charconv>
 #include <cstdio>
 #include <string>
 #include <string_view>
 
+#include "bot/parse_number.h"
 #include "bot/swarm.h"
 
 namespace {
@@ -35,11 +35,6 @@ int Usage() {
         "  --duration S       seconds of play after the start; 0 until every game has ended (60)\n",
         stderr);
     return 2;
-}
-
-bool ParseNumber(std::string_view text, double& value) {
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc() && end == text.data() + text.size();
 }
 
 bool ParseChance(std::string_view text, double& value) {

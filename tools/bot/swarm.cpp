@@ -35,15 +35,19 @@ BotSwarm::~BotSwarm() {
     close(epoll_);
 }
 
-bool BotSwarm::Join(Clock::duration limit, std::string& error) {
+bool BotSwarm::Join(Clock::duration limit, std::string& error, int count) {
     const Clock::time_point deadline = Clock::now() + limit;
-    for (int i = 0; i < options_.Count; ++i) {
-        auto bot = std::make_unique<Bot>(options_.NamePrefix + std::to_string(i + 1),
-                                         options_.Chances, static_cast<BotEvents&>(*this));
+    const int end = count < 0 ? options_.Count
+                              : std::min(options_.Count, static_cast<int>(bots_.size()) + count);
+    for (int i = static_cast<int>(bots_.size()); i < end; ++i) {
+        auto bot =
+            std::make_unique<Bot>(options_.NamePrefix + std::to_string(i + 1), options_.Chances,
+                                  static_cast<BotEvents&>(*this), options_.Ticks);
         Bot& joining = *bot;
         const size_t number = bots_.size();
         bots_.push_back(std::move(bot));
         sockets_.push_back(-1);
+        reading_.push_back(true);
         joining.SetSocketWatcher(
             [this, number](int socket, bool watch) { Watch(number, socket, watch); });
         if (!joining.Connect(options_.Address, options_.Port)) {
@@ -134,6 +138,28 @@ std::vector<uint16_t> BotSwarm::LocalPorts() const {
     return ports;
 }
 
+void BotSwarm::SetReading(const Bot& bot, bool reading) {
+    const size_t number = NumberOf(bot);
+    if (reading_[number] == reading) {
+        return;
+    }
+    reading_[number] = reading;
+    if (sockets_[number] >= 0) {
+        Poll(number, sockets_[number], reading);
+    }
+}
+
+int BotSwarm::SocketOf(const Bot& bot) const {
+    return sockets_[NumberOf(bot)];
+}
+
+size_t BotSwarm::NumberOf(const Bot& bot) const {
+    const auto it =
+        std::ranges::find_if(bots_, [&bot](const auto& own) { return own.get() == &bot; });
+    assert(it != bots_.end());
+    return static_cast<size_t>(it - bots_.begin());
+}
+
 void BotSwarm::TurnStarted(Bot& bot, Game& game) {
     turns_.push_back({&bot, &game});
 }
@@ -153,16 +179,21 @@ void BotSwarm::MoveReceived(const Bot& bot, int32_t white, int32_t black) {
 }
 
 void BotSwarm::Watch(size_t number, int socket, bool watch) {
-    if (watch) {
-        epoll_event event{};
-        event.events = EPOLLIN;
-        event.data.ptr = bots_[number].get();
-        epoll_ctl(epoll_, EPOLL_CTL_ADD, socket, &event);
-        sockets_[number] = socket;
-    } else {
-        epoll_ctl(epoll_, EPOLL_CTL_DEL, socket, nullptr);
-        sockets_[number] = -1;
+    sockets_[number] = watch ? socket : -1;
+    if (reading_[number]) {
+        Poll(number, socket, watch);
     }
+}
+
+void BotSwarm::Poll(size_t number, int socket, bool poll) {
+    if (!poll) {
+        epoll_ctl(epoll_, EPOLL_CTL_DEL, socket, nullptr);
+        return;
+    }
+    epoll_event event{};
+    event.events = EPOLLIN;
+    event.data.ptr = bots_[number].get();
+    epoll_ctl(epoll_, EPOLL_CTL_ADD, socket, &event);
 }
 
 void BotSwarm::Serve(int timeoutMs) {

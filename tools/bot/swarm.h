@@ -21,6 +21,7 @@ struct SwarmOptions {
     int Count = 1;
     std::string NamePrefix = "Bot";  // the bots are named prefix + 1, prefix + 2, ...
     BotChances Chances;
+    TickSource Ticks = TickCount;  // the clock of every bot's games
 };
 
 // Told about every move as it leaves a bot and as it reaches each of the others, and about
@@ -45,8 +46,9 @@ public:
     BotSwarm& operator=(const BotSwarm&) = delete;
 
     // Connects the bots one after the other, each named and ready before the next connects
-    // (the server takes one event per pass). False with the reason when one cannot join.
-    bool Join(Clock::duration limit, std::string& error);
+    // (the server takes one event per pass): those not yet connected, at most count of them.
+    // False with the reason when one cannot join.
+    bool Join(Clock::duration limit, std::string& error, int count = -1);
     // Serves every bot (messages, clocks, actions at the rate) until done() holds or the
     // time is up; answers done().
     bool RunUntil(const std::function<bool()>& done, Clock::duration limit);
@@ -78,6 +80,12 @@ public:
     // The local ports of the bots' connections, to tell them apart from other peers.
     std::vector<uint16_t> LocalPorts() const;
 
+    // A bot that does not read is not served when data arrives; what the server sends it
+    // piles up in the kernel and then in the server. Reading again, it catches up.
+    void SetReading(const Bot& bot, bool reading);
+    // The bot's socket, or -1 once its connection has ended.
+    int SocketOf(const Bot& bot) const;
+
 private:
     struct Turn {
         Bot* Player;
@@ -102,6 +110,9 @@ private:
     void LineReturned(Bot& bot, const std::string& line) override;
 
     void Watch(size_t number, int socket, bool watch);
+    // Puts the bot's socket into the epoll set or takes it out.
+    void Poll(size_t number, int socket, bool poll);
+    size_t NumberOf(const Bot& bot) const;
     // Waits at most timeoutMs for data and services the bots that have some.
     void Serve(int timeoutMs);
     void ActDue(Clock::time_point now);
@@ -113,8 +124,9 @@ private:
     SwarmOptions options_;
     int epoll_ = -1;
     std::vector<std::unique_ptr<Bot>> bots_;
-    std::vector<int> sockets_;  // by bot, -1 once closed
-    std::vector<Turn> turns_;   // open turns, in no order
+    std::vector<int> sockets_;   // by bot, -1 once closed
+    std::vector<bool> reading_;  // by bot: its socket is in the epoll set
+    std::vector<Turn> turns_;    // open turns, in no order
     RandomSource random_;
     Pace actions_;
     Pace lines_;

@@ -232,6 +232,14 @@ TEST(HostileLobby, SenderIsCutOffBeyondTheLimits) {
          [](RawPeer& p) {
              p.SendRaw({4, 0, 0, 0, 6, 2, 1, 1});
          }},
+        {"chat line longer than any program sends",
+         [](RawPeer& p) {
+             Bytes body(MaxTextLength + 4, 'x');  // code, sender, text, zero
+             body[0] = MsgChat::Code;
+             body[1] = 2;
+             body.back() = 0;
+             p.Network.Send(p.Connection, MakeFrame(body));
+         }},
         {"huge length",
          [](RawPeer& p) {
              p.SendRaw({0xFF, 0xFF, 0xFF, 0x7F, 9});

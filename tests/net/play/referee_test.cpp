@@ -1,7 +1,8 @@
 // The server as a referee that cannot be fooled, against a hand-driven client: clocks that lie
 // or come too late, a client that never declares its own time-out, names taken twice or
 // changed later, a place held without a name, and codes of a newer program. Each case was a
-// way to win or to stall a tournament; here each ends the same on every honest side.
+// way to win or to stall a tournament; here each ends the same on every honest side, also
+// on that of an honest program that stood still for a while.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -10,9 +11,11 @@
 
 #include "net/client.h"
 #include "net/game_play.h"
+#include "net/game_tick.h"
 #include "net/senders.h"
 #include "net/server.h"
 #include "rules/clock.h"
+#include "rules/execute.h"
 #include "tournament.h"
 
 namespace tavlora {
@@ -150,6 +153,55 @@ TEST_F(Referee, AMoveWithinTheAllowanceCountsWithTheClockTheServerAllows) {
     EXPECT_EQ(game.PlayerTimeLeft[hackerSide], ClockAllowanceSeconds);
     // Whatever it claims, the next turn starts from what the referee kept.
     EXPECT_EQ(GameOf(*anna, Key()[0], Key()[1]).PlayerTimeLeft[hackerSide], ClockAllowanceSeconds);
+}
+
+// Anna's program stands still (in the promotion choice, say) while her minute runs out on the
+// server; her move leaves as the referee's time-out comes the other way.
+TEST_F(Referee, AMoveThatCrossesTheRefereesTimeOutLosesOnTheMoversBoardToo) {
+    StartWithHackerToMove();
+    hacker->Send(HackerMove(60, 60));
+    t.Pump();
+    anna->Hung = true;
+    now += 63000;
+    t.Pump();
+    ASSERT_EQ(ServerGame().State, TimeOut);
+    Game& board = GameOf(*anna, Key()[0], Key()[1]);
+    const Move move = board.Moves.front();
+    SendMove(anna->State, board, move);
+    ExecuteMove(board, move, anna->State);
+    anna->Hung = false;
+    t.Pump();
+    for (Side* side : t.Sides()) {
+        const Game& game = GameOf(*side, Key()[0], Key()[1]);
+        EXPECT_EQ(game.State, TimeOut);
+        EXPECT_EQ(game.Result, hackerSide) << "Anna ran out of time";
+    }
+    EXPECT_EQ(ServerGame().History.size() + 1, board.History.size()) << "her move came too late";
+}
+
+// Anna's program stands still through her minute while the hacker resigns: running again, it
+// reads what has come before it declares a time-out that the server would never take.
+TEST_F(Referee, AProgramThatFellBehindReadsBeforeItDeclaresItsTimeOut) {
+    anna->State.TickCount = [this] { return now; };
+    StartWithHackerToMove();
+    hacker->Send(HackerMove(60, 60));
+    t.Pump();
+    anna->Hung = true;
+    now += 61000;  // her minute is over; the server still waits for her program to say so
+    hacker->Send(MsgChat{2, "Ich gebe auf."});
+    hacker->Send(MsgResign{2, {Key()[0], Key()[1]}});
+    t.Pump();
+    anna->Hung = false;
+    // One pass of her main loop: one message, then the game tick.
+    PollClient(anna->State, anna->View);
+    RunGameTick(anna->State);
+    EXPECT_TRUE(IsRunning(GameOf(*anna, Key()[0], Key()[1])));
+    t.Pump();
+    for (Side* side : t.Sides()) {
+        const Game& game = GameOf(*side, Key()[0], Key()[1]);
+        EXPECT_EQ(game.State, Resigned);
+        EXPECT_EQ(game.Result, 1 - hackerSide);
+    }
 }
 
 TEST_F(Referee, NamesAreGivenOnceBeforeTheStartAndNeverTwice) {

@@ -86,7 +86,7 @@ void Tournament::Leave(Side& side) {
 }
 
 void Tournament::PollSide(Side& side) {
-    if (side.Left) {
+    if (side.Left || side.Hung) {
         return;
     }
     if (&side == &server_) {

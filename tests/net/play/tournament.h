@@ -26,6 +26,7 @@ struct Side {
     RecordingNetView View{State};
     bool InLobby = false;
     bool Left = false;
+    bool Hung = false;  // its main loop stands still: the pumps pass it by
 };
 
 class Tournament {

@@ -1,0 +1,78 @@
+// A headless server for runs in one process: the program's own server, polled on a thread of
+// its own as the main loop would (game tick included), on the system's clock or on a clock
+// that stands still until the caller moves it. Its user presses "Spiel starten" once the
+// awaited number of participants are all ready.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <thread>
+
+#include "net/net_view.h"
+#include "net/program_state.h"
+
+namespace tavlora {
+
+// A tick count that stands still until a ServerThread moves it on, read by every program of
+// a run in one process: none is ever a little ahead of another, and a minute passes at once.
+class SteppedClock {
+public:
+    uint32_t Now() const { return now_; }
+    TickSource Source() const {
+        return [this] { return now_.load(); };
+    }
+
+private:
+    friend class ServerThread;
+    std::atomic<uint32_t> now_ = 1000;
+};
+
+class ServerThread {
+public:
+    // A server named name for maxPlayer participants with the given limits, listening on a
+    // free loopback port, its lobby open, on the system's clock, or on clock.
+    ServerThread(const std::string& name, int32_t maxPlayer, int32_t timeByPlayer,
+                 int32_t timeByMove, SteppedClock* clock = nullptr);
+    ~ServerThread() { Stop(); }
+    ServerThread(const ServerThread&) = delete;
+    ServerThread& operator=(const ServerThread&) = delete;
+
+    // 0 when the port could not be opened.
+    uint16_t Port() const { return port_; }
+    // Starts the games as soon as participants (its own user included) are there and ready.
+    void StartWith(int32_t participants) { startAt_ = participants; }
+    bool Started() const { return started_; }
+    // Moves the stepped clock on by ms between two passes, and returns once the server has
+    // counted its clocks to the new time, before it has handled anything that came later.
+    void Advance(uint32_t ms);
+    // Whether participant index has left after the start, or been cut off, as the server
+    // has it; may be asked while the server runs.
+    bool HasLeft(int32_t index) const;
+    // Stops the polling; only then may the state be read.
+    const ProgramState& Stop();
+
+private:
+    class StartView final : public NetView {
+    public:
+        void SetStartButtonEnabled(bool enabled) override { Enabled = enabled; }
+        void ShowNetworkError(const std::string&) override {}
+        bool Enabled = false;
+    };
+
+    void Run();
+
+    ProgramState state_;
+    StartView view_;
+    SteppedClock* clock_;
+    uint16_t port_ = 0;
+    std::atomic<int32_t> startAt_ = 0;
+    std::atomic<bool> started_ = false;
+    std::atomic<uint32_t> advance_ = 0;  // ms the clock is to move on; 0 once it has
+    std::array<std::atomic<bool>, MostParticipants> left_{};  // Player::Left, by index
+    std::atomic<bool> stop_ = false;
+    std::thread thread_;
+};
+
+}  // namespace tavlora
