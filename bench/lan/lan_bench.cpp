@@ -53,7 +53,8 @@ struct Options {
     int32_t TimeByPlayer = 60;
     int32_t TimeByMove = 30;
     LoopbackChoice Loopback = LoopbackChoice::Auto;
-    int Nice = 0;  // scheduling priority of the driver and the programs
+    int Nice = 0;       // scheduling priority of the driver and the programs
+    double Resign = 0;  // chance that a bot resigns instead of moving
 };
 
 struct PassStats {
@@ -116,7 +117,9 @@ int Usage() {
         "  --loopback auto|private|shared   own network namespace or the machine's (auto)\n"
         "  --nice N              scheduling priority of everything it runs, -20 to 19 (0);\n"
         "                        below 0 keeps other work on a shared machine from distorting\n"
-        "                        the figures\n",
+        "                        the figures\n"
+        "  --resign P            chance that a bot resigns instead of moving (0), so that\n"
+        "                        games end, are saved and counted while the moves flow\n",
         stderr);
     return 2;
 }
@@ -173,6 +176,8 @@ bool Parse(int argc, char** argv, Options& options) {
             ok = ParseNumber(value, options.TimeByPlayer) && options.TimeByPlayer > 0;
         } else if (option == "--time-by-move") {
             ok = ParseNumber(value, options.TimeByMove) && options.TimeByMove > 0;
+        } else if (option == "--resign") {
+            ok = ParseNumber(value, options.Resign) && options.Resign >= 0 && options.Resign <= 1;
         } else if (option == "--nice") {
             ok = ParseNumber(value, options.Nice) && options.Nice >= -20 && options.Nice <= 19;
         } else if (option == "--loopback") {
@@ -266,11 +271,12 @@ public:
     explicit Bench(const Options& options)
         : options_(options),
           participants_(1 + (options.Client ? 1 : 0) + options.Bots),
-          swarm_(SwarmOptions{.Address = "127.0.0.1",
-                              .Port = DefaultPort,
-                              .Count = options.Bots,
-                              .NamePrefix = "Bot",
-                              .Chances = {.DrawOffer = 0, .DrawAccept = 0, .Resign = 0}}),
+          swarm_(
+              SwarmOptions{.Address = "127.0.0.1",
+                           .Port = DefaultPort,
+                           .Count = options.Bots,
+                           .NamePrefix = "Bot",
+                           .Chances = {.DrawOffer = 0, .DrawAccept = 0, .Resign = options.Resign}}),
           recorder_(participants_) {
         swarm_.SetObserver(&recorder_);
     }
@@ -428,11 +434,16 @@ bool Bench::JoinAndStart() {
     if (!swarm_.RunUntil([this] { return swarm_.Started(); }, std::chrono::seconds(60))) {
         return Fail("the bots did not all receive the start");
     }
-    server_.Send("showall");
+    // Every game shown, and the standings open; every game is saved as it ends.
+    std::vector<ChildProcess*> programs{&server_};
     if (options_.Client) {
-        client_.Send("showall");
+        programs.push_back(&client_);
     }
-    Progress("games started, all shown");
+    for (ChildProcess* program : programs) {
+        program->Send("showall");
+        program->Send("table");
+    }
+    Progress("games started, all shown, standings open");
     return true;
 }
 
@@ -569,8 +580,9 @@ void Bench::PrintTable() const {
         "per player and %d min per move\n",
         participants_, options_.Client ? "1 client, " : "", options_.Bots,
         participants_ * (participants_ - 1) / 2, options_.TimeByPlayer, options_.TimeByMove);
-    std::printf("machine: %s; load average %.1f before, %.1f after; nice %d; loopback: %s\n\n",
+    std::printf("machine: %s; load average %.1f before, %.1f after; nice %d; loopback: %s\n",
                 Machine().c_str(), loadBefore_, loadAfter_, options_.Nice, loopback_.c_str());
+    std::printf("bots resign instead of moving with a chance of %g\n\n", options_.Resign);
 
     std::printf("Relay of moves from a bot to every other bot\n");
     std::printf("%8s %8s %10s %9s %6s %9s %8s %8s %8s %10s %10s %10s\n", "rate/s", "sent/s",
@@ -599,7 +611,8 @@ void Bench::PrintTable() const {
                     answers_->AnswerP99Ms, static_cast<unsigned long long>(answers_->Lost));
     }
 
-    std::printf("\nAll games running, nobody moving, all games shown, Game window open\n");
+    std::printf(
+        "\nAll games running, nobody moving, all games shown, Game window and standings open\n");
     std::printf("%8s %11s %13s %9s %12s %12s %12s %13s %13s\n", "program", "cpu % of 1",
                 "resident MiB", "passes/s", "pass med us", "pass p99 us", "pass max us",
                 "cpu med us", "cpu p99 us");

@@ -84,6 +84,14 @@ int ScriptedServices::OpenWindow(const WindowSpec& spec) {
     return window;
 }
 
+int ScriptedServices::CreateControl(const ControlSpec& spec) {
+    const int control = QtWindowServices::CreateControl(spec);
+    if (spec.Window == LobbyWindowId && spec.Text == "Tabelle") {
+        standingsButton_ = control;
+    }
+    return control;
+}
+
 void ScriptedServices::DestroyControl(int control) {
     // The start removes the start button or the ready button.
     const bool started = lobbyOpen_ && (control == LobbyControls::StartGamesButton ||
@@ -129,6 +137,8 @@ void ScriptedServices::Execute(const std::string& command) {
     } else if (command == "showall" && lobbyOpen_) {
         // The list reads the box in every pass; ticking raises nothing the program handles.
         SetState(LobbyControls::ShowAllGamesBox, 1);
+    } else if (command == "table" && standingsButton_ >= 0) {
+        action_ = ControlEvent(standingsButton_);
     } else if (command == "time") {
         timing_ = true;
         passes_.clear();

@@ -20,6 +20,7 @@ enum class ScriptRole { Server, Client };
 //   start    press "Spiel starten" as soon as it is enabled (server)
 //   ready    press "Bereit" (client)
 //   showall  tick "Alle Spiele anzeigen"
+//   table    press "Tabelle", which opens the standings (once the games have started)
 //   time     start timing the passes afresh
 //   report   answer "passes COUNT MEDIAN_US P99_US MAX_US CPU_MEDIAN_US CPU_P99_US" for the
 //            passes since "time": wall-clock time, then the thread's CPU time, which a busy
@@ -33,6 +34,7 @@ public:
 
     Event WaitEvent(int timeoutMs) override;
     int OpenWindow(const WindowSpec& spec) override;
+    int CreateControl(const ControlSpec& spec) override;
     void DestroyControl(int control) override;
     // Printed instead of shown: nobody would press OK.
     void MessageBox(const std::string& title, const std::string& text) override;
@@ -51,6 +53,7 @@ private:
     bool lobbyOpen_ = false;
     bool startPending_ = false;
     std::optional<Event> action_;  // a click or close waiting to be handed out
+    int standingsButton_ = -1;     // "Tabelle", once the games have started
     std::string input_;            // stdin read so far, up to the next line end
     Clock::time_point nextRead_;
     bool timing_ = false;

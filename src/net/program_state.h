@@ -62,6 +62,13 @@ struct ProgramState : RulesContext {
     bool IsClient() const { return Role == PlayRole::Client; }
 };
 
+// The entry of participant in Players, or nullptr for an index outside the table.
+inline const Player* FindPlayer(const ProgramState& state, int32_t participant) {
+    return participant >= 0 && static_cast<size_t>(participant) < state.Players.size()
+               ? &state.Players[static_cast<size_t>(participant)]
+               : nullptr;
+}
+
 // The ways to play
 // The server's own participant (index 0, ready, named name) hosting maxPlayer places with the
 // given limits; Players gets maxPlayer + 1 empty entries besides its own. The caller has

@@ -585,7 +585,7 @@ int RecordingWindowServices::TextWidth(const std::string& text) {
     return 6 * static_cast<int>(characters);
 }
 
-// Mouse and message boxes
+// Mouse, message boxes and the desktop
 
 Point RecordingWindowServices::MouseInWindow(int window) const {
     auto it = Windows_.find(window);
@@ -598,6 +598,11 @@ Point RecordingWindowServices::MouseOnDesktop() const {
 
 void RecordingWindowServices::MessageBox(const std::string& title, const std::string& text) {
     MessageBoxes_.push_back({title, text});
+}
+
+bool RecordingWindowServices::OpenFolder(const std::string& path) {
+    OpenedFolders_.push_back(path);
+    return true;
 }
 
 void RecordingWindowServices::SetMouseInWindow(int window, Point position) {

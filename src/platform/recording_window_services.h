@@ -156,10 +156,11 @@ public:
                   int32_t back) override;
     int TextWidth(const std::string& text) override;
 
-    // Mouse and message boxes
+    // Mouse, message boxes and the desktop (folders are recorded, none opened)
     Point MouseInWindow(int window) const override;
     Point MouseOnDesktop() const override;
     void MessageBox(const std::string& title, const std::string& text) override;
+    bool OpenFolder(const std::string& path) override;
 
     // For tests: events and the mouse
     void InjectEvent(const Event& event);  // queued behind the others
@@ -196,6 +197,7 @@ public:
     Point ClientPosition(int control) const;
     const FontRecord* FindFont(int font) const;
     const std::vector<MessageBoxRecord>& MessageBoxes() const { return MessageBoxes_; }
+    const std::vector<std::string>& OpenedFolders() const { return OpenedFolders_; }
     const std::vector<TextDrawingRecord>& TextDrawings() const { return TextDrawings_; }
     int ActiveWindow() const { return Active_; }
     const std::set<int>& WatchedSockets() const { return Watched_; }
@@ -218,6 +220,7 @@ private:
     std::deque<Event> Events_;
     std::set<int> Watched_;
     std::vector<MessageBoxRecord> MessageBoxes_;
+    std::vector<std::string> OpenedFolders_;
     std::vector<TextDrawingRecord> TextDrawings_;
     Point Desktop_;
     int Active_ = -1;

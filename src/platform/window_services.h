@@ -201,6 +201,10 @@ public:
 
     // Modal message box with title, text and an OK button.
     virtual void MessageBox(const std::string& title, const std::string& text) = 0;
+
+    // The desktop: shows the folder at path in the desktop's file manager, which runs on its
+    // own; false when the desktop would not take it.
+    virtual bool OpenFolder(const std::string& path) = 0;
 };
 
 }  // namespace tavlora

@@ -77,6 +77,14 @@ void TestCheck(GameValue& game, MoveList& list, Lookahead& lookahead) {
     list.clear();
 }
 
+// Whether move, played on trial as a copy of after (whose SideToMove is the mover's
+// opponent), leaves the mover's king where the opponent cannot take it.
+bool SafeAfter(const GameValue& after, const Move& move, GameValue& trial, Lookahead& lookahead) {
+    trial = after;
+    ExecuteMove(trial, move, Probe, lookahead);
+    return trial.State != Check;
+}
+
 // Keeps those of moves, in order, after which the previous mover (SideToMove of after)
 // cannot take the king of the side that played them, and tells whether any is left. This
 // removes pinned pieces leaving their line, kings stepping next to kings, castling onto an
@@ -85,9 +93,7 @@ bool KeepLegalMoves(const GameValue& after, MoveList& moves, Lookahead& lookahea
     Lookahead::Guard trial(lookahead);
     std::size_t kept = 0;
     for (const Move& move : moves) {
-        trial->Position = after;
-        ExecuteMove(trial->Position, move, Probe, lookahead);
-        if (trial->Position.State != Check) {
+        if (SafeAfter(after, move, trial->Position, lookahead)) {
             moves[kept++] = move;
         }
     }
@@ -114,6 +120,14 @@ void ExecuteMove(GameValue& scratch, const Move& move, ProbeForm, Lookahead& loo
 void ExecuteMove(GameValue& scratch, const Move& move, ProbeForm) {
     Lookahead lookahead;
     ExecuteMove(scratch, move, Probe, lookahead);
+}
+
+bool IsLegalMove(const GameValue& position, const Move& move, Lookahead& lookahead) {
+    Lookahead::Guard after(lookahead);
+    Lookahead::Guard trial(lookahead);
+    after->Position = position;
+    after->Position.SideToMove = 1 - position.SideToMove;
+    return SafeAfter(after->Position, move, trial->Position, lookahead);
 }
 
 void PassTurn(Game& game, Lookahead& lookahead) {

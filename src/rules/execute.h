@@ -23,6 +23,10 @@ void ExecuteMove(GameValue& scratch, const Move& move, ProbeForm, Lookahead& loo
 // The same with a look-ahead scratch of its own, for callers outside the hot path.
 void ExecuteMove(GameValue& scratch, const Move& move, ProbeForm);
 
+// Whether move, one of the generated moves of position's SideToMove, keeps the mover's own
+// king out of reach: the legality filter's test of a single move.
+bool IsLegalMove(const GameValue& position, const Move& move, Lookahead& lookahead);
+
 // Hands the turn over as every executed move does, after the board has changed:
 // SideToMove names the side that just moved. Decides whether it now gives check, passes
 // the turn, fills Moves with the legal moves of the new side and recognises checkmate or

@@ -19,28 +19,32 @@ constexpr int32_t BackRank[2][8] = {
 
 }  // namespace
 
-Game& CreateGame(GamesList& games, int32_t whitePlayer, int32_t blackPlayer, int32_t bottomColour,
-                 RulesContext& context) {
+GameValue InitialPosition(int32_t bottomColour) {
     assert(bottomColour == White || bottomColour == Black);
     // Value-initialised: every square starts Empty and unmoved, every clock at 0.
-    Game& game = games.emplace_back();
-    game.PlayerIndex[White] = whitePlayer;
-    game.PlayerIndex[Black] = blackPlayer;
-
+    GameValue position{};
     for (int32_t x = 0; x < 8; ++x) {
         for (int32_t y : {0, 1}) {
-            game.Board[x][y].Colour = bottomColour;
-            game.Board[x][7 - y].Colour = 1 - bottomColour;
+            position.Board[x][y].Colour = bottomColour;
+            position.Board[x][7 - y].Colour = 1 - bottomColour;
         }
-        game.Board[x][0].Piece = game.Board[x][7].Piece = BackRank[bottomColour][x];
-        game.Board[x][1].Piece = game.Board[x][6].Piece = Pawn;
+        position.Board[x][0].Piece = position.Board[x][7].Piece = BackRank[bottomColour][x];
+        position.Board[x][1].Piece = position.Board[x][6].Piece = Pawn;
     }
+    position.SideToMove = White;
+    position.BottomColour = bottomColour;
+    position.State = Running;
+    position.EnPassantFile = -1;
+    position.Result = Undecided;
+    return position;
+}
 
-    game.SideToMove = White;
-    game.BottomColour = bottomColour;
-    game.State = Running;
-    game.EnPassantFile = -1;
-    game.Result = Undecided;
+Game& CreateGame(GamesList& games, int32_t whitePlayer, int32_t blackPlayer, int32_t bottomColour,
+                 RulesContext& context) {
+    Game& game = games.emplace_back();
+    static_cast<GameValue&>(game) = InitialPosition(bottomColour);
+    game.PlayerIndex[White] = whitePlayer;
+    game.PlayerIndex[Black] = blackPlayer;
 
     if (context.TimeByPlayer > 0) {
         game.PlayerTimeLeft[White] = game.PlayerTimeLeft[Black] = context.TimeByPlayer * 60;

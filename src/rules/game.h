@@ -99,6 +99,10 @@ struct RulesContext {
     bool SinglePlayer() const { return MaxPlayer <= 1; }
 };
 
+// The initial position with White to move, players 0 and 0 and no clocks: the pieces of
+// bottomColour on ranks 0 and 1.
+GameValue InitialPosition(int32_t bottomColour);
+
 // Appends a game in its initial position with its clocks running and its 20 opening moves,
 // and returns it. In single-player mode the local user becomes the player to move.
 Game& CreateGame(GamesList& games, int32_t whitePlayer, int32_t blackPlayer, int32_t bottomColour,

@@ -3,9 +3,6 @@
 
 namespace tavlora {
 
-namespace {
-
-// English letter of a piece; none for a pawn or a code this program does not know.
 const char* PieceLetter(int32_t piece) {
     switch (piece) {
         case Bishop:
@@ -23,16 +20,18 @@ const char* PieceLetter(int32_t piece) {
     }
 }
 
-}  // namespace
-
 std::string SquareText(int32_t x, int32_t y) {
     return std::string(1, static_cast<char>('a' + x)) + std::to_string(y + 1);
 }
 
+// Files 2 and 5 are the long castling's destination with the king on file 4 or 3.
+bool IsLongCastling(const Move& move) {
+    return move.ToX == 2 || move.ToX == 5;
+}
+
 std::string MoveText(const Move& move) {
     if (move.Kind == Castling) {
-        // Files 2 and 5 are the long castling's destination with the king on file 4 or 3.
-        return move.ToX == 2 || move.ToX == 5 ? "0-0-0" : "0-0";
+        return IsLongCastling(move) ? "0-0-0" : "0-0";
     }
     std::string text = PieceLetter(move.Piece);
     text += SquareText(move.FromX, move.FromY);

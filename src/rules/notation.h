@@ -8,8 +8,15 @@
 
 namespace tavlora {
 
+// The English letter of a piece ("B", "N", "R", "Q", "K"); none for a pawn or a code this
+// program does not know.
+const char* PieceLetter(int32_t piece);
+
 // "a1" .. "h8": file letter from x, rank digit from y.
 std::string SquareText(int32_t x, int32_t y);
+
+// Whether a castling move is the long one, towards the queen's rook.
+bool IsLongCastling(const Move& move);
 
 // Long algebraic notation of move; depends on the record alone, never on a board. No check
 // sign and no promotion piece: a promotion reads like the pawn's plain move.

@@ -17,6 +17,9 @@ constexpr int GamesHeight = 625;
 constexpr int ReadyColumn = 0;
 constexpr int NameColumn = 1;
 
+// "Spiel starten" or "Bereit", and "Tabelle" once the games have started.
+constexpr Rect StartButtonPlace{280, 405, 130, 20};
+
 // Where the chat goes once the games list takes its place.
 constexpr int ChatOutputTopWithGames = 435;
 constexpr int ChatInputTopWithGames = 595;
@@ -94,16 +97,20 @@ void Lobby::BuildLobbyWindow() {
 
     if (state_.IsServer()) {
         startControl_ = LobbyControls::StartGamesButton;
-        create(ControlKind::Button, startControl_, {280, 405, 130, 20}, "Spiel starten");
+        create(ControlKind::Button, startControl_, StartButtonPlace, "Spiel starten");
         services_.SetEnabled(startControl_, false);
     } else {
         startControl_ = LobbyControls::ReadyButton;
-        create(ControlKind::ToggleButton, startControl_, {280, 405, 130, 20}, "Bereit");
+        create(ControlKind::ToggleButton, startControl_, StartButtonPlace, "Bereit");
     }
     services_.BindReturnKey(LobbyWindowId, ChatReturnShortcut);
 }
 
 void Lobby::HandleLobbyControl(int control) {
+    if (standingsButton_ >= 0 && control == standingsButton_ && ShowStandings) {
+        ShowStandings();
+        return;
+    }
     switch (control) {
         case LobbyControls::StartGamesButton:
             if (startControl_ == LobbyControls::StartGamesButton) {
@@ -213,6 +220,12 @@ void Lobby::ShowGamesStarted() {
         services_.DestroyControl(startControl_);
         startControl_ = -1;
     }
+    ControlSpec standings;
+    standings.Window = LobbyWindowId;
+    standings.Kind = ControlKind::Button;
+    standings.Geometry = StartButtonPlace;
+    standings.Text = "Tabelle";
+    standingsButton_ = services_.CreateControl(standings);
 }
 
 void Lobby::GameMoved(Game& game) {

@@ -3,6 +3,7 @@
 // events; the server and the client make their changes visible through its NetView side.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,10 @@ public:
     // can join, for the host's eyes only.
     void ShowServerAddresses(const std::vector<Ipv4Interface>& interfaces);
 
+    // Called when "Tabelle", which takes the start button's place once the games have
+    // started, is pressed.
+    std::function<void()> ShowStandings;
+
     // NetView
     void ShowPlayerRow(int index) override;
     void ShowFreeRow(int index) override;
@@ -80,8 +85,9 @@ private:
     ProgramState& state_;
     GameWindow& gameWindow_;
     LobbyGamesList games_;
-    int playerRows_ = 0;     // rows of the players list, which only this class adds and removes
-    int startControl_ = -1;  // "Spiel starten" or "Bereit" while it exists
+    int playerRows_ = 0;        // rows of the players list, which only this class adds and removes
+    int startControl_ = -1;     // "Spiel starten" or "Bereit" while it exists
+    int standingsButton_ = -1;  // "Tabelle" once the games have started
 };
 
 }  // namespace tavlora

@@ -1,5 +1,6 @@
 #include "shell/program.h"
 
+#include <ctime>
 #include <memory>
 
 #include "gamewindow/board_drawing.h"
@@ -12,6 +13,7 @@
 #include "platform/system.h"
 #include "shell/lobby.h"
 #include "shell/settings_window.h"
+#include "shell/tournament_outcome.h"
 
 namespace tavlora {
 
@@ -31,6 +33,8 @@ private:
     void RunMainLoop();
     SocketWatcher WatchSockets();
     void StartSinglePlayer();
+    // Play has begun: from now on every game is saved as it ends, and counted.
+    void BeginOutcome();
     int EndProgram();
 
     WindowServices& services_;
@@ -41,6 +45,7 @@ private:
     std::unique_ptr<GameWindow> gameWindow_;
     std::unique_ptr<Lobby> lobby_;
     DiscoveryResponder lobbyAnswers_;  // the server's answers to clients that search
+    std::unique_ptr<TournamentOutcome> outcome_;
 };
 
 int Program::Main() {
@@ -67,6 +72,11 @@ void Program::RunMainLoop() {
         StartSinglePlayer();
     } else {
         lobby_ = std::make_unique<Lobby>(services_, state_, *gameWindow_);
+        lobby_->ShowStandings = [this] {
+            if (outcome_) {
+                outcome_->ShowStandings();
+            }
+        };
         lobby_->BuildLobbyWindow();
         if (state_.IsServer()) {
             lobby_->ShowServerAddresses(Ipv4Interfaces());
@@ -89,12 +99,21 @@ void Program::RunMainLoop() {
             } else {
                 PollClient(state_, *lobby_);
             }
+            // The games have been created in this pass, by the start button or the server's
+            // start message.
+            if (!outcome_ && state_.PlayPhase == GamesStartedPhase) {
+                BeginOutcome();
+            }
         }
         if (gameWindow_->HandleGameWindowEvent(event) == GameWindowOutcome::EndProgram) {
             return;
         }
         if (lobby_ && state_.PlayPhase == GamesStartedPhase) {
             lobby_->RefreshGamesList();
+        }
+        if (outcome_) {
+            outcome_->HandleEvent(event);
+            outcome_->RefreshStandings();
         }
         if (lobby_ && event.Kind == EventKind::Shortcut) {
             lobby_->HandleLobbyShortcut(event.Shortcut);
@@ -120,12 +139,22 @@ void Program::StartSinglePlayer() {
     services_.CloseWindow(SettingsWindowId);
     const int first = state_.Random.RandomBelow(2);
     Game& game = CreateGame(state_.Games, first, 1 - first, White, state_);
+    BeginOutcome();
     gameWindow_->OpenGameView(game);
+}
+
+void Program::BeginOutcome() {
+    outcome_ = std::make_unique<TournamentOutcome>(
+        services_, state_, MakeSettingsFolder(environment_), std::time(nullptr));
+    state_.GameEnded = [this](const Game& game) { outcome_->GameEnded(game); };
 }
 
 // Connections are closed without a word: a server sees its clients leave, a client is
 // never told.
 int Program::EndProgram() {
+    if (outcome_) {
+        outcome_->SaveUnfinishedGames();
+    }
     lobbyAnswers_.Close();
     state_.Network.CloseAll();
     lobby_.reset();

@@ -381,16 +381,36 @@ SettingsEnvironment ProcessSettingsEnvironment(std::string hostName) {
             std::move(hostName)};
 }
 
-std::string SettingsFilePath(const SettingsEnvironment& environment) {
+std::string SettingsFolderPath(const SettingsEnvironment& environment) {
     if (environment.AppDataFolder.empty()) {
         return {};
     }
     std::string path = environment.AppDataFolder;
-    for (const std::string_view part : {kCompanyFolder, kProgramFolder, kFileName}) {
+    for (const std::string_view part : {kCompanyFolder, kProgramFolder}) {
         path += '/';
         path += part;
     }
     return path;
+}
+
+std::string MakeSettingsFolder(const SettingsEnvironment& environment) {
+    if (environment.AppDataFolder.empty()) {
+        return {};
+    }
+    // On Linux the configuration folder itself may be missing on a fresh account.
+    std::string folder = environment.AppDataFolder;
+    mkdir(folder.c_str(), 0700);
+    for (const std::string_view part : {kCompanyFolder, kProgramFolder}) {
+        folder += '/';
+        folder += part;
+        mkdir(folder.c_str(), 0777);
+    }
+    return folder;
+}
+
+std::string SettingsFilePath(const SettingsEnvironment& environment) {
+    const std::string folder = SettingsFolderPath(environment);
+    return folder.empty() ? folder : folder + '/' + std::string(kFileName);
 }
 
 Settings LoadSettings(const SettingsEnvironment& environment) {
@@ -415,15 +435,7 @@ void SaveSettings(const SettingsEnvironment& environment, int32_t tab, const Set
     if (path.empty()) {
         return;
     }
-    // The folders are made one at a time; any that exists or cannot be made is passed over.
-    // On Linux the configuration folder itself may be missing on a fresh account.
-    std::string folder = environment.AppDataFolder;
-    mkdir(folder.c_str(), 0700);
-    for (const std::string_view part : {kCompanyFolder, kProgramFolder}) {
-        folder += '/';
-        folder += part;
-        mkdir(folder.c_str(), 0777);
-    }
+    MakeSettingsFolder(environment);
     // A link is followed, so that the file it names is replaced and not the link itself.
     if (char* target = realpath(path.c_str(), nullptr)) {
         path = target;

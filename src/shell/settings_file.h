@@ -46,7 +46,15 @@ std::string FindAppDataFolder(const char* appData, const char* xdgConfigHome, co
 // The environment of this process, with the computer's host name from the platform layer.
 SettingsEnvironment ProcessSettingsEnvironment(std::string hostName);
 
-// AppDataFolder + "/Zendrik/Tavlora/Preference.ini"; empty when AppDataFolder is.
+// AppDataFolder + "/Zendrik/Tavlora", the folder of the settings file and of the saved games;
+// empty when AppDataFolder is.
+std::string SettingsFolderPath(const SettingsEnvironment& environment);
+
+// The same folder, made one folder at a time where it is missing; a folder that cannot be
+// made is passed over, so the path may name nothing.
+std::string MakeSettingsFolder(const SettingsEnvironment& environment);
+
+// The settings folder + "/Preference.ini"; empty when AppDataFolder is.
 std::string SettingsFilePath(const SettingsEnvironment& environment);
 
 // Reading and writing

@@ -1,7 +1,8 @@
 # shellcheck shell=bash
 # What the whole-program runs know about Tavlora's windows: where the controls of the settings
-# window, the lobby and the Game window sit, how a board square looks, and the few steps that
-# every run takes (start a server, join it, declare ready, play a move). Sourced after lib.sh.
+# window, the lobby, the Game window and the standings window sit, how a board square looks,
+# and the few steps that every run takes (start a server, join it, declare ready, play a move,
+# resign). Sourced after lib.sh.
 # shellcheck disable=SC2034,SC2153  # globals go to the sourcing scripts and come from lib.sh
 
 # The program's one TCP port.
@@ -25,8 +26,8 @@ E2E_SEARCH_BUTTON=(138 70 80 20)
 E2E_SERVER_LIST=(18 95 200 160)
 E2E_SERVER_ROW_HEIGHT=16
 
-# Lobby: "Spiel starten" and "Bereit" share one place; the games list's rows are 12 pixels high,
-# and this is the middle of row 0.
+# Lobby: "Spiel starten" and "Bereit" share one place, which "Tabelle" takes after the start;
+# the games list's rows are 12 pixels high, and this is the middle of row 0.
 E2E_LOBBY_BUTTON=(280 405 130 20)
 E2E_GAMES_ROW_TOP=233
 E2E_LIST_ROW_HEIGHT=12
@@ -39,6 +40,9 @@ E2E_BOARD_TOP=10
 E2E_SQUARE=50
 E2E_DRAW_BUTTON=(350 440 110 20)
 E2E_RESIGN_BUTTON=(470 440 110 20)
+
+# Standings window: "Partien-Ordner öffnen".
+E2E_FOLDER_BUTTON=(290 300 160 20)
 
 # Per instance: the player's name, its lobby and its Game window; and the instance of a name.
 declare -A E2E_NAME=() E2E_INSTANCE_OF=() E2E_LOBBY=() E2E_GAME=()
@@ -185,6 +189,16 @@ e2e_join() {
     E2E_NAME[$inst]="$name" E2E_INSTANCE_OF[$name]="$inst" E2E_LOBBY[$inst]="$E2E_WINDOW"
 }
 
+# e2e_close_lobby <instance>: closes the instance's lobby, which must end its program with exit
+# code 0.
+e2e_close_lobby() {
+    e2e_check_alive "$1"
+    e2e_close "$1" "${E2E_LOBBY[$1]}"
+    e2e_wait_exit "$1" 10
+    [ "$E2E_EXIT_CODE" -eq 0 ] ||
+        e2e_fail "${E2E_NAME[$1]}'s program ended with exit code $E2E_EXIT_CODE"
+}
+
 # The search for lobbies. e2e_search <instance> <settings window>: presses "Suchen" (the
 # instance must run in a network namespace: a search broadcasts).
 e2e_search() {
@@ -268,6 +282,33 @@ e2e_show_game() {
         e2e_click "$1" "${E2E_LOBBY[$1]}" 100 \
             $((E2E_GAMES_ROW_TOP + click % $3 * E2E_LIST_ROW_HEIGHT))
         # Give the program time to open the game before the title is read again.
+        sleep "$(e2e_seconds 1)"
+        click=$((click + 1))
+    done
+}
+
+# e2e_resign_shown <instance>: the user resigns the game his Game window shows, after e2-e4 if
+# he has White in it, and waits until its buttons lock.
+e2e_resign_shown() {
+    local inst="$1" window="${E2E_GAME[$1]}"
+    e2e_game_players "$(e2e_game_title "$inst")" || e2e_fail "$inst shows no game"
+    if [ "$E2E_WHITE" = "${E2E_NAME[$inst]}" ]; then
+        e2e_play_move "$inst" "$window" 4 1 4 3
+    fi
+    e2e_click_control "$inst" "$window" "${E2E_RESIGN_BUTTON[@]}"
+    e2e_wait_until 5 "${E2E_NAME[$inst]} could not resign \"$(e2e_game_title "$inst")\"" \
+        e2e_button_disabled "$inst" "$window" "${E2E_RESIGN_BUTTON[@]}"
+    e2e_note "${E2E_NAME[$inst]} resigned \"$(e2e_game_title "$inst")\""
+}
+
+# e2e_open_game_with <instance> <name>: clicks the two rows of the lobby's games list (without
+# "Alle Spiele anzeigen") until the Game window shows the user's game against name.
+e2e_open_game_with() {
+    local click=0
+    until [[ "$(e2e_game_title "$1")" == *"$2"* ]]; do
+        [ "$click" -lt 4 ] || e2e_fail "instance $1: no row of its games list shows a game with $2"
+        e2e_click "$1" "${E2E_LOBBY[$1]}" 100 \
+            $((E2E_GAMES_ROW_TOP + click % 2 * E2E_LIST_ROW_HEIGHT))
         sleep "$(e2e_seconds 1)"
         click=$((click + 1))
     done

@@ -82,10 +82,7 @@ for inst in server "$stayer"; do
     e2e_shot_region "$inst" "${E2E_LOBBY[$inst]}" "$E2E_WORK/$inst-games.png" "${games_titles[@]}"
 done
 
-e2e_close "$leaver" "${E2E_LOBBY[$leaver]}"
-e2e_wait_exit "$leaver" 10
-[ "$E2E_EXIT_CODE" -eq 0 ] ||
-    e2e_fail "${E2E_NAME[$leaver]}'s program ended with exit code $E2E_EXIT_CODE"
+e2e_close_lobby "$leaver"
 e2e_note "${E2E_NAME[$leaver]} has left"
 
 # The leaver's games end: the server's game against him locks its buttons, and the games lists
@@ -100,10 +97,6 @@ done
 
 # Closing the lobby ends the other two programs cleanly as well.
 for inst in "$stayer" server; do
-    e2e_check_alive "$inst"
-    e2e_close "$inst" "${E2E_LOBBY[$inst]}"
-    e2e_wait_exit "$inst" 10
-    [ "$E2E_EXIT_CODE" -eq 0 ] ||
-        e2e_fail "${E2E_NAME[$inst]}'s program ended with exit code $E2E_EXIT_CODE"
+    e2e_close_lobby "$inst"
 done
 e2e_note "passed"

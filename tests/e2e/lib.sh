@@ -120,12 +120,13 @@ e2e_wait_until() {
 }
 
 # e2e_start <instance> [Key=value ...]: starts Xvfb on a free display and the program on it, with
-# a fresh settings folder whose Preference.ini holds the given keys.
+# a fresh settings folder whose Preference.ini holds the given keys. Programs that a run puts in
+# the instance's bin folder ($E2E_WORK/<instance>/bin) come first on the program's PATH.
 e2e_start() {
     local name="$1"
     shift
     local dir="$E2E_WORK/$name" number_file number=""
-    mkdir -p "$dir/config/Zendrik/Tavlora" "$dir/runtime"
+    mkdir -p "$dir/config/Zendrik/Tavlora" "$dir/runtime" "$dir/bin"
     chmod 700 "$dir/runtime"
     local line
     for line in "$@"; do
@@ -163,7 +164,7 @@ e2e_start() {
     local launch=()
     [ -z "${E2E_NETNS[$name]:-}" ] || launch=(ip netns exec "${E2E_NETNS[$name]}")
     (cd "$E2E_ROOT" && exec "${launch[@]}" env -u APPDATA DISPLAY=":$number" QT_QPA_PLATFORM=xcb \
-        XDG_CONFIG_HOME="$dir/config" XDG_RUNTIME_DIR="$dir/runtime" \
+        XDG_CONFIG_HOME="$dir/config" XDG_RUNTIME_DIR="$dir/runtime" PATH="$dir/bin:$PATH" \
         "$E2E_PROGRAM" >"${E2E_LOG[$name]}" 2>&1) &
     E2E_PID[$name]=$!
 }

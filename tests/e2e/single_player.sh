@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Single player on the real program: the settings window starts the game with a typed second
-# name, Fool's mate is played by clicks on the board, the finished game locks its buttons, and
-# the Game window's close box ends the program with exit code 0 and no lobby on the way.
+# name, Fool's mate is played by clicks on the board, the finished game locks its buttons and
+# is saved as PGN, and the Game window's close box ends the program with exit code 0 and no
+# lobby on the way.
 #
 # Usage: single_player.sh <tavlora binary> <close_window helper>
 set -euo pipefail
@@ -74,6 +75,14 @@ e2e_click_square single "$game" 4 1
 sleep 0.5
 ! e2e_region_changed single "$game" "$E2E_WORK/end-board.png" 0 0 430 430 ||
     e2e_fail "a click on the board of a finished game changed the board"
+
+# The game was saved as it ended, in a file of its own beside the settings file.
+saved=("$(dirname "$config")"/Partien/Tavlora-*.pgn)
+[ -f "${saved[0]}" ] || e2e_fail "the finished game was not saved"
+grep -qx '1. f3 e5 2. g4 Qh4# 0-1' "${saved[0]}" ||
+    e2e_fail "the saved game does not read as Fool's mate: $(cat "${saved[0]}")"
+grep -q '^\[Event "Tavlora-Einzelspiel"\]$' "${saved[0]}" ||
+    e2e_fail "the saved game is not marked as a single-player game: $(cat "${saved[0]}")"
 
 # The close box ends the program at once, and no lobby shows up on the way out.
 e2e_close single "$game"

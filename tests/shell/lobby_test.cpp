@@ -341,6 +341,19 @@ TEST_F(LobbyTest, StartButtonStartsTheGamesOnTheServer) {
     // What the network would still say about the start button changes nothing now.
     lobby_.SetStartButtonEnabled(true);
     EXPECT_EQ(services_.Control(Ids::StartGamesButton), nullptr);
+
+    // "Tabelle" takes the start button's place and asks for the standings.
+    const ControlRecord* standings = services_.FindControlByText("Tabelle", LobbyWindowId);
+    ASSERT_NE(standings, nullptr);
+    EXPECT_EQ(std::vector<int>({standings->Geometry.X, standings->Geometry.Y, standings->Geometry.W,
+                                standings->Geometry.H}),
+              std::vector<int>({280, 405, 130, 20}));
+    EXPECT_GE(standings->Id, FirstAssignedId);
+    int asked = 0;
+    lobby_.ShowStandings = [&asked] { ++asked; };
+    ASSERT_TRUE(services_.Click(standings->Id));
+    Pump();
+    EXPECT_EQ(asked, 1);
 }
 
 TEST_F(LobbyTest, MovesAndDrawOffersReachOnlyOpenViews) {

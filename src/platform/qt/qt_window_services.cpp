@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCursor>
+#include <QDesktopServices>
 #include <QEventLoop>
 #include <QFontDatabase>
 #include <QFontMetrics>
@@ -24,6 +25,7 @@
 #include <QStyleFactory>
 #include <QTabWidget>
 #include <QTimer>
+#include <QUrl>
 #include <algorithm>
 #include <cassert>
 #include <cmath>
@@ -911,7 +913,7 @@ int QtWindowServices::TextWidth(const std::string& text) {
     return QFontMetrics(DrawingFont_).horizontalAdvance(ToQt(text));
 }
 
-// Mouse and message boxes
+// Mouse, message boxes and the desktop
 
 Point QtWindowServices::MouseInWindow(int window) const {
     auto it = Windows_.find(window);
@@ -936,6 +938,10 @@ void QtWindowServices::MessageBox(const std::string& title, const std::string& t
                     QApplication::activeWindow());
     box.setTextFormat(Qt::PlainText);
     box.exec();
+}
+
+bool QtWindowServices::OpenFolder(const std::string& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(ToQt(path)));
 }
 
 // Outside the interface
