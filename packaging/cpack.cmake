@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package: `cpack -G DEB` in a configured build packs what `cmake --install` puts
 # under /usr. The runtime libraries (Qt 6 with its xcb platform plugin, libpng) are found by
 # dpkg-shlibdeps; only what no binary links is named here.

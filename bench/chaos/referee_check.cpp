@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // referee_check: the hostile findings against the server, each tried once on the program
 // itself. lan_program is the server, with its scripted user and clocks of one minute; two
 // participants speak the wire protocol by hand over loopback, Anna honestly and the Hacker

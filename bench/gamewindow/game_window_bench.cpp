@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One Game window step of the main loop (game tick and refresh pass, no event) for a
 // participant of a full lobby: 127 participants give 8,001 games, every one opened as a view.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A program the benchmark driver starts and talks to: commands go to its stdin, its stdout is
 // read line by line without blocking, its stderr goes to a log file, and /proc tells its CPU
 // time and resident memory.

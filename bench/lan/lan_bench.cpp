@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // lan_bench: the program at full size on loopback. Starts the program as the server (and a
 // second copy as a client) with a scripted user, fills the lobby with bots up to 127
 // participants, starts the 8,001 games with both clocks in use, and measures the relay latency

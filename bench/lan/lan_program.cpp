@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program itself, started as a server or a client by a scripted user instead of a person:
 // its own start-up, settings window, lobby, Game window and main loop on the Qt backend.
 // lan_program server|client [Qt options]; the settings file decides the rest.

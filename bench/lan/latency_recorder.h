@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The relay latency of moves: from the moment a bot sends a move to the moment each of the
 // other bots receives it. Every bot sees the moves of a game in the order they were sent,
 // so the n-th move of a game that reaches a bot is the n-th one sent in that game. And the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The loopback the benchmark runs on: a network namespace of its own where the system allows
 // it, so the program's fixed port is free and nobody else's traffic shares the interface;
 // and what the kernel holds queued on the connections to and from the server.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Qt window services with a scripted user in place of a person: the benchmark driver
 // tells it on stdin which buttons to press, and it answers on stdout what the program has
 // come to show, and how long the main-loop passes take between two event waits. Everything

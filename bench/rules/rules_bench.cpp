@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Benchmarks of the rules core: one full ExecuteMove in a middle-game position, one move
 // generation, and perft of the initial position.
 #include <benchmark/benchmark.h>

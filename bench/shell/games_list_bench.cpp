@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Benchmarks of the lobby's games list with 127 participants (8,001 games, all shown, both
 // clocks in use), against the recording double, so the figures are the list's own work: a
 // pass in which nothing changed (nearly every pass of the main loop), a pass after every

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Benchmarks of what a tournament leaves behind at 127 participants (8,001 games), with the
 // standings window shown: the table brought up to date after one game has ended (counted,
 // ordered, the changed cells written), on the recording double and on the Qt backend

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws the program's desktop icon, a white knight on four board squares, as antialiased
 // vector shapes, and writes it as a square PNG of each requested size. The build runs it, so
 // every size is drawn sharp instead of scaled from another.

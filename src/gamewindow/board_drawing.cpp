@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Board picture rendering and piece image loading.
 #include "gamewindow/board_drawing.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The board picture of a game, rendered whole from its record, and the twelve piece images
 // it is drawn from, loaded once at start-up from the Image folder of the working directory.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Board clicks and the promotion choice.
 #include "gamewindow/board_input.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The board input: two clicks on the board picture of the current game, first on an own
 // piece, then on its destination, looked up among the legal moves; and the pop-up choice of
 // the piece a pawn becomes on the last rank.

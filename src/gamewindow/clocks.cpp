@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "gamewindow/clocks.h"
 
 #include "gamewindow/panel_texts.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The clock labels of a game panel: the players' boxes with their clocks, and the emphasis of
 // the side to move. The clocks themselves run in the game tick.
 #pragma once

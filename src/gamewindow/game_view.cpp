@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The board redraw of a panel.
 #include "gamewindow/game_view.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The panel of one opened game (GameView): its controls, the board input's selection, and
 // what the panel shows now. Also the one redraw of a panel's board that the window and the
 // board input share.

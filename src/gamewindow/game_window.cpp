@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Game window: panels, their refresh after a move, the buttons and the close box, and
 // the pass over all views that runs in every iteration of the main loop.
 #include "gamewindow/game_window.h"

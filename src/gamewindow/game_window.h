@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Game window: one shared top-level window with a panel (GameView) per opened game,
 // of which only the current one is visible. Owns the views; the games belong to the games
 // list of the program state.

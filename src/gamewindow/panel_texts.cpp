@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Texts of the game panels.
 #include "gamewindow/panel_texts.h"
 

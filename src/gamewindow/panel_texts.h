@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The texts a game panel and the Game window's title are made of: player names, the status
 // line after a move, the end texts of games that ended without a move, move list lines and
 // clocks.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The client: joins a server, checks its name against the welcome, mirrors the players
 // table and every game, and replays on its copies what the server passes on.
 #pragma once

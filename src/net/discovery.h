@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The datagrams that find open lobbies on the local network (docs/DISCOVERY.md): a client's
 // query and a server's answer, as pure functions over bytes, fuzzable and testable without
 // sockets. Both travel over UDP on the program's port (6156), apart from the TCP protocol.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The server's side of finding lobbies: a UDP socket on the program's port that answers each
 // query while the lobby is open and not yet started, to the querying client alone. It never
 // sends of its own accord, and it answers at most AnswersPerSecond queries in any second, all

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The framing of the stream: each message is a little-endian int32 length N followed by N
 // body bytes. Builds frames for sending, and gathers what arrives on one connection until a
 // whole message can be taken from it; pure, without sockets.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The games of network play filed by their key (White's and Black's participant index), so
 // that a message finds its game at once even among thousands, and the draw offers the
 // server holds pending in each game until the next move.

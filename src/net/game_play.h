@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the game messages do to the games, alike on the server and on every client: the games
 // of all pairs at the start, a move, a time-out, a resignation, and the losses of a
 // participant who has left. The test that keeps a peer's move within the rules lives here

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The game tick, once per main-loop pass over every game: the clocks of the side to move
 // counted down, the time-out declared by the program whose user ran out of time (or, on the
 // server, for a program that stays silent about it), and every finished game given its

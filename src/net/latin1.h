@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text conversion between the program's UTF-8 strings and the wire's Latin-1, one byte per
 // character. A character that Latin-1 cannot carry never slips through silently: it becomes
 // a visible '?'.

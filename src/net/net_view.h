@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What network play makes visible in the windows above it. The server and the client call
 // these when a message changes something on screen; the shell implements them with the
 // lobby, the settings window and the Game window, and tests with a recorder. A view that

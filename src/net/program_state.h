@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program-wide state: the way to play, the players table, the games list, the limits and
 // phase of play, and the network connections. One record, owned by Main and passed by
 // reference, so a test can run a server and several clients in one process, each with a state

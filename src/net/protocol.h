@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The message catalogue: one record per message code, and its encoder and decoder as pure
 // functions over bodies (code first, no length prefix). Byte fields come back as signed
 // values and texts as UTF-8; every field reaches the caller as a plain int, unchecked

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The server as the referee of every game's clocks: its own count of them is the authority.
 // A mover's program may report its clocks a little ahead of that count, never beyond the
 // limits, and a program that does not declare its own time-out has it declared for it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the server's messages go: to every client, to every client but one, or to one
 // participant; and which participant a connection belongs to. Entries without a connection
 // (the server's own, or a participant who has left after the start) are skipped.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The messages a participant sends on its own account: moves and time-outs, draw offers,
 // acceptances and resignations, chat lines and the ready flag. Each follows the routing
 // rule of its code; the game senders do nothing in single-player mode.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The server: hosts the lobby, registers and refuses connections, keeps the players table,
 // starts all games at once, and relays (and referees) what the participants send.
 #pragma once

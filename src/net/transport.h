@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The connections of one participant: a server's listening socket and the connections it
 // accepts, or a client's one connection to the server. Gathers what arrives into whole
 // messages and queues what leaves, without ever blocking, so a slow or hostile peer can

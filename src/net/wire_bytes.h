@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Byte buffers and the wire's one integer encoding: 32-bit two's complement, little-endian,
 // whatever the machine's own byte order.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's thin layer over POSIX UDP, for finding lobbies on the local network: a
 // non-blocking datagram socket, single sends and receives with the peer's address, and the
 // computer's IPv4 interfaces with their broadcast addresses. Addresses are host-order

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures in memory: clipped boxes, alpha blending and PNG decoding through libpng's
 // simplified API.
 #include "platform/picture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A 32-bit picture in memory, and the drawing operations that need no window system:
 // boxes, outlines, pictures drawn with their alpha channel, and PNG loading.
 // Every operation clips at the picture's edges; nothing reads or writes outside the buffer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The numbered picture table over the plain drawing functions of picture.h.
 #include "platform/picture_table.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The drawing layer's table of numbered pictures, shared by both implementations of the
 // window services: creation, PNG loading, freeing, look-up, and the box and picture drawing
 // that needs no window system. Colours come in as 0xRRGGBB and are drawn opaque.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The recording double: plain records, a FIFO of injected events, and user actions that
 // change a control the way a user would and queue the event the real backend raises.
 #include "platform/recording_window_services.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The recording double of the window services: every window, control, font, picture and
 // message box kept as a plain record, so logic tests read what the program built and drive
 // it with injected events and simulated user actions, fast and without a display.

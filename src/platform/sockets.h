@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's thin layer over POSIX TCP sockets: a listening socket, accepted and outgoing
 // connections, all non-blocking, and single reads and writes that never block and never
 // raise SIGPIPE. Sockets are plain descriptors; framing and queues live in net/.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tick counter from CLOCK_MONOTONIC, the random source and the host name.
 #include "platform/system.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the program asks of the operating system besides windows and sockets: the
 // millisecond tick counter, a uniform random source and the computer's host name.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window and event services: every window, control, picture and event of the program,
 // named by integer identifiers. The program talks to the window system only through this
 // interface; the Qt backend implements it for real, the recording double for logic tests.

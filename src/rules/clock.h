@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The rules of time: the clocks of the side to move counted down in whole seconds from the
 // tick count, running out of time, the result a finished game gets, and the referee's limits
 // on the clocks a mover's program reports.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Move execution in its two forms, the legality filter and the check test they share.
 #include "rules/execute.h"
 

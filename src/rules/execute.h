@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Move execution: plays a move on a game and brings the record up to date: board, history,
 // en passant file, check, the new side's legal moves, checkmate or stalemate, the clocks,
 // and in single-player mode the local user's identity.

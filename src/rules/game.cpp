@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The set-up of a new game in the games list.
 #include <cassert>
 #include <initializer_list>

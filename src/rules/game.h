@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Game record, the games list that owns every game, and the set-up of a new game.
 // Also the small context through which the rules read the time limits, the mode and the
 // clock, hand the local user's identity over in single-player mode, and keep the scratch

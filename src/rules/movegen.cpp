@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The move generator: one board scan, piece by piece, in the order the move lists keep.
 #include "rules/movegen.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Move generation: every move of one colour that obeys the movement rules, in the fixed
 // order of a board scan. Castling is listed only when the king is not in check and does
 // not cross an attacked square; all other legality is left to ExecuteMove's filter.

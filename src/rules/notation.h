@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Move notation for the move list ("e2-e4", "Bb5xc6", "0-0-0", "e5xd6 e.p."), and the
 // look-up of a move by its two squares.
 #pragma once

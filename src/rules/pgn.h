@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One game as PGN text in the standard's export format: the seven-tag roster with
 // Termination and TimeControl, then the moves in SAN, numbered, in lines of at most 79
 // characters, and the result.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SAN: the origin told only as far as another piece of the same kind could reach the same
 // square, "x" for a capture, the promotion piece, and the check or mate sign.
 #include "rules/san.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Standard Algebraic Notation, the move text of PGN: "Nbd7", "exd6", "e8=Q+", "O-O-O",
 // "Qh4#", with English piece letters, named in the position the move is played from.
 #pragma once

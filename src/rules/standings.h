@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The standings of a round-robin, kept up to date one finished game at a time: per
 // participant the points (win 1, draw 1/2), the games, wins, draws and losses, and the
 // Sonneborn-Berger score; and their order, with shared places.

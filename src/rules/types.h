@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The codes and small records of the chess rules: piece types, colours, game states,
 // move kinds, and the Square and Move records that boards, move lists and the wire share.
 #pragma once

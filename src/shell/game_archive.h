@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file that keeps the games of one tournament, or of one single-player game, as PGN:
 // Partien/Tavlora-YYYY-MM-DD-HHMMSS.pgn in the settings folder, named by the local time play
 // began. It is opened for appending only and every game goes out in one write as it ends, so

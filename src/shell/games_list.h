@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lobby's games list once the games have started: one row per shown game, ordered so that
 // the games that need the user come first while a clock is in use, and each cell written only
 // when what it should show has changed. It runs in every pass of the main loop, so it keeps

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lobby window of the two network modes: the players list, the chat and the start
 // controls while participants gather, then the games list. The main loop hands it its
 // events; the server and the client make their changes visible through its NetView side.

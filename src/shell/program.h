@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's spine: the start-up, the main loop that runs every window, network poll and
 // clock for the rest of the program's life, and the one way out.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The search for open lobbies on the settings window's "Client" tab: a label, the list of the
 // lobbies found and the button "Suchen". A press sends one query (docs/DISCOVERY.md) to every
 // broadcast address of the computer; the answers of the next second fill the list as they

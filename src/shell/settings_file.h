@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file Preference.ini, which keeps the settings window's inputs from one start
 // to the next: where it lives, its line syntax, the seven keys with their defaults, and which
 // keys each way to play writes. Problems with the file are never reported; they give defaults.

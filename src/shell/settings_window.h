@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings window, the program's first: the user names himself and starts one of the
 // three ways to play (server, client, single player), each on its own tab. It runs its own
 // event loop until that way to play is set up, then keeps the inputs in the settings file.

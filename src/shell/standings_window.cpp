@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "shell/standings_window.h"
 
 #include "shell/games_list.h"

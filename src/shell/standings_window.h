@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The standings window "Tavlora - Tabelle" of the network modes: one row per participant with
 // place, name, points, games, wins, draws, losses and Sonneborn-Berger, the own row in blue;
 // a line on how far the tournament is, a line when games could not be saved, and a button

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a tournament, or a single-player game, leaves behind: every game saved as PGN the
 // moment it ends, and in the network modes the standings, kept up to date game by game and
 // shown in the standings window, which opens by itself when the last game has ended.

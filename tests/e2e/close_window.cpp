@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Presses a window's close box from outside: sends it the WM_DELETE_WINDOW client message that a
 // window manager would send. Under a bare Xvfb there is no window manager, and destroying the
 // window instead (xdotool windowclose) never reaches the program as a close event.

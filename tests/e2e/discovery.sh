@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Joining without typing an address, with real programs on a local network of their own: three
 # network namespaces on one bridge (10.231.7.0/24), made by this run and deleted at its end, so
 # no datagram of it reaches the machine's own network. Sam serves in the first; in the second

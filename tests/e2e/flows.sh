@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # shellcheck shell=bash
 # What the whole-program runs know about Tavlora's windows: where the controls of the settings
 # window, the lobby, the Game window and the standings window sit, how a board square looks,

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A server and two clients of the real program on 127.0.0.1, each on a display of its own: the
 # clients join and declare themselves ready, which enables the server's "Spiel starten"; the
 # start opens every participant's Game window by itself (the games have clocks); a move made on

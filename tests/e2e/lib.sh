@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # shellcheck shell=bash
 # Drives the real program for whole-program runs: one private Xvfb display per program instance,
 # a prepared settings file, clicks and typing at client coordinates of named windows, screenshots,

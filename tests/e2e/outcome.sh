@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A whole tournament of three real programs on 127.0.0.1 (the server and two clients, each on a
 # display of its own): "Tabelle" shows the standings while the games run; every game ends by a
 # resignation; the standings window then opens by itself on all three, and shows the same table

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The promotion choice on the real program: a White pawn reaches g8 in a single-player game; the
 # borderless 100 x 20 pop-up opens 10 pixels up and left of the mouse, holds the move back until
 # a piece is chosen, and the chosen knight (not a queen) then stands on g8.

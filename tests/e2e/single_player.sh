@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Single player on the real program: the settings window starts the game with a typed second
 # name, Fool's mate is played by clicks on the board, the finished game locks its buttons and
 # is saved as PGN, and the Game window's close box ends the program with exit code 0 and no

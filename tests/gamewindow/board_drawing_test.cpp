@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The board picture by its pixels and recorded texts, and the loading of the piece images
 // with its error box, against the recording window services.
 #include "gamewindow/board_drawing.h"

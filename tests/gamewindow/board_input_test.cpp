@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Board input against the recording double: squares from window pixels, the selection and
 // its highlight, castling, en passant, and the promotion pop-up with its own event loop.
 #include <algorithm>

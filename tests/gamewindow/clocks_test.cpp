@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Game clocks against a tick counter the test sets: whole seconds without drift, time-outs
 // declared only by the player to move, results, the clock text, and the labels and their
 // emphasis written only when something changed.

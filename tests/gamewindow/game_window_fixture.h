@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A Game window over the recording double that also counts every write to a control, with a
 // program state whose tick counter the test sets, and clicks made the way a user makes them.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Game window as a person sees it: built with the Qt backend, games in progress, ended
 // and with a draw offer, each grabbed to a PNG in the build folder for a look by eye. The
 // test itself checks only that the pictures were made at the window's size.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Game window against the recording double: the panel's layout, a game played by clicks
 // to checkmate, status and end texts, the buttons in single-player and network play, draw
 // offers, spectators, swapping panels and the close box.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The server's answers to searching clients, over real UDP on 127.0.0.1 (unicast only: no
 // test sends a broadcast in the machine's own network): what an answer says and to whom it
 // goes, when none is given, what is ignored, and the rate limit under a flood.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The datagrams that find lobbies: the byte layout of docs/DISCOVERY.md, round trips, names
 // cut and carried as Latin-1, and every way a datagram can fail to be one: truncated, padded,
 // another magic, version or kind, fields out of range, a name with a zero byte.

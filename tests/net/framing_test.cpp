@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Framing without sockets: messages gathered from pieces of any size, taken one at a time
 // and in order, and lengths that make the stream untrustworthy.
 #include "net/framing.h"

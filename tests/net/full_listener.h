@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A loopback listener whose backlog is full and that never accepts: the system drops every
 // further connection request unanswered, so a connect to it hangs as one to a server that is
 // switched off behind a router would, without any traffic leaving the machine.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text conversion between UTF-8 and the wire's Latin-1: what fits, what is replaced, and
 // that every Latin-1 byte survives the way there and back.
 #include "net/latin1.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The message catalogue: the byte examples of the protocol, round trips of every message,
 // the sizes of the edge cases, signed byte fields, and bodies that must not decode.
 #include "net/protocol.h"

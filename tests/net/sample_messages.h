@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One of every message of the catalogue, with values that exercise each kind of field
 // (umlauts, empty texts, negative clocks, the extremes of byte fields). Shared by the codec
 // tests and the fuzz corpus generator.

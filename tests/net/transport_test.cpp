@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The transport over real loopback sockets: messages taken whole and one per poll, in
 // order, however they arrive; ends reported once; peers that break the limits, stop
 // reading or vanish cut off without harm to the program or to the other connections.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # shellcheck shell=bash
 # Sourced by the package tests: check_copyright <file> checks the installed copyright file, in
 # Debian's machine-readable format, with every file under GPL-3.0-or-later (short name GPL-3.0+)

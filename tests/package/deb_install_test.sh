@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Tavlora .deb on a clean Debian 12 root and starts the installed command there:
 # debootstrap makes a minimal bookworm root (cached under build/package-test/cache, so repeated
 # runs skip it), apt installs the package with the dependencies it declares and nothing else,

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs a build into a fresh prefix and checks the layout: program outside PATH, launcher,
 # piece images, desktop entry, icons and copyright file. Then starts the installed launcher
 # through a symbolic link from an unrelated working folder, under a private Xvfb display, and

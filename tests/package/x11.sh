@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # shellcheck shell=bash
 # Shell helpers for the installation tests: a private Xvfb display, waiting for a program's
 # window to be mapped, and stopping processes. Sourced, not run; every failure is reported

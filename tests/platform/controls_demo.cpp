@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opens one window with every kind of control at the sizes the program uses, with its
 // tightest texts, and saves the window as a PNG: a picture to check by eye that controls
 // sit at their places and texts fit.

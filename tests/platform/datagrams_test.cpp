@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The UDP layer over 127.0.0.1 (unicast only: no test broadcasts in the machine's own
 // network): sends and receives with the sender's address, cut-off datagrams, an empty socket,
 // ports shared with SO_REUSEADDR; and the IPv4 interfaces, where loopback is always found.

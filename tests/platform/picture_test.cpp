@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures in memory: clipping of boxes and drawn pictures, alpha blending, PNG loading.
 #include "platform/picture.h"
 

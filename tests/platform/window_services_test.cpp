@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window services: the recording double and the Qt backend (offscreen) run the same
 // cases, so logic tested against the double holds on the real windows; then what only one
 // of them has: the double's test hooks, the socket wake-up, text drawing and fonts of Qt,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Move execution: the board changes of every kind of move, the en passant file, check and
 // the legality filter, checkmate and stalemate, the clocks and the single-player identity,
 // and the probe form.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The game record: the initial position seen from either side, the clocks and identity set
 // by CreateGame, squares off the board, and empty squares with a stale colour.
 #include <gtest/gtest.h>

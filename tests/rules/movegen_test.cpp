@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Move generation: the order of the board scan, the movement of each piece, pawn advances,
 // captures, promotion and en passant, and castling with its conditions.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Move notation and the look-up of a move by its squares.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Perft positions with their known leaf counts, shared by the quick and the slow perft tests.
 #pragma once
 

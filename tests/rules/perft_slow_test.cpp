@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The deep perft counts: seconds each in a plain build, so they run only on request
 // (ctest -L slow).
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Perft, the proof that the generator plays real chess: leaf counts of well-known positions
 // that exercise castling, en passant, promotion, pins and checks; and the FEN set-up.
 #include <gtest/gtest.h>

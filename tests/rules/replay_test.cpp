@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole games replayed move by move through ExecuteMove, checking after every move the
 // history, the state, the side to move and the text of the move.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers of the rules tests: a context whose clock the test sets, positions from FEN, and
 // moves found and played by their squares ("e2e4") the way the board input does it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SAN of single moves in set-up positions, and whole games written as PGN.
 #include <gtest/gtest.h>
 

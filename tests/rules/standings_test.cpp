@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The standings: points, Sonneborn-Berger, order and shared places from hand-checked
 // tournaments, and the game-by-game bookkeeping against a count from scratch.
 #include "rules/standings.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The recording double, counting the writes to list cells, cell colours and row references,
 // and the rows moved, so tests can tell a refresh that rewrites what is already shown from
 // one that leaves it or moves it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file of saved games: its name from the local time play began, a second program starting
 // in the same second, and a write that fails half-way (the file size limit stands in for a
 // full disk), which must leave the games before it whole.

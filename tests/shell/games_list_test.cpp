@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lobby's games list against the recording double: which games get rows, their order in
 // three groups while a clock runs, the cells and colours and how seldom they are written, the
 // game opened by chance, and a click on a row.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lobby window against the recording double: the players list as the server and the
 // clients see it, the switch to the games layout, the chat with its Return key, the ready
 // toggle and the start button, and what the network makes visible through the lobby.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The search for lobbies on the "Client" tab, against the recording double. Every search here
 // sends its query to 127.0.0.1 alone (the setup names that one target), so nothing leaves the
 // machine: no test broadcasts in the machine's own network. The servers are a real responder

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings window against the recording double: its controls and their filling from the
 // settings file, the three starts with their tests and error texts in order, real loopback
 // servers for the network starts, and the close box that writes nothing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What tournaments leave behind, with programs as the shell runs them (state, network over
 // loopback, recording windows, the outcome from the start on): every game saved and read
 // back by pgn-extract, a program that no one here wrote; the same standings on every program,

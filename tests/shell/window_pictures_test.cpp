@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings window and the lobby on the real Qt backend (offscreen): every control inside
 // the window, every text of the program within its control, and a PNG of each look (the
 // three tabs; the lobby before and after the start) for a person to view. The pictures go to

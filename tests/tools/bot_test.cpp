@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bots against the program's own server, run on a thread of its own over loopback: they
 // join, get ready, play moves (promotions included), draw offers and resignations as their
 // chances say, and end up with the same games as the referee; a bot that cannot join says

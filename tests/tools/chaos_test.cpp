@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A short chaos run: 24 participants, one of each fault among them, six phases of play with
 // the server's clock stepped on between them. Every fault must end as it should, every
 // surviving copy of every game must agree with the server's, and the server must hold no

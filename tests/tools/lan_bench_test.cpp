@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One short run of the LAN benchmark with a handful of bots: the program as server and as
 // client with its scripted user, the joins, the start, the moves at two rates, the chat lines
 // answered at once and the idle measurement. It must get through every step and print its table;

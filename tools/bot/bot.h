@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A headless participant of network play: joins a server with the program's own handshake,
 // announces its name, declares itself ready, and from the start on keeps only its own games,
 // in which it plays what it is asked to: a random legal move (promotions included), a draw

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tavlora-bot: joins a Tavlora server with any number of headless participants, which declare
 // themselves ready, wait for the server's user to start the games, and then play random legal
 // moves in their own games at the given rate for the given time.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The numbers of the tools' command lines: the whole text is the number, or it is none.
 #pragma once
 

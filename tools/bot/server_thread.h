@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A headless server for runs in one process: the program's own server, polled on a thread of
 // its own as the main loop would (game tick included), on the system's clock or on a clock
 // that stands still until the caller moves it. Its user presses "Spiel starten" once the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Many bots in one thread: one epoll set over all their connections, the joins one after the
 // other, the bots' clocks, and a scheduler that spends a rate of actions per second (moves,
 // and draw offers or resignations as the chances fall) on the turns the bots hold, and

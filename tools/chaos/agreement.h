@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The final proof of a chaos run: each participant's copy of each game it holds, compared
 // with the server's, which is the referee's.
 #pragma once

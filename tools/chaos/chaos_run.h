@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A chaos run: the program's own server on a thread of its own, many bots as participants, and
 // among them some that misbehave, one fault each, while the games run. The server's clock
 // stands still while the games are played and steps on between the phases of play (a minute

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the kernel says about the sockets of a run in one process: how many of its descriptors
 // belong to the server, bound to the server's port.
 #pragma once

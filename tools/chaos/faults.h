@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The faults a chaos run injects, each by a participant of its own that misbehaves in one
 // way, with what the server must make of it; and the bytes and the socket setting they use.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tavlora-chaos: a chaos run in one process (see chaos_run.h), short by default, long with
 // --long: 127 participants for several minutes. Prints what was injected and what held;
 // exits 0 when everything held.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The report of a chaos run as a table: what was injected, and what held.
 #include <algorithm>
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Parsing of FEN into a Game record, with the rules' own code for the turn's set-up.
 #include "perft/fen.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Positions from Forsyth-Edwards Notation, for the perft tool and the tests: the board, the
 // side to move, castling rights as the Moved flags of king and rooks, the en passant file,
 // and the turn set up as the program would have reached it (check state, legal moves).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // perft "FEN" DEPTH [--divide]: prints the number of leaf nodes of the move tree, or with
 // --divide one line per root move followed by the total.
 #include <charconv>

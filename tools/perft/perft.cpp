@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The perft walk: one scratch game per ply, reused for every move at that ply, so the walk
 // allocates nothing once the scratch lists have grown.
 #include "perft/perft.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Perft: counts the leaf nodes of the move tree below a position, playing every move with
 // the program's own ExecuteMove. A promotion counts as the four pieces the pawn may become.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws the twelve piece images (Bishop0.png .. Pawn1.png) as antialiased vector shapes and
 // writes them as 50 x 50 PNGs with a transparent background. With --preview it also writes a
 // magnified sheet of every piece on both square colours, for judging them by eye.

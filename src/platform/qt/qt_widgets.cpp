@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The backend's own widgets.
 #include "platform/qt/qt_widgets.h"
 

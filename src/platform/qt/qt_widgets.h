@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The few widgets the Qt backend needs beyond Qt's own: a top-level window whose close box
 // only reports, an image that reports clicks, the four-number IPv4 address field, and a
 // validator that accepts text character by character.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Qt backend of the window services.
 #include "platform/qt/qt_window_services.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window services on Qt 6 Widgets: top-level windows and pop-ups sized by their client
 // area, controls at fixed pixel positions without layouts, one event per wait from a queue
 // that the widgets' signals fill, and text drawn on pictures with QPainter.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The report list view of the Qt backend: a tree view over a table model of our own that keeps
 // every row as the program wrote it. The view asks only for the cells it paints, so writing a
 // cell off screen costs a string and nothing more, and a moved row takes its cells along

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arrivals by an edge-triggered epoll set, readiness by poll() and FIONREAD, wake-ups by one
 // QSocketNotifier on the epoll descriptor.
 #include "platform/qt/socket_watch.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The watched sockets of the event wait. A socket with data cuts a wait short, but the
 // same unread data does so only once: a loop that leaves it waiting (the promotion choice)
 // must not spin, while a loop that takes one message per pass is woken for every message.

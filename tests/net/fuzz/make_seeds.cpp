@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the fuzz target's seed corpus: every message of the catalogue as a frame, the same
 // messages back to back as one stream, each body alone, and the two datagrams of the search
 // for lobbies.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target for what a hostile peer controls: the stream, cut into pieces of changing
 // size, through the framing and the decoder; the whole input as one body; and the whole
 // input as one datagram of the search for lobbies. Whatever decodes must encode back to the

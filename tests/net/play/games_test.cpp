@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The games end to end: the start with the same games in the same order and colours on
 // every side, moves and promotions replayed everywhere, draw offers and acceptances,
 // resignations and time-outs seen alike by all, a participant who leaves after the start,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Peers that break the protocol: a client that speaks for others, plays out of turn or
 // illegally, accepts a draw nobody offered, or sends garbage, and a server whose messages
 // do not fit the client's table. None of them changes anything for the honest sides, and

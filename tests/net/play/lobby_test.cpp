@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lobby end to end: the welcome handshake and the refusals, the mirrored players table
 // with its ready marks and the start button, chat lines on every side, and departures that
 // move the indexes down, also while a newcomer's name or ready flag is still on its way.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A NetView that records what network play makes visible: the players list's rows as the
 // lobby would draw them, the own blue row, the start button, chat lines, the games layout,
 // refreshed games, draw offers and error boxes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The server as a referee that cannot be fooled, against a hand-driven client: clocks that lie
 // or come too late, a client that never declares its own time-out, names taken twice or
 // changed later, a place held without a name, and codes of a newer program. Each case was a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A LAN tournament in one process: a server and its clients, each with a program state and a
 // recording view of its own, talking over real loopback TCP and pumped until every side is
 // quiet; plus raw peers that say what the program itself never would.
