@@ -455,52 +455,46 @@ void RecordingWindowServices::RemoveRow(int list, int row) {
     }
 }
 
-void RecordingWindowServices::SetCellText(int list, int row, int column, const std::string& text) {
+CellRecord& RecordingWindowServices::CellAt(int list, int row, int column, const char* operation) {
     ControlRecord& record = ControlAt(list);
     if (row < 0 || row >= static_cast<int>(record.Rows.size())) {
-        Fail("SetCellText row", row);
+        Fail((std::string(operation) + " row").c_str(), row);
     }
     if (column < 0 || column >= static_cast<int>(record.Columns.size())) {
-        Fail("SetCellText column", column);
+        Fail((std::string(operation) + " column").c_str(), column);
     }
     std::vector<CellRecord>& cells = record.Rows[row].Cells;
     if (cells.size() <= static_cast<size_t>(column)) {
         cells.resize(column + 1);
     }
-    cells[column].Text = text;
+    return cells[column];
+}
+
+const CellRecord* RecordingWindowServices::CellIfSet(int list, int row, int column) const {
+    const ControlRecord& record = ControlAt(list);
+    if (row < 0 || row >= static_cast<int>(record.Rows.size()) || column < 0 ||
+        column >= static_cast<int>(record.Rows[row].Cells.size())) {
+        return nullptr;
+    }
+    return &record.Rows[row].Cells[column];
+}
+
+void RecordingWindowServices::SetCellText(int list, int row, int column, const std::string& text) {
+    CellAt(list, row, column, "SetCellText").Text = text;
 }
 
 std::string RecordingWindowServices::CellText(int list, int row, int column) const {
-    const ControlRecord& record = ControlAt(list);
-    if (row < 0 || row >= static_cast<int>(record.Rows.size()) || column < 0 ||
-        column >= static_cast<int>(record.Rows[row].Cells.size())) {
-        return "";
-    }
-    return record.Rows[row].Cells[column].Text;
+    const CellRecord* cell = CellIfSet(list, row, column);
+    return cell != nullptr ? cell->Text : "";
 }
 
 void RecordingWindowServices::SetCellColour(int list, int row, int column, int32_t rgb) {
-    ControlRecord& record = ControlAt(list);
-    if (row < 0 || row >= static_cast<int>(record.Rows.size())) {
-        Fail("SetCellColour row", row);
-    }
-    if (column < 0 || column >= static_cast<int>(record.Columns.size())) {
-        Fail("SetCellColour column", column);
-    }
-    std::vector<CellRecord>& cells = record.Rows[row].Cells;
-    if (cells.size() <= static_cast<size_t>(column)) {
-        cells.resize(column + 1);
-    }
-    cells[column].Colour = rgb;
+    CellAt(list, row, column, "SetCellColour").Colour = rgb;
 }
 
 int32_t RecordingWindowServices::CellColour(int list, int row, int column) const {
-    const ControlRecord& record = ControlAt(list);
-    if (row < 0 || row >= static_cast<int>(record.Rows.size()) || column < 0 ||
-        column >= static_cast<int>(record.Rows[row].Cells.size())) {
-        return DefaultColour;
-    }
-    return record.Rows[row].Cells[column].Colour;
+    const CellRecord* cell = CellIfSet(list, row, column);
+    return cell != nullptr ? cell->Colour : DefaultColour;
 }
 
 void RecordingWindowServices::SetRowRef(int list, int row, void* ref) {

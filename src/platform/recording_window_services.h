@@ -209,6 +209,9 @@ private:
     WindowRecord& WindowAt(int window);
     ControlRecord& ControlAt(int control);
     const ControlRecord& ControlAt(int control) const;
+    // A cell to write (its row and column must exist) or one written before (else nullptr).
+    CellRecord& CellAt(int list, int row, int column, const char* operation);
+    const CellRecord* CellIfSet(int list, int row, int column) const;
     bool Usable(int control) const;  // shown and enabled, as the user needs it
     void Queue(EventKind kind, int window, int control, int shortcut = -1);
 

@@ -55,13 +55,8 @@ void Lobby::BuildLobbyWindow() {
                           .ClientH = GatheringHeight,
                           .Title = "Tavlora - Lobby"});
     auto create = [this](ControlKind kind, int id, Rect geometry, const std::string& text = {}) {
-        ControlSpec spec;
-        spec.Window = LobbyWindowId;
-        spec.Kind = kind;
-        spec.Id = id;
-        spec.Geometry = geometry;
-        spec.Text = text;
-        services_.CreateControl(spec);
+        services_.CreateControl(
+            {.Window = LobbyWindowId, .Kind = kind, .Id = id, .Geometry = geometry, .Text = text});
     };
 
     create(ControlKind::ListView, LobbyControls::PlayersList, {10, 10, 400, 180});

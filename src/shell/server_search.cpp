@@ -74,14 +74,12 @@ ServerSearch::~ServerSearch() {
 
 void ServerSearch::Build() {
     auto create = [this](ControlKind kind, Rect geometry, const char* text) {
-        ControlSpec spec;
-        spec.Window = window_;
-        spec.Parent = panel_;
-        spec.Page = page_;
-        spec.Kind = kind;
-        spec.Geometry = geometry;
-        spec.Text = text;
-        return services_.CreateControl(spec);
+        return services_.CreateControl({.Window = window_,
+                                        .Parent = panel_,
+                                        .Page = page_,
+                                        .Kind = kind,
+                                        .Geometry = geometry,
+                                        .Text = text});
     };
     create(ControlKind::Text, LabelPlace, FoundLabel);
     button_ = create(ControlKind::Button, ButtonPlace, SearchText);

@@ -174,18 +174,15 @@ void SettingsWindow::Build() {
 // page -1 places the control in the client area, any other on that page of the tab panel.
 void SettingsWindow::Add(ControlKind kind, int id, int page, Rect geometry, const std::string& text,
                          unsigned options) {
-    ControlSpec spec;
-    spec.Window = SettingsWindowId;
-    if (page >= 0) {
-        spec.Parent = Ids::ModePanel;
-        spec.Page = page;
-    }
-    spec.Kind = kind;
-    spec.Id = id;
-    spec.Geometry = geometry;
-    spec.Text = text;
-    spec.Options = options;
-    services_.CreateControl(spec);
+    const bool onPage = page >= 0;
+    services_.CreateControl({.Window = SettingsWindowId,
+                             .Parent = onPage ? Ids::ModePanel : -1,
+                             .Page = onPage ? page : 0,
+                             .Kind = kind,
+                             .Id = id,
+                             .Geometry = geometry,
+                             .Text = text,
+                             .Options = options});
 }
 
 void SettingsWindow::Fill(const Settings& settings) {
