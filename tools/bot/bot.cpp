@@ -2,7 +2,9 @@
 #include "bot/bot.h"
 
 #include <cassert>
+#include <type_traits>
 #include <utility>
+#include <variant>
 
 #include "net/client.h"
 #include "net/game_play.h"
@@ -59,7 +61,10 @@ void Bot::Service() {
                 Handle(event.Received);
                 // As the main loop runs the game tick after each event: a game's Result is
                 // that of the end it first came to, also when another end follows at once.
-                Tick();
+                // Most messages are moves of games it does not play; they need no tick.
+                if (MayEndOwnGame(event.Received)) {
+                    Tick();
+                }
                 break;
             case NetEventKind::NewConnection:
             case NetEventKind::Connected:
@@ -101,6 +106,21 @@ void Bot::Handle(const Message& message) {
             events_.LineReturned(*this, chat->Text);
         }
     }
+}
+
+bool Bot::MayEndOwnGame(const Message& message) {
+    return std::visit(
+        [this](const auto& m) {
+            if constexpr (std::is_same_v<std::decay_t<decltype(m)>, MsgPlayerLeft>) {
+                return true;
+            } else if constexpr (requires { m.PlayerIndex[White]; }) {
+                return state_.KeyedGames.Find(m.PlayerIndex[White], m.PlayerIndex[Black]) !=
+                       nullptr;
+            } else {
+                return false;
+            }
+        },
+        message);
 }
 
 void Bot::StartGames(const MsgStartGames& start) {
