@@ -62,8 +62,7 @@ const std::vector<StandingsRow>& Standings::Ranked(const NameOf& nameOf) {
         return nameA != nameB ? nameA < nameB : a.Participant < b.Participant;
     });
     for (size_t i = 0; i < ranked_.size(); ++i) {
-        const bool shared = i > 0 && key(ranked_[i]) == key(ranked_[i - 1]) &&
-                            nameOf(ranked_[i].Participant) == nameOf(ranked_[i - 1].Participant);
+        const bool shared = i > 0 && key(ranked_[i]) == key(ranked_[i - 1]);
         ranked_[i].Place = shared ? ranked_[i - 1].Place : static_cast<int32_t>(i) + 1;
     }
     return ranked_;

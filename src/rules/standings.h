@@ -23,7 +23,7 @@ struct StandingsRow {
     // Sonneborn-Berger x 4: the points of every opponent beaten plus half the points of
     // every opponent drawn.
     int32_t QuarterSb = 0;
-    int32_t Place = 0;  // from 1; rows equal in everything the order asks share one
+    int32_t Place = 0;  // from 1; rows equal in points, Sonneborn-Berger and wins share one
 };
 
 class Standings {
@@ -35,7 +35,8 @@ public:
     void AddGame(const GameValue& game);
 
     // Every participant's row, ordered by points, then Sonneborn-Berger, then wins, then
-    // name; rows equal in all four share the place of the first of them.
+    // name; rows equal in all but the name share the place of the first of them (names
+    // differ within a tournament, so they only order a shared place).
     using NameOf = std::function<std::string_view(int32_t participant)>;
     const std::vector<StandingsRow>& Ranked(const NameOf& nameOf);
 
