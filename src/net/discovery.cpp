@@ -2,9 +2,10 @@
 #include "net/discovery.h"
 
 #include <algorithm>
-#include <climits>
 
 #include "net/latin1.h"
+#include "net/protocol.h"
+#include "rules/clock.h"
 
 namespace tavlora {
 
@@ -13,9 +14,6 @@ namespace {
 constexpr size_t HeaderLength = 4 + 1 + 1 + 4;  // magic, version, kind, token
 constexpr size_t QueryLength = HeaderLength;
 constexpr size_t AnswerFixedLength = HeaderLength + 1 + 1 + 4 + 4 + 1;  // then the name
-constexpr int32_t MostPlayers = 127;
-// The settings window accepts no longer limit: its seconds must fit the 32-bit clocks.
-constexpr int32_t MostMinutes = INT32_MAX / 60;
 
 void AppendHeader(Bytes& out, uint8_t kind, uint32_t token) {
     out.insert(out.end(), std::begin(DiscoveryMagic), std::end(DiscoveryMagic));
@@ -39,7 +37,7 @@ uint8_t CountByte(int32_t count) {
 }
 
 bool IsMinutes(int32_t minutes) {
-    return minutes >= 0 && minutes <= MostMinutes;
+    return minutes >= 0 && minutes <= MaxTimeLimit;
 }
 
 }  // namespace
@@ -87,7 +85,7 @@ std::optional<LobbyAnswer> DecodeAnswer(std::span<const uint8_t> datagram) {
     answer.TimeByPlayer = ReadInt32(p + 2);
     answer.TimeByMove = ReadInt32(p + 6);
     const size_t nameLength = p[10];
-    if (answer.MaxPlayer < 2 || answer.MaxPlayer > MostPlayers || answer.PlayerCount < 1 ||
+    if (answer.MaxPlayer < 2 || answer.MaxPlayer > MostParticipants || answer.PlayerCount < 1 ||
         answer.PlayerCount > answer.MaxPlayer || !IsMinutes(answer.TimeByPlayer) ||
         !IsMinutes(answer.TimeByMove) || nameLength < 1 || nameLength > MaxAnswerNameLength ||
         datagram.size() != AnswerFixedLength + nameLength) {
