@@ -56,12 +56,8 @@ void StandingsWindow::Build() {
     window_ = services_.OpenWindow(
         {.X = WindowX, .Y = WindowY, .ClientW = WindowW, .ClientH = WindowH, .Title = Title});
     auto create = [this](ControlKind kind, Rect geometry, const std::string& text = {}) {
-        ControlSpec spec;
-        spec.Window = window_;
-        spec.Kind = kind;
-        spec.Geometry = geometry;
-        spec.Text = text;
-        return services_.CreateControl(spec);
+        return services_.CreateControl(
+            {.Window = window_, .Kind = kind, .Geometry = geometry, .Text = text});
     };
     list_ = create(ControlKind::ListView, {10, 10, 440, 240});
     for (const Column& column : ColumnsOfList) {

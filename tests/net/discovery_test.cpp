@@ -10,16 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "net/hex_bytes.h"
+
 namespace tavlora {
 namespace {
-
-Bytes Hex(std::initializer_list<int> bytes) {
-    Bytes out;
-    for (int b : bytes) {
-        out.push_back(static_cast<uint8_t>(b));
-    }
-    return out;
-}
 
 LobbyAnswer Sam() {
     return LobbyAnswer{0x01020304, "Sam", 3, 8, 10, 1};

@@ -8,18 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "net/hex_bytes.h"
 #include "net/sample_messages.h"
 
 namespace tavlora {
 namespace {
-
-Bytes Hex(std::initializer_list<int> bytes) {
-    Bytes out;
-    for (int b : bytes) {
-        out.push_back(static_cast<uint8_t>(b));
-    }
-    return out;
-}
 
 TEST(ProtocolTest, ReadyExample) {
     const Message ready = MsgReady{2, 1};
