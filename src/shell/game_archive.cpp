@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "shell/game_archive.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -38,8 +36,7 @@ GameArchive::GameArchive(const std::string& settingsFolder, const std::tm& start
     mkdir(folder_.c_str(), 0777);
     for (int attempt = 1; attempt <= MostNameTries; ++attempt) {
         const std::string path = folder_ + '/' + FileName(start, attempt);
-        fd_ = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd_ >= 0) {
+        if (file_.Open(path, AppendFile::Mode::CreateNew)) {
             path_ = path;
             return;
         }
@@ -50,35 +47,14 @@ GameArchive::GameArchive(const std::string& settingsFolder, const std::tm& start
     failed_ = true;
 }
 
-GameArchive::~GameArchive() {
-    if (fd_ >= 0) {
-        close(fd_);
-    }
-}
-
 bool GameArchive::Append(std::string_view text) {
-    if (fd_ < 0) {
+    if (!file_.IsOpen()) {
         return false;
     }
-    // The kernel has the text once write returns, so a crash of the program cannot lose it.
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t count = write(fd_, text.data() + done, text.size() - done);
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count <= 0) {
-            if (ftruncate(fd_, written_) != 0) {
-                // The file now ends in part of a game; nothing more is written after it.
-                close(fd_);
-                fd_ = -1;
-            }
-            failed_ = true;
-            return false;
-        }
-        done += static_cast<size_t>(count);
+    if (!file_.Append(text)) {
+        failed_ = true;
+        return false;
     }
-    written_ += static_cast<long long>(text.size());
     return true;
 }
 

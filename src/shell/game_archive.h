@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/files.h"
+
 namespace tavlora {
 
 class GameArchive {
@@ -16,9 +18,6 @@ public:
     // Makes the folder Partien in settingsFolder and a new file in it named by start; when that
     // name is taken (another program began in the same second), "-2", "-3", ... are added.
     GameArchive(const std::string& settingsFolder, const std::tm& start);
-    ~GameArchive();
-    GameArchive(const GameArchive&) = delete;
-    GameArchive& operator=(const GameArchive&) = delete;
 
     // Appends text in one write. A write that fails takes back whatever part of it reached
     // the file, so the games before stay whole. False when the text is not in the file.
@@ -33,8 +32,7 @@ public:
 private:
     std::string folder_;
     std::string path_;
-    int fd_ = -1;
-    long long written_ = 0;  // bytes in the file, all of them whole games
+    AppendFile file_;  // all of its bytes whole games
     bool failed_ = false;
 };
 

@@ -1,18 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "shell/settings_file.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cassert>
-#include <cerrno>
 #include <cstdlib>
 #include <optional>
 #include <string_view>
 #include <vector>
+
+#include "platform/files.h"
 
 namespace tavlora {
 namespace {
@@ -305,61 +305,6 @@ int32_t ReadNumber(std::string_view value) {
 // Far beyond any settings file; a larger file is taken as unreadable rather than loaded.
 constexpr size_t kMaxFileSize = 1 << 20;
 
-// The whole file: empty when it does not exist, none when it cannot be read or is no
-// regular file (a pipe of that name must not block the program).
-std::optional<std::string> ReadFileBytes(const std::string& path) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        return errno == ENOENT ? std::optional<std::string>(std::in_place) : std::nullopt;
-    }
-    struct stat status {};
-    bool readable = fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
-    std::string content;
-    while (readable) {
-        char buffer[4096];
-        const ssize_t count = read(fd, buffer, sizeof buffer);
-        if (count == 0) {
-            break;
-        }
-        if (count > 0) {
-            content.append(buffer, static_cast<size_t>(count));
-            readable = content.size() <= kMaxFileSize;
-        } else {
-            readable = errno == EINTR;
-        }
-    }
-    close(fd);
-    return readable ? std::optional<std::string>(std::move(content)) : std::nullopt;
-}
-
-bool WriteAll(int fd, std::string_view content) {
-    while (!content.empty()) {
-        const ssize_t count = write(fd, content.data(), content.size());
-        if (count < 0 && errno != EINTR) {
-            return false;
-        }
-        content.remove_prefix(count > 0 ? static_cast<size_t>(count) : 0);
-    }
-    return true;
-}
-
-// Replaces the file by content in one step: the content goes to a new file in the same
-// folder, which is then renamed over the old one, so a program that dies half-way leaves
-// the old file whole. A failed step leaves everything as it was.
-void ReplaceFile(const std::string& path, std::string_view content, std::optional<mode_t> mode) {
-    const std::string temporary = path + "." + std::to_string(getpid()) + ".tmp";
-    const int fd =
-        open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (fd < 0) {
-        return;
-    }
-    bool written = WriteAll(fd, content) && (!mode || fchmod(fd, *mode) == 0) && fsync(fd) == 0;
-    written = close(fd) == 0 && written;
-    if (!written || rename(temporary.c_str(), path.c_str()) != 0) {
-        unlink(temporary.c_str());
-    }
-}
-
 }  // namespace
 
 std::string FindAppDataFolder(const char* appData, const char* xdgConfigHome, const char* home) {
@@ -416,7 +361,8 @@ std::string SettingsFilePath(const SettingsEnvironment& environment) {
 
 Settings LoadSettings(const SettingsEnvironment& environment) {
     const std::string path = SettingsFilePath(environment);
-    const IniFile file = ParseIni(path.empty() ? "" : ReadFileBytes(path).value_or(""));
+    const IniFile file =
+        ParseIni(path.empty() ? "" : ReadWholeFile(path, kMaxFileSize).value_or(""));
     Settings settings;
     for (const SettingsKey& key : kSettingsKeys) {
         const std::optional<FoundKey> found = FindKey(file, key.Key);
@@ -443,7 +389,7 @@ void SaveSettings(const SettingsEnvironment& environment, int32_t tab, const Set
         std::free(target);
     }
 
-    const std::optional<std::string> content = ReadFileBytes(path);
+    const std::optional<std::string> content = ReadWholeFile(path, kMaxFileSize);
     if (!content) {
         return;
     }
