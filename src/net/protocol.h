@@ -5,6 +5,7 @@
 // against any table, so the server and the client test ranges against their own.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -24,6 +25,10 @@ constexpr int32_t MostParticipants = 127;
 // A text is cut to this many bytes when it is encoded, so that every message the program
 // builds stays within MaxBodyLength: a welcome listing 126 such names is still below it.
 constexpr size_t MaxTextLength = 8000;
+
+// What a participant's program shows to prove that it is coming back: 128 bits from the
+// operating system's random source, given by the server at the start.
+using ReturnSecret = std::array<uint8_t, 16>;
 
 // The number of games, one per pair, among count participants: the colour bytes of
 // MsgStartGames.
