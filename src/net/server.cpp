@@ -66,6 +66,9 @@ void RemoveParticipant(ProgramState& state, NetView& view, int32_t index) {
     if (state.PlayPhase == GamesStartedPhase) {
         ParticipantLeft(state, index);
         state.Players[static_cast<size_t>(index)].PlayerConnection = NoConnection;
+        if (state.Recorder != nullptr) {
+            state.Recorder->Left(index);
+        }
         SendToClients(state, EncodeFrame(MsgPlayerLeft{index, state.PlayerCount}));
         return;
     }
@@ -198,15 +201,17 @@ private:
         if (!clocks) {
             return;
         }
-        const int32_t white = game.PlayerIndex[White];
-        const int32_t black = game.PlayerIndex[Black];
+        const MsgMove taken{sender_,
+                            {game.PlayerIndex[White], game.PlayerIndex[Black]},
+                            clocks->PlayerTimeLeft,
+                            clocks->MoveTimeLeft,
+                            *move};
         PlayReceivedMove(state_, view_, game, clocks->PlayerTimeLeft, clocks->MoveTimeLeft, *move);
         keyed.WithdrawDrawOffers();
-        SendToClients(
-            state_,
-            EncodeFrame(MsgMove{
-                sender_, {white, black}, clocks->PlayerTimeLeft, clocks->MoveTimeLeft, *move}),
-            sender_);
+        if (state_.Recorder != nullptr) {
+            state_.Recorder->Moved(taken);
+        }
+        SendToClients(state_, EncodeFrame(taken), sender_);
     }
 
     void Play(const MsgTimeout& m, KeyedGame& keyed, int32_t side) {
@@ -220,16 +225,21 @@ private:
             return;
         }
         EndOnTime(game, side, clocks->PlayerTimeLeft, clocks->MoveTimeLeft);
-        SendToClients(state_,
-                      EncodeFrame(MsgTimeout{sender_,
-                                             {game.PlayerIndex[White], game.PlayerIndex[Black]},
-                                             clocks->PlayerTimeLeft,
-                                             clocks->MoveTimeLeft}),
-                      sender_);
+        const MsgTimeout taken{sender_,
+                               {game.PlayerIndex[White], game.PlayerIndex[Black]},
+                               clocks->PlayerTimeLeft,
+                               clocks->MoveTimeLeft};
+        if (state_.Recorder != nullptr) {
+            state_.Recorder->TimedOut(taken);
+        }
+        SendToClients(state_, EncodeFrame(taken), sender_);
     }
 
-    void Play(const MsgDrawOffer&, KeyedGame& keyed, int32_t side) {
+    void Play(const MsgDrawOffer& m, KeyedGame& keyed, int32_t side) {
         keyed.DrawOffered[side] = true;
+        if (state_.Recorder != nullptr) {
+            state_.Recorder->DrawOffered(Taken(m));
+        }
         Game& game = *keyed.Record;
         if (SideOf(game, 0) >= 0) {
             view_.DrawOffered(game);  // the offer is for the server's own user
@@ -238,18 +248,31 @@ private:
         }
     }
 
-    void Play(const MsgDrawAccept&, KeyedGame& keyed, int32_t side) {
+    void Play(const MsgDrawAccept& m, KeyedGame& keyed, int32_t side) {
         if (!keyed.DrawOffered[1 - side]) {
             return;
         }
         keyed.Record->State = DrawAgreed;
         keyed.WithdrawDrawOffers();
+        if (state_.Recorder != nullptr) {
+            state_.Recorder->DrawAgreed(Taken(m));
+        }
         SendToClients(state_, Relayed());
     }
 
-    void Play(const MsgResign&, KeyedGame& keyed, int32_t side) {
+    void Play(const MsgResign& m, KeyedGame& keyed, int32_t side) {
         Resign(*keyed.Record, side);
+        if (state_.Recorder != nullptr) {
+            state_.Recorder->Resigned(Taken(m));
+        }
         SendToClients(state_, Relayed());
+    }
+
+    // A game command as the server takes it: in the name of the participant on the connection.
+    template <typename T>
+    T Taken(T m) const {
+        m.Sender = sender_;
+        return m;
     }
 
     Player& Sender() { return state_.Players[static_cast<size_t>(sender_)]; }
@@ -331,6 +354,9 @@ void StartGames(ProgramState& state, NetView& view) {
             start.Colours.push_back(state.Random.RandomBelow(2));
         }
         CreatePairGames(state, start.Colours);
+        if (state.Recorder != nullptr) {
+            state.Recorder->Started(state);
+        }
         SendToClients(state, EncodeFrame(start));
     }
     view.ShowGamesStarted();

@@ -18,19 +18,6 @@
 namespace tavlora {
 namespace {
 
-// Joins every name, declares each ready and starts the games from the server.
-void StartWith(Tournament& t, std::initializer_list<const char*> names) {
-    for (const char* name : names) {
-        Side& side = t.Join(name);
-        side.State.Players[static_cast<size_t>(side.State.OwnPlayerIndex)].PlayerReady = 1;
-        SendReady(side.State, 1);
-    }
-    t.Pump();
-    ASSERT_TRUE(t.Server().View.StartEnabled);
-    StartGames(t.Server().State, t.Server().View);
-    t.Pump();
-}
-
 // Every program holds the server's games, in its order, in the same position and state.
 void ExpectSameGames(Tournament& t) {
     const GamesList& reference = t.Server().State.Games;
@@ -47,17 +34,6 @@ void ExpectSameGames(Tournament& t) {
             EXPECT_EQ(games[i].Result, reference[i].Result);
         }
     }
-}
-
-// The game of the pair, whichever colour each has.
-Game& PairGame(Side& side, int32_t i, int32_t j) {
-    for (Game& game : side.State.Games) {
-        if (SideOf(game, i) >= 0 && SideOf(game, j) >= 0) {
-            return game;
-        }
-    }
-    ADD_FAILURE() << "no game between " << i << " and " << j;
-    return side.State.Games.front();
 }
 
 TEST(Games, StartCreatesTheSameGamesEverywhere) {

@@ -165,6 +165,18 @@ void Tournament::Play(int32_t white, int32_t black, int32_t fromX, int32_t fromY
     Pump();
 }
 
+void StartWith(Tournament& t, std::initializer_list<const char*> names) {
+    for (const char* name : names) {
+        Side& side = t.Join(name);
+        side.State.Players[static_cast<size_t>(side.State.OwnPlayerIndex)].PlayerReady = 1;
+        SendReady(side.State, 1);
+    }
+    t.Pump();
+    ASSERT_TRUE(t.Server().View.StartEnabled);
+    StartGames(t.Server().State, t.Server().View);
+    t.Pump();
+}
+
 Game& GameOf(Side& side, int32_t white, int32_t black) {
     for (Game& game : side.State.Games) {
         if (game.PlayerIndex[0] == white && game.PlayerIndex[1] == black) {
@@ -174,6 +186,16 @@ Game& GameOf(Side& side, int32_t white, int32_t black) {
     ADD_FAILURE() << "no game " << white << " - " << black;
     static Game none;
     return none;
+}
+
+Game& PairGame(GamesList& games, int32_t i, int32_t j) {
+    for (Game& game : games) {
+        if (SideOf(game, i) >= 0 && SideOf(game, j) >= 0) {
+            return game;
+        }
+    }
+    ADD_FAILURE() << "no game between " << i << " and " << j;
+    return games.front();
 }
 
 std::optional<Move> FindMove(const Game& game, int32_t fromX, int32_t fromY, int32_t toX,

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -71,8 +72,16 @@ private:
     std::vector<std::unique_ptr<Side>> clients_;
 };
 
+// Joins every name, declares each ready and starts the games from the server.
+void StartWith(Tournament& t, std::initializer_list<const char*> names);
+
 // The game (white, black) of a program's games list, found by a plain scan.
 Game& GameOf(Side& side, int32_t white, int32_t black);
+// The game of the pair, whichever colour each has.
+Game& PairGame(GamesList& games, int32_t i, int32_t j);
+inline Game& PairGame(Side& side, int32_t i, int32_t j) {
+    return PairGame(side.State.Games, i, j);
+}
 
 // The move of game.Moves between the two squares, with promotion filled in when pending.
 std::optional<Move> FindMove(const Game& game, int32_t fromX, int32_t fromY, int32_t toX,
