@@ -57,6 +57,9 @@ public:
     // A record could not be written. The journal then stands aside under another name, since
     // it lacks what clients have seen, and nothing more is written.
     bool Failed() const { return failed_; }
+    // Whether records go to the file: from the start or a resume until the removal or a
+    // failure.
+    bool Keeping() const { return file_.IsOpen(); }
     const std::string& Path() const { return path_; }
 
 private:

@@ -12,6 +12,7 @@
 #include "net/server.h"
 #include "platform/datagrams.h"
 #include "platform/system.h"
+#include "shell/host_journal.h"
 #include "shell/lobby.h"
 #include "shell/settings_window.h"
 #include "shell/tournament_outcome.h"
@@ -47,6 +48,7 @@ private:
     std::unique_ptr<Lobby> lobby_;
     DiscoveryResponder lobbyAnswers_;  // the server's answers to clients that search
     std::unique_ptr<TournamentOutcome> outcome_;
+    std::unique_ptr<HostJournal> journal_;  // the server's, from the start of its games
 };
 
 int Program::Main() {
@@ -80,6 +82,7 @@ void Program::RunMainLoop() {
         };
         lobby_->BuildLobbyWindow();
         if (state_.IsServer()) {
+            journal_ = std::make_unique<HostJournal>(JournalPath(environment_), state_);
             lobby_->ShowServerAddresses(Ipv4Interfaces());
             // Without the port the lobby runs all the same; it is only not found by a search.
             lobbyAnswers_.Open(state_.NetworkPort, WatchSockets());
@@ -116,6 +119,9 @@ void Program::RunMainLoop() {
             outcome_->HandleEvent(event);
             outcome_->RefreshStandings();
         }
+        if (journal_) {
+            journal_->Keep(*lobby_, outcome_ && outcome_->AllEnded());
+        }
         if (lobby_ && event.Kind == EventKind::Shortcut) {
             lobby_->HandleLobbyShortcut(event.Shortcut);
         }
@@ -145,17 +151,27 @@ void Program::StartSinglePlayer() {
 }
 
 void Program::BeginOutcome() {
-    outcome_ = std::make_unique<TournamentOutcome>(
-        services_, state_, MakeSettingsFolder(environment_), std::time(nullptr));
-    state_.GameEnded = [this](const Game& game) { outcome_->GameEnded(game); };
+    const std::time_t start = std::time(nullptr);
+    outcome_ = std::make_unique<TournamentOutcome>(services_, state_,
+                                                   MakeSettingsFolder(environment_), start);
+    if (journal_) {
+        journal_->GamesFile(start, outcome_->GamesPath());
+    }
+    state_.GameEnded = [this](const Game& game) {
+        if (outcome_->GameEnded(game) && journal_) {
+            journal_->GameSaved(game);
+        }
+    };
 }
 
 // Connections are closed without a word: a server sees its clients leave, a client is
 // never told.
 int Program::EndProgram() {
-    if (outcome_) {
+    // A tournament the journal keeps goes on after a resume, its games with it.
+    if (outcome_ && !(journal_ && journal_->KeepsTournament())) {
         outcome_->SaveUnfinishedGames();
     }
+    journal_.reset();
     lobbyAnswers_.Close();
     state_.Network.CloseAll();
     lobby_.reset();

@@ -27,8 +27,15 @@ std::string PgnDate(const std::tm& date) {
 }  // namespace
 
 TournamentOutcome::TournamentOutcome(WindowServices& services, ProgramState& state,
-                                     const std::string& settingsFolder, std::time_t start)
-    : state_(state), archive_(settingsFolder, LocalTime(start)), date_(PgnDate(LocalTime(start))) {
+                                     const std::string& settingsFolder, std::time_t start,
+                                     const EarlierGames* earlier)
+    : state_(state),
+      archive_(earlier != nullptr ? GameArchive(earlier->Path)
+                                  : GameArchive(settingsFolder, LocalTime(start))),
+      date_(PgnDate(LocalTime(start))) {
+    if (earlier != nullptr) {
+        saved_ = earlier->Saved;
+    }
     if (state.Role == PlayRole::SinglePlayer) {
         return;
     }
@@ -40,11 +47,12 @@ TournamentOutcome::TournamentOutcome(WindowServices& services, ProgramState& sta
     }
 }
 
-void TournamentOutcome::GameEnded(const Game& game) {
-    Save(PgnOf(game));
+bool TournamentOutcome::GameEnded(const Game& game) {
+    const bool saved =
+        !saved_.contains({game.PlayerIndex[White], game.PlayerIndex[Black]}) && Save(PgnOf(game));
     ++ended_;
     if (!standings_) {
-        return;
+        return saved;
     }
     standings_->AddGame(game);
     changed_ = true;
@@ -53,6 +61,7 @@ void TournamentOutcome::GameEnded(const Game& game) {
     if (ended_ == games) {
         window_->Show();
     }
+    return saved;
 }
 
 void TournamentOutcome::RefreshStandings() {
@@ -117,10 +126,14 @@ std::string TournamentOutcome::PgnOf(const Game& game) {
     return PgnText(game, tags, lookahead_);
 }
 
-void TournamentOutcome::Save(const std::string& text) {
-    if (!archive_.Append(text) && window_) {
+bool TournamentOutcome::Save(const std::string& text) {
+    if (archive_.Append(text)) {
+        return true;
+    }
+    if (window_) {
         window_->ShowSaveFailure(archive_.Path());
     }
+    return false;
 }
 
 int32_t TournamentOutcome::LeftCount() const {
