@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "net/tournament_journal.h"
 
+#include "net/journal_replay.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <string_view>
@@ -82,7 +84,9 @@ void TournamentJournal::Left(int32_t participant) {
 }
 
 bool TournamentJournal::Resume(std::span<const uint8_t> content, size_t wholeLength,
-                               const ProgramState& state) {
+                               ProgramState& state, uint32_t lastAt) {
+    const uint32_t now = ticks_();
+    ResumeClocks(state, lastAt, now);
     const bool torn = wholeLength < content.size();
     if ((torn && !ReplaceFile(path_, AsText(content.first(wholeLength)), JournalMode)) ||
         !file_.Open(path_, AppendFile::Mode::CreateOrAppend, JournalMode) ||
@@ -91,7 +95,7 @@ bool TournamentJournal::Resume(std::span<const uint8_t> content, size_t wholeLen
         return false;
     }
     Open(state.TimeByPlayer > 0 || state.TimeByMove > 0);
-    Write(JournalResumed{});
+    Write(JournalResumed{}, now);
     return !failed_;
 }
 
@@ -123,11 +127,15 @@ void TournamentJournal::Open(bool clocksRun) {
 }
 
 void TournamentJournal::Write(JournalEvent event) {
+    Write(std::move(event), ticks_());
+}
+
+void TournamentJournal::Write(JournalEvent event, uint32_t at) {
     if (!file_.IsOpen()) {
         return;
     }
-    lastAt_ = ticks_();
-    if (!file_.Append(AsText(EncodeJournalRecord({lastAt_, std::move(event)})))) {
+    lastAt_ = at;
+    if (!file_.Append(AsText(EncodeJournalRecord({at, std::move(event)})))) {
         Fail();
     }
 }

@@ -40,9 +40,12 @@ public:
     void Left(int32_t participant) override;
 
     // The host's program was started again with the tournament that content (the file as it
-    // was read) holds in its first wholeLength bytes: what follows them, a record cut short,
-    // is cut off, and the resume is recorded. False when the file cannot be written.
-    bool Resume(std::span<const uint8_t> content, size_t wholeLength, const ProgramState& state);
+    // was read) holds in its first wholeLength bytes, replayed into state up to its last
+    // record at lastAt: what follows those bytes, a record cut short, is cut off, the clocks of
+    // state go on from now as they stood then, and the resume is recorded. False when the
+    // file cannot be written.
+    bool Resume(std::span<const uint8_t> content, size_t wholeLength, ProgramState& state,
+                uint32_t lastAt);
 
     // What the host keeps besides: where it saves the games, and each game saved there.
     void GamesFile(int64_t startTime, const std::string& gamesPath);
@@ -65,6 +68,7 @@ public:
 private:
     void Open(bool clocksRun);
     void Write(JournalEvent event);
+    void Write(JournalEvent event, uint32_t at);
     void Fail();
 
     std::string path_;

@@ -39,9 +39,11 @@ inline constexpr const char* ReadyMark = "    x";
 inline constexpr const char* WaitingForName = "<Warte auf Spieler>";
 inline constexpr const char* FreePlace = "<Offen>";
 
-// The server's first chat line: "Adresse dieses Servers: " and the addresses of the
-// interfaces other than loopback, comma-separated, each once; "keine Netzwerkadresse
-// gefunden" when there is none.
+// The addresses of the interfaces other than loopback, comma-separated, each once: where
+// clients reach this server. Empty when there is none.
+std::string ServerAddresses(const std::vector<Ipv4Interface>& interfaces);
+// The server's first chat line: "Adresse dieses Servers: " and those addresses; "keine
+// Netzwerkadresse gefunden" when there is none.
 std::string ServerAddressLine(const std::vector<Ipv4Interface>& interfaces);
 
 class Lobby final : public NetView {

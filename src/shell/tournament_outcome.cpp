@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "net/latin1.h"
+#include "rules/clock.h"
 #include "rules/pgn.h"
 
 namespace tavlora {
@@ -24,7 +25,48 @@ std::string PgnDate(const std::tm& date) {
     return text;
 }
 
+std::string GamePgn(const ProgramState& state, const Game& game, const std::string& date,
+                    Lookahead& lookahead) {
+    const auto name = [&state](int32_t participant) {
+        const Player* player = FindPlayer(state, participant);
+        // The standard's character set; the names hold nothing else.
+        return player ? Utf8ToLatin1(player->PlayerName) : std::string("?");
+    };
+    const Player* loser = FindPlayer(state, game.PlayerIndex[game.SideToMove]);
+    const bool abandoned = game.State == Resigned && loser && loser->Left;
+    const std::string white = name(game.PlayerIndex[White]);
+    const std::string black = name(game.PlayerIndex[Black]);
+    const PgnTags tags{
+        .Event = state.Role == PlayRole::SinglePlayer ? "Tavlora-Einzelspiel" : "Tavlora-Turnier",
+        .Date = date,
+        .White = white,
+        .Black = black,
+        .TimeByPlayer = state.TimeByPlayer,
+        .Abandoned = abandoned,
+    };
+    return PgnText(game, tags, lookahead);
+}
+
 }  // namespace
+
+void SaveGivenUpTournament(const ProgramState& state, const EarlierGames& earlier,
+                           std::time_t start) {
+    const std::string date = PgnDate(LocalTime(start));
+    Lookahead lookahead;
+    std::string text;
+    for (const Game& game : state.Games) {
+        if (earlier.Saved.contains({game.PlayerIndex[White], game.PlayerIndex[Black]})) {
+            continue;
+        }
+        Game ended = game;
+        ended.Result = IsRunning(game) ? Undecided : ResultOf(game);
+        text += GamePgn(state, ended, date, lookahead);
+    }
+    GameArchive archive(earlier.Path);
+    if (!text.empty()) {
+        archive.Append(text);
+    }
+}
 
 TournamentOutcome::TournamentOutcome(WindowServices& services, ProgramState& state,
                                      const std::string& settingsFolder, std::time_t start,
@@ -106,24 +148,7 @@ void TournamentOutcome::SaveUnfinishedGames() {
 }
 
 std::string TournamentOutcome::PgnOf(const Game& game) {
-    const auto name = [this](int32_t participant) {
-        const Player* player = FindPlayer(state_, participant);
-        // The standard's character set; the names hold nothing else.
-        return player ? Utf8ToLatin1(player->PlayerName) : std::string("?");
-    };
-    const Player* loser = FindPlayer(state_, game.PlayerIndex[game.SideToMove]);
-    const bool abandoned = game.State == Resigned && loser && loser->Left;
-    const std::string white = name(game.PlayerIndex[White]);
-    const std::string black = name(game.PlayerIndex[Black]);
-    const PgnTags tags{
-        .Event = state_.Role == PlayRole::SinglePlayer ? "Tavlora-Einzelspiel" : "Tavlora-Turnier",
-        .Date = date_,
-        .White = white,
-        .Black = black,
-        .TimeByPlayer = state_.TimeByPlayer,
-        .Abandoned = abandoned,
-    };
-    return PgnText(game, tags, lookahead_);
+    return GamePgn(state_, game, date_, lookahead_);
 }
 
 bool TournamentOutcome::Save(const std::string& text) {

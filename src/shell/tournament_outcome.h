@@ -26,6 +26,11 @@ struct EarlierGames {
     std::set<std::pair<int32_t, int32_t>> Saved;
 };
 
+// A tournament given up for good after its program was closed: each of its games that is not
+// in the file of its earlier games yet is written there, with its result, or "*" while it ran.
+void SaveGivenUpTournament(const ProgramState& state, const EarlierGames& earlier,
+                           std::time_t start);
+
 class TournamentOutcome {
 public:
     // Play began at start (local time names the file and dates the games): the tournament's

@@ -203,13 +203,14 @@ TEST_F(JournalPlay, AJournalContinuedAfterAResumeReadsWhole) {
     const JournalContents torn = ReadJournal(content);
     ASSERT_EQ(torn.End, JournalEnd::Torn);
     ProgramState resumed;
-    ASSERT_TRUE(ReplayJournal(torn.Records, resumed));
+    const std::optional<JournalReplay> first = ReplayJournal(torn.Records, resumed);
+    ASSERT_TRUE(first);
 
     // Ten minutes later the program is back: the torn end goes, the resume and what follows
     // it are appended.
     now += 600000;
     TournamentJournal again(path, Clock());
-    ASSERT_TRUE(again.Resume(content, torn.WholeLength, resumed));
+    ASSERT_TRUE(again.Resume(content, torn.WholeLength, resumed, first->LastAt));
     again.WentAway(1);
     now += 100;
     again.Left(4);
@@ -230,6 +231,10 @@ TEST_F(JournalPlay, AJournalContinuedAfterAResumeReadsWhole) {
     const Game& game = PairGame(twice.Games, 1, 2);
     EXPECT_EQ(game.PlayerTimeLeft[game.SideToMove], 59);
     EXPECT_EQ(game.PlayerClockStamp[game.SideToMove], 6000u + 600000u);
+    // As the resumed program itself set them.
+    const Game& live = PairGame(resumed.Games, 1, 2);
+    EXPECT_EQ(live.PlayerTimeLeft[live.SideToMove], 59);
+    EXPECT_EQ(live.PlayerClockStamp[live.SideToMove], 6000u + 600000u);
 
     again.Remove();
     EXPECT_FALSE(fs::exists(path));
