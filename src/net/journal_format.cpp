@@ -173,11 +173,6 @@ void Fields(Io& io, E& e) {
     io.Int64(e.StartTime).Text(e.Path);
 }
 
-template <typename Io, Is<JournalGameSaved> E>
-void Fields(Io& io, E& e) {
-    io.Byte(e.White).Byte(e.Black);
-}
-
 template <typename E>
 constexpr uint8_t KindOf() {
     constexpr auto index = []<size_t... I>(std::index_sequence<I...>) {

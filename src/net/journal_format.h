@@ -72,17 +72,10 @@ struct JournalGamesFile {
     friend bool operator==(const JournalGamesFile&, const JournalGamesFile&) = default;
 };
 
-// The game (White, Black) is in the file of saved games.
-struct JournalGameSaved {
-    int32_t White = 0;
-    int32_t Black = 0;
-    friend bool operator==(const JournalGameSaved&, const JournalGameSaved&) = default;
-};
-
 // A game message as the server relayed it (MsgMove, MsgTimeout, MsgDrawOffer, MsgDrawAccept,
 // MsgResign) is kept in its wire layout. A record's kind is its event's place here plus one.
 using JournalEvent = std::variant<JournalStarted, Message, JournalAway, JournalBack, JournalLeft,
-                                  JournalClock, JournalResumed, JournalGamesFile, JournalGameSaved>;
+                                  JournalClock, JournalResumed, JournalGamesFile>;
 
 struct JournalRecord {
     uint32_t At = 0;  // the host's tick count when the event was applied

@@ -115,15 +115,6 @@ public:
         return started_;
     }
 
-    bool operator()(const JournalGameSaved& e) {
-        const KeyedGame* keyed = started_ ? state_.KeyedGames.Find(e.White, e.Black) : nullptr;
-        if (keyed == nullptr || IsRunning(*keyed->Record)) {
-            return false;
-        }
-        result_.SavedGames.emplace(e.White, e.Black);
-        return true;
-    }
-
 private:
     // Games: each as the server applied it, to a game that was running then.
     bool Play(const MsgMove& m) {

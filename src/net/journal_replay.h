@@ -7,9 +7,7 @@
 
 #include <cstdint>
 #include <optional>
-#include <set>
 #include <span>
-#include <utility>
 
 #include "net/journal_format.h"
 #include "net/program_state.h"
@@ -20,7 +18,6 @@ namespace tavlora {
 struct JournalReplay {
     uint32_t LastAt = 0;  // the time of the last record; the running clocks stood as then
     std::optional<JournalGamesFile> GamesFile;
-    std::set<std::pair<int32_t, int32_t>> SavedGames;  // (White, Black) of each saved game
     // Whether a game still runs: a journal without one holds a tournament that is over.
     bool AnyRunning = false;
 };

@@ -103,10 +103,6 @@ void TournamentJournal::GamesFile(int64_t startTime, const std::string& gamesPat
     Write(JournalGamesFile{startTime, gamesPath});
 }
 
-void TournamentJournal::GameSaved(const Game& game) {
-    Write(JournalGameSaved{game.PlayerIndex[White], game.PlayerIndex[Black]});
-}
-
 void TournamentJournal::Keep() {
     if (clocksRun_ && file_.IsOpen() && ticks_() - lastAt_ >= JournalClockMs) {
         Write(JournalClock{});

@@ -47,9 +47,8 @@ public:
     bool Resume(std::span<const uint8_t> content, size_t wholeLength, ProgramState& state,
                 uint32_t lastAt);
 
-    // What the host keeps besides: where it saves the games, and each game saved there.
+    // Where the host saves the games, and when play began.
     void GamesFile(int64_t startTime, const std::string& gamesPath);
-    void GameSaved(const Game& game);
 
     // Once per main-loop pass: the record of the time, when it is due.
     void Keep();

@@ -24,11 +24,6 @@ std::string FileName(const std::tm& start, int attempt) {
     return text + ".pgn";
 }
 
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
 }  // namespace
 
 GameArchive::GameArchive(const std::string& settingsFolder, const std::tm& start)
@@ -50,10 +45,6 @@ GameArchive::GameArchive(const std::string& settingsFolder, const std::tm& start
         }
     }
     failed_ = true;
-}
-
-GameArchive::GameArchive(const std::string& path) : folder_(FolderOf(path)), path_(path) {
-    failed_ = !file_.Open(path_, AppendFile::Mode::CreateOrAppend);
 }
 
 bool GameArchive::Append(std::string_view text) {

@@ -18,9 +18,6 @@ public:
     // Makes the folder Partien in settingsFolder and a new file in it named by start; when that
     // name is taken (another program began in the same second), "-2", "-3", ... are added.
     GameArchive(const std::string& settingsFolder, const std::tm& start);
-    // Goes on with the file at path, which a tournament taken up again wrote before; made anew
-    // when it has gone.
-    explicit GameArchive(const std::string& path);
 
     // Appends text in one write. A write that fails takes back whatever part of it reached
     // the file, so the games before stay whole. False when the text is not in the file.

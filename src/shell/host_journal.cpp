@@ -34,12 +34,6 @@ void HostJournal::GamesFile(std::time_t start, const std::string& gamesPath) {
     }
 }
 
-void HostJournal::GameSaved(const Game& game) {
-    if (journal_) {
-        journal_->GameSaved(game);
-    }
-}
-
 void HostJournal::Keep(NetView& view, bool tournamentOver) {
     if (!journal_) {
         return;

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The host's journal as the program keeps it (docs/JOURNAL.md): from the start of the games
 // the server records every change of the tournament in it, the program adds where it saves
-// the games and each game saved, records the time when due, and removes the file once every
-// game has ended. A journal that cannot be written is said so in the lobby once and given up.
+// the games, records the time when due, and removes the file once every game has ended. A journal
+// that cannot be written is said so in the lobby once and given up.
 #pragma once
 
 #include <ctime>
@@ -29,8 +29,6 @@ public:
 
     // Play has begun: the games go to gamesPath, named by start.
     void GamesFile(std::time_t start, const std::string& gamesPath);
-    // The game is in the file of saved games.
-    void GameSaved(const Game& game);
 
     // Once per main-loop pass: the time recorded when due; a failure said in view's chat
     // output; the file removed once the tournament is over.

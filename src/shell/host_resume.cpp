@@ -6,7 +6,6 @@
 #include "net/server.h"
 #include "net/tournament_journal.h"
 #include "platform/files.h"
-#include "shell/tournament_outcome.h"
 
 namespace tavlora {
 
@@ -29,16 +28,6 @@ void ReportUnreadable(WindowServices& services, const std::string& path) {
     const std::string aside = SetAside(path);
     services.MessageBox(
         ErrorTitle, UnreadableText + (aside.empty() ? std::string() : KeptAsText + aside + '.'));
-}
-
-// A tournament that is not taken up: what its saved games lack goes into their file, and the
-// journal stands aside.
-void GiveUp(const std::string& path, const ProgramState& state, const JournalReplay& replay) {
-    if (replay.GamesFile) {
-        SaveGivenUpTournament(state, {replay.GamesFile->Path, replay.SavedGames},
-                              static_cast<std::time_t>(replay.GamesFile->StartTime));
-    }
-    SetAside(path);
 }
 
 }  // namespace
@@ -73,7 +62,7 @@ std::optional<ResumedTournament> OfferToResume(WindowServices& services, const s
     }
     // A tournament that was over when its program ended: nothing to ask.
     if (!replay->AnyRunning || !ask()) {
-        GiveUp(path, replayed, *replay);
+        SetAside(path);
         return std::nullopt;
     }
     replayed.NetworkPort = state.NetworkPort;

@@ -120,7 +120,7 @@ void Program::RunMainLoop() {
             outcome_->RefreshStandings();
         }
         if (journal_) {
-            journal_->Keep(*lobby_, outcome_ && outcome_->AllEnded());
+            journal_->Keep(*lobby_, false);
         }
         if (lobby_ && event.Kind == EventKind::Shortcut) {
             lobby_->HandleLobbyShortcut(event.Shortcut);
@@ -151,17 +151,9 @@ void Program::StartSinglePlayer() {
 }
 
 void Program::BeginOutcome() {
-    const std::time_t start = std::time(nullptr);
-    outcome_ = std::make_unique<TournamentOutcome>(services_, state_,
-                                                   MakeSettingsFolder(environment_), start);
-    if (journal_) {
-        journal_->GamesFile(start, outcome_->GamesPath());
-    }
-    state_.GameEnded = [this](const Game& game) {
-        if (outcome_->GameEnded(game) && journal_) {
-            journal_->GameSaved(game);
-        }
-    };
+    outcome_ = std::make_unique<TournamentOutcome>(
+        services_, state_, MakeSettingsFolder(environment_), std::time(nullptr));
+    state_.GameEnded = [this](const Game& game) { outcome_->GameEnded(game); };
 }
 
 // Connections are closed without a word: a server sees its clients leave, a client is

@@ -5,7 +5,6 @@
 #include <string_view>
 
 #include "net/latin1.h"
-#include "rules/clock.h"
 #include "rules/pgn.h"
 
 namespace tavlora {
@@ -25,59 +24,11 @@ std::string PgnDate(const std::tm& date) {
     return text;
 }
 
-std::string GamePgn(const ProgramState& state, const Game& game, const std::string& date,
-                    Lookahead& lookahead) {
-    const auto name = [&state](int32_t participant) {
-        const Player* player = FindPlayer(state, participant);
-        // The standard's character set; the names hold nothing else.
-        return player ? Utf8ToLatin1(player->PlayerName) : std::string("?");
-    };
-    const Player* loser = FindPlayer(state, game.PlayerIndex[game.SideToMove]);
-    const bool abandoned = game.State == Resigned && loser && loser->Left;
-    const std::string white = name(game.PlayerIndex[White]);
-    const std::string black = name(game.PlayerIndex[Black]);
-    const PgnTags tags{
-        .Event = state.Role == PlayRole::SinglePlayer ? "Tavlora-Einzelspiel" : "Tavlora-Turnier",
-        .Date = date,
-        .White = white,
-        .Black = black,
-        .TimeByPlayer = state.TimeByPlayer,
-        .Abandoned = abandoned,
-    };
-    return PgnText(game, tags, lookahead);
-}
-
 }  // namespace
 
-void SaveGivenUpTournament(const ProgramState& state, const EarlierGames& earlier,
-                           std::time_t start) {
-    const std::string date = PgnDate(LocalTime(start));
-    Lookahead lookahead;
-    std::string text;
-    for (const Game& game : state.Games) {
-        if (earlier.Saved.contains({game.PlayerIndex[White], game.PlayerIndex[Black]})) {
-            continue;
-        }
-        Game ended = game;
-        ended.Result = IsRunning(game) ? Undecided : ResultOf(game);
-        text += GamePgn(state, ended, date, lookahead);
-    }
-    GameArchive archive(earlier.Path);
-    if (!text.empty()) {
-        archive.Append(text);
-    }
-}
-
 TournamentOutcome::TournamentOutcome(WindowServices& services, ProgramState& state,
-                                     const std::string& settingsFolder, std::time_t start,
-                                     const EarlierGames* earlier)
-    : state_(state),
-      archive_(earlier != nullptr ? GameArchive(earlier->Path)
-                                  : GameArchive(settingsFolder, LocalTime(start))),
-      date_(PgnDate(LocalTime(start))) {
-    if (earlier != nullptr) {
-        saved_ = earlier->Saved;
-    }
+                                     const std::string& settingsFolder, std::time_t start)
+    : state_(state), archive_(settingsFolder, LocalTime(start)), date_(PgnDate(LocalTime(start))) {
     if (state.Role == PlayRole::SinglePlayer) {
         return;
     }
@@ -89,12 +40,11 @@ TournamentOutcome::TournamentOutcome(WindowServices& services, ProgramState& sta
     }
 }
 
-bool TournamentOutcome::GameEnded(const Game& game) {
-    const bool saved =
-        !saved_.contains({game.PlayerIndex[White], game.PlayerIndex[Black]}) && Save(PgnOf(game));
+void TournamentOutcome::GameEnded(const Game& game) {
+    Save(PgnOf(game));
     ++ended_;
     if (!standings_) {
-        return saved;
+        return;
     }
     standings_->AddGame(game);
     changed_ = true;
@@ -103,7 +53,6 @@ bool TournamentOutcome::GameEnded(const Game& game) {
     if (ended_ == games) {
         window_->Show();
     }
-    return saved;
 }
 
 void TournamentOutcome::RefreshStandings() {
@@ -148,17 +97,30 @@ void TournamentOutcome::SaveUnfinishedGames() {
 }
 
 std::string TournamentOutcome::PgnOf(const Game& game) {
-    return GamePgn(state_, game, date_, lookahead_);
+    const auto name = [this](int32_t participant) {
+        const Player* player = FindPlayer(state_, participant);
+        // The standard's character set; the names hold nothing else.
+        return player ? Utf8ToLatin1(player->PlayerName) : std::string("?");
+    };
+    const Player* loser = FindPlayer(state_, game.PlayerIndex[game.SideToMove]);
+    const bool abandoned = game.State == Resigned && loser && loser->Left;
+    const std::string white = name(game.PlayerIndex[White]);
+    const std::string black = name(game.PlayerIndex[Black]);
+    const PgnTags tags{
+        .Event = state_.Role == PlayRole::SinglePlayer ? "Tavlora-Einzelspiel" : "Tavlora-Turnier",
+        .Date = date_,
+        .White = white,
+        .Black = black,
+        .TimeByPlayer = state_.TimeByPlayer,
+        .Abandoned = abandoned,
+    };
+    return PgnText(game, tags, lookahead_);
 }
 
-bool TournamentOutcome::Save(const std::string& text) {
-    if (archive_.Append(text)) {
-        return true;
-    }
-    if (window_) {
+void TournamentOutcome::Save(const std::string& text) {
+    if (!archive_.Append(text) && window_) {
         window_->ShowSaveFailure(archive_.Path());
     }
-    return false;
 }
 
 int32_t TournamentOutcome::LeftCount() const {

@@ -7,9 +7,7 @@
 #include <ctime>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
-#include <utility>
 
 #include "net/program_state.h"
 #include "platform/window_services.h"
@@ -19,34 +17,15 @@
 
 namespace tavlora {
 
-// A tournament taken up again after its program was closed: the file its games went to, and
-// the games (White, Black) already in it.
-struct EarlierGames {
-    std::string Path;
-    std::set<std::pair<int32_t, int32_t>> Saved;
-};
-
-// A tournament given up for good after its program was closed: each of its games that is not
-// in the file of its earlier games yet is written there, with its result, or "*" while it ran.
-void SaveGivenUpTournament(const ProgramState& state, const EarlierGames& earlier,
-                           std::time_t start);
-
 class TournamentOutcome {
 public:
-    // Play began at start (local time names the file and dates the games): the tournament's
-    // games have just been created, or the single-player game, or a tournament is taken up
-    // again with its earlier games. settingsFolder holds the folder of saved games.
+    // Play began at start (local time names the file): the tournament's games have just been
+    // created, or the single-player game. settingsFolder holds the folder of saved games.
     TournamentOutcome(WindowServices& services, ProgramState& state,
-                      const std::string& settingsFolder, std::time_t start,
-                      const EarlierGames* earlier = nullptr);
+                      const std::string& settingsFolder, std::time_t start);
 
-    // A game has just got its Result: counted in the standings, and saved unless it is in the
-    // file already. True when it was saved now.
-    bool GameEnded(const Game& game);
-    // Every game of the tournament has ended.
-    bool AllEnded() const { return ended_ == static_cast<int32_t>(state_.Games.size()); }
-    // The file of saved games, or where it was tried.
-    const std::string& GamesPath() const { return archive_.Path(); }
+    // A game has just got its Result: saved, and counted in the standings.
+    void GameEnded(const Game& game);
     // Once per main-loop pass: the standings window brought up to date, if it is shown and
     // anything in it has changed.
     void RefreshStandings();
@@ -59,13 +38,12 @@ public:
 
 private:
     std::string PgnOf(const Game& game);
-    bool Save(const std::string& text);
+    void Save(const std::string& text);
     int32_t LeftCount() const;
 
     ProgramState& state_;
     GameArchive archive_;
-    std::set<std::pair<int32_t, int32_t>> saved_;  // before a resume
-    std::string date_;                             // of the PGN tags
+    std::string date_;  // of the PGN tags
     Lookahead lookahead_;
     int32_t ended_ = 0;
     // Network modes only.

@@ -62,7 +62,6 @@ std::vector<JournalRecord> EveryKind() {
         {0xFFFFFFF0u, JournalClock{}},
         {5, JournalResumed{}},
         {6, JournalGamesFile{int64_t{1} << 40, "/home/zoë/Partien/Tavlora.pgn"}},
-        {7, JournalGameSaved{2, 0}},
     };
 }
 
@@ -181,7 +180,6 @@ TEST(JournalReplay, RefusesWhatNoServerCouldHaveDone) {
         {"the host leaving", {Start(), {10, JournalLeft{0}}}},
         {"a participant leaving twice", {Start(), {10, JournalLeft{1}}, {20, JournalLeft{1}}}},
         {"a stranger away", {Start(), {10, JournalAway{3}}}},
-        {"a running game saved", {Start(), {10, JournalGameSaved{0, 1}}}},
     };
     for (const auto& [what, records] : cases) {
         SCOPED_TRACE(what);
@@ -199,14 +197,12 @@ TEST(JournalReplay, RebuildsPlayersGamesOffersAndEnds) {
                 {3700, Message(MsgResign{1, {1, 2}})},
                 {3800, JournalAway{2}},
                 {3900, JournalGamesFile{42, "Partien/T.pgn"}},
-                {4000, JournalGameSaved{1, 2}},
                 {4100, JournalLeft{1}},
                 {4200, JournalClock{}}},
                state);
     ASSERT_TRUE(replay);
     EXPECT_EQ(replay->LastAt, 4200u);
     EXPECT_EQ(replay->GamesFile, (JournalGamesFile{42, "Partien/T.pgn"}));
-    EXPECT_EQ(replay->SavedGames, (std::set<std::pair<int32_t, int32_t>>{{1, 2}}));
     EXPECT_TRUE(replay->AnyRunning);
 
     EXPECT_TRUE(state.IsServer());

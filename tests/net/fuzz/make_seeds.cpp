@@ -52,7 +52,6 @@ int main(int argc, char** argv) {
         {1600, JournalResumed{}},
         {1700, Message(MsgResign{0, {1, 0}})},
         {1800, JournalGamesFile{1700000000, "Partien/Tavlora.pgn"}},
-        {1900, JournalGameSaved{1, 0}},
         {2000, JournalLeft{1}},
     };
     for (const JournalRecord& record : records) {
