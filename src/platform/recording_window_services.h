@@ -30,6 +30,7 @@ struct WindowRecord {
     bool Visible = true;
     bool Minimised = false;
     int ReturnShortcut = -1;  // -1 while no shortcut is bound
+    bool KeysCaptured = false;
     Point Mouse;              // what MouseInWindow answers; set by tests
 };
 
@@ -108,6 +109,7 @@ public:
     void ActivateWindow(int window) override;
     void SetClientHeight(int window, int height) override;
     void BindReturnKey(int window, int shortcut) override;
+    void CaptureKeys(int window) override;
 
     // Controls
     int CreateControl(const ControlSpec& spec) override;
@@ -181,6 +183,9 @@ public:
     bool SelectTab(int panel, int page);
     bool TypeText(int field, const std::string& text);  // replaces the text; no event
     void PressReturn(int window);    // the window becomes active; a Shortcut event if bound
+    // A key (a KeyCode) in the window, which becomes active: a Key event if it captures keys.
+    void PressKey(int window, int key);
+    void TypeKeys(int window, const std::string& characters);  // PressKey for each byte
     void PressCloseBox(int window);  // a Close event
     void MinimiseWindow(int window);
 
@@ -213,7 +218,7 @@ private:
     CellRecord& CellAt(int list, int row, int column, const char* operation);
     const CellRecord* CellIfSet(int list, int row, int column) const;
     bool Usable(int control) const;  // shown and enabled, as the user needs it
-    void Queue(EventKind kind, int window, int control, int shortcut = -1);
+    void Queue(EventKind kind, int window, int control, int shortcut = -1, int key = -1);
 
     int NextId_ = FirstAssignedId;
     int Sequence_ = 0;
