@@ -29,9 +29,9 @@ struct WindowRecord {
     std::string Title;
     bool Visible = true;
     bool Minimised = false;
-    int ReturnShortcut = -1;  // -1 while no shortcut is bound
-    bool KeysCaptured = false;
-    Point Mouse;              // what MouseInWindow answers; set by tests
+    int ReturnShortcut = -1;    // -1 while no shortcut is bound
+    bool KeysCaptured = false;  // keys raise Key events (CaptureKeys)
+    Point Mouse;                // what MouseInWindow answers; set by tests
 };
 
 struct ColumnRecord {
@@ -183,10 +183,10 @@ public:
     bool SelectTab(int panel, int page);
     bool TypeText(int field, const std::string& text);  // replaces the text; no event
     void PressReturn(int window);    // the window becomes active; a Shortcut event if bound
+    void PressCloseBox(int window);  // a Close event
     // A key (a KeyCode) in the window, which becomes active: a Key event if it captures keys.
     void PressKey(int window, int key);
     void TypeKeys(int window, const std::string& characters);  // PressKey for each byte
-    void PressCloseBox(int window);  // a Close event
     void MinimiseWindow(int window);
 
     // For tests: records

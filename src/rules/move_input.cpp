@@ -67,8 +67,7 @@ struct TypedSquares {
 };
 
 bool IsSquare(std::string_view text) {
-    return text.size() >= 2 && text[0] >= 'a' && text[0] <= 'h' && text[1] >= '1' &&
-           text[1] <= '8';
+    return text.size() >= 2 && text[0] >= 'a' && text[0] <= 'h' && text[1] >= '1' && text[1] <= '8';
 }
 
 // "g1f3", "e7e8q", also with "-" or "x" between the squares and "=" before the piece, as

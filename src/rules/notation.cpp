@@ -46,8 +46,7 @@ std::string MoveText(const Move& move) {
     return text;
 }
 
-const Move* FindMove(const MoveList& list, int32_t fromX, int32_t fromY, int32_t toX,
-                     int32_t toY) {
+const Move* FindMove(const MoveList& list, int32_t fromX, int32_t fromY, int32_t toX, int32_t toY) {
     for (const Move& move : list) {
         if (move.FromX == fromX && move.FromY == fromY && move.ToX == toX && move.ToY == toY) {
             return &move;

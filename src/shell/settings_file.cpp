@@ -439,9 +439,8 @@ void SaveSettings(const SettingsEnvironment& environment, int32_t tab, const Set
 void SaveNextGameAfterMove(const SettingsEnvironment& environment, bool on) {
     Settings values;
     values.NextGameAfterMove = on ? 1 : 0;
-    WriteKeys(environment, values, [](const SettingsKey& key) {
-        return key.Number == &Settings::NextGameAfterMove;
-    });
+    WriteKeys(environment, values,
+              [](const SettingsKey& key) { return key.Number == &Settings::NextGameAfterMove; });
 }
 
 }  // namespace tavlora

@@ -147,8 +147,8 @@ protected:
 };
 
 // (game clock, "Alle Spiele anzeigen")
-class AfterTheMove : public NextGameTest, public testing::WithParamInterface<std::tuple<bool, bool>> {
-};
+class AfterTheMove : public NextGameTest,
+                     public testing::WithParamInterface<std::tuple<bool, bool>> {};
 
 TEST_P(AfterTheMove, TheFirstWaitingGameOfTheListFollowsUntilNoneWaits) {
     const auto [clock, showAll] = GetParam();
@@ -187,8 +187,7 @@ TEST_P(AfterTheMove, TheFirstWaitingGameOfTheListFollowsUntilNoneWaits) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Lists, AfterTheMove,
-                         testing::Combine(testing::Bool(), testing::Bool()),
+INSTANTIATE_TEST_SUITE_P(Lists, AfterTheMove, testing::Combine(testing::Bool(), testing::Bool()),
                          [](const testing::TestParamInfo<std::tuple<bool, bool>>& list) {
                              return std::string(std::get<0>(list.param) ? "Clock" : "NoClock") +
                                     (std::get<1>(list.param) ? "AllGames" : "OwnGames");
@@ -213,8 +212,7 @@ TEST_F(NextGameTest, WithTheBoxClearedTheGameStaysAndSpaceGoesOnRoundTheList) {
     EXPECT_EQ(Shown(), &G(0, 3));
     Press(' ');
     EXPECT_EQ(Shown(), &G(0, 2)) << "round from the bottom to the top";
-    EXPECT_TRUE(G(0, 1).History.size() == 1 && G(0, 2).History.empty() &&
-                G(0, 3).History.empty());
+    EXPECT_TRUE(G(0, 1).History.size() == 1 && G(0, 2).History.empty() && G(0, 3).History.empty());
 
     Click(box);
     EXPECT_EQ(saved_, (std::vector<bool>{false, true}));
@@ -284,9 +282,9 @@ TEST_F(NextGameTest, TheBoxKeepsTheChoiceTheSettingsGive) {
     ASSERT_GE(box, 0);
     const ControlRecord& record = *services_.Control(box);
     EXPECT_EQ(record.Kind, ControlKind::CheckBox);
-    EXPECT_EQ(std::tuple(record.Geometry.X, record.Geometry.Y, record.Geometry.W,
-                         record.Geometry.H),
-              std::tuple(10, 417, 260, 15));
+    EXPECT_EQ(
+        std::tuple(record.Geometry.X, record.Geometry.Y, record.Geometry.W, record.Geometry.H),
+        std::tuple(10, 417, 260, 15));
     EXPECT_TRUE(services_.IsShown(box));
     EXPECT_EQ(services_.State(box), 0);
     Open(G(0, 1));

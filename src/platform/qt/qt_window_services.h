@@ -142,7 +142,7 @@ private:
     std::deque<Event> Events_;
     SocketWatch Sockets_;
     std::unique_ptr<KeyCatcher> Keys_;  // installed on the application with the first capture
-    QEventLoop* Waiting_ = nullptr;  // the loop of the wait in progress, if any
+    QEventLoop* Waiting_ = nullptr;     // the loop of the wait in progress, if any
 };
 
 }  // namespace tavlora
