@@ -97,8 +97,8 @@ private:
     GameView* rejectedView_ = nullptr;
     int typedLine_ = -1;
     std::string shownTyped_;
-    // "Am Zug in n Spielen", network play only: the count over the user's own games, which
-    // are picked out of the games list again only when it grows.
+    // "Am Zug in n Spielen", network play only: the count over the user's own games, picked
+    // out of the games list as it grows.
     int waitingLine_ = -1;
     int shownWaiting_ = -1;
     std::vector<tavlora::Game*> ownGames_;
