@@ -108,7 +108,7 @@ public:
 
     void operator()(const MsgPlayerLeft& m) {
         if (state_.PlayPhase == GamesStartedPhase) {
-            // After the start nobody moves; the leaver loses every game it has.
+            // After the start nobody moves; the leaver loses every game still running.
             if (m.PlayerCount == state_.PlayerCount && m.Index >= 1 &&
                 m.Index < state_.PlayerCount) {
                 ParticipantLeft(state_, m.Index);

@@ -61,9 +61,10 @@ void Resign(Game& game, int32_t side) {
 
 void ParticipantLeft(ProgramState& state, int32_t leaver) {
     state.Players[static_cast<size_t>(leaver)].Left = true;
+    // A game that had ended keeps its end: its result may already be counted and saved.
     for (Game& game : state.Games) {
         const int32_t side = SideOf(game, leaver);
-        if (side >= 0) {
+        if (side >= 0 && IsRunning(game)) {
             Resign(game, side);
         }
     }

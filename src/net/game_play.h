@@ -39,8 +39,8 @@ void EndOnTime(Game& game, int32_t side, int32_t playerTimeLeft, int32_t moveTim
 // The game is lost for side, which becomes SideToMove.
 void Resign(Game& game, int32_t side);
 
-// A participant has left after the start: its entry is marked, and every game of it, whatever
-// its State, becomes lost for it. Result, once set, stays.
+// A participant has left after the start: its entry is marked, and every running game of it
+// becomes lost for it. A game that had ended stays as it ended.
 void ParticipantLeft(ProgramState& state, int32_t leaver);
 
 }  // namespace tavlora

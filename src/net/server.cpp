@@ -61,7 +61,8 @@ void AcceptNewConnection(ProgramState& state, NetView& view, ConnectionId connec
     state.Network.Send(connection, EncodeFrame(welcome));
 }
 
-// Before the start the table closes the gap; after it the leaver stays and loses every game.
+// Before the start the table closes the gap; after it the leaver stays and loses every game
+// still running.
 void RemoveParticipant(ProgramState& state, NetView& view, int32_t index) {
     if (state.PlayPhase == GamesStartedPhase) {
         ParticipantLeft(state, index);

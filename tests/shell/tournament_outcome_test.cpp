@@ -25,6 +25,7 @@
 #include <sstream>
 #include <thread>
 
+#include "gamewindow/game_window.h"
 #include "net/game_tick.h"
 #include "net/play/tournament.h"
 #include "net/senders.h"
@@ -414,6 +415,67 @@ TEST(TournamentOutcome, EveryGameIsSavedAndEveryProgramShowsTheSameStandings) {
     EXPECT_FALSE(server.StandingsShown());
     server.Outcome->ShowStandings();
     EXPECT_TRUE(server.StandingsShown());
+}
+
+// Rolf resigns against Sven, then Sven leaves: his running games become his losses, while the
+// game he had won stays won, alike in a Game window opened before his departure and in one
+// opened after it, in the games list, the standings and the saved games of every program.
+TEST(TournamentOutcome, AGameThatHadEndedStaysAsItEndedWhenAPlayerOfItLeaves) {
+    TemporaryFolder root;
+    OutcomeTournament t(root.Path, {"Max", "Rolf", "Sven", "Cleo"});
+    t.Start();
+    t.Play(1, 2, "e2e4 e7e5");
+    t.Command(1, 2, GameCommand::Resign);
+    const Game ended = t.PairGame(1, 2);
+    ASSERT_EQ(ended.State, Resigned);
+    ASSERT_EQ(ended.PlayerIndex[ended.SideToMove], 1);
+
+    // Cleo watches that game: one window opened before Sven leaves, one after.
+    const auto endText = [](RecordingWindowServices& services, GameWindow& window, Game& game) {
+        window.OpenGameView(game);
+        window.HandleGameWindowEvent(Event{});
+        return services.Text(window.FindView(game)->StatusLine);
+    };
+    Program& cleo = t.At(3);
+    Game& watched = GameOf(*cleo.Participant, ended.PlayerIndex[White], ended.PlayerIndex[Black]);
+    RecordingWindowServices beforeServices;
+    RecordingWindowServices afterServices;
+    GameWindow before(beforeServices, cleo.State(), DefaultFont, DefaultFont);
+    GameWindow after(afterServices, cleo.State(), DefaultFont, DefaultFont);
+    EXPECT_EQ(endText(beforeServices, before, watched), "Rolf hat aufgegeben");
+
+    t.Close(2);
+    EXPECT_EQ(endText(beforeServices, before, watched), "Rolf hat aufgegeben");
+    EXPECT_EQ(endText(afterServices, after, watched), "Rolf hat aufgegeben");
+    for (int32_t participant : {0, 1, 3}) {
+        SCOPED_TRACE(testing::Message() << "program of participant " << participant);
+        Program& program = t.At(participant);
+        for (const Game& game : program.State().Games) {
+            const int32_t sven = SideOf(game, 2);
+            if (game.PlayerIndex[White] == ended.PlayerIndex[White] &&
+                game.PlayerIndex[Black] == ended.PlayerIndex[Black]) {
+                EXPECT_EQ(game.State, ended.State);
+                EXPECT_EQ(game.SideToMove, ended.SideToMove);
+                EXPECT_EQ(game.Result, sven);
+            } else if (sven >= 0) {
+                EXPECT_EQ(game.State, Resigned);
+                EXPECT_EQ(game.SideToMove, sven);
+                EXPECT_EQ(game.Result, 1 - sven);
+            }
+        }
+        program.Outcome->ShowStandings();
+        const ControlRecord* list = program.List();
+        ASSERT_NE(list, nullptr);
+        for (int row = 0; row < 4; ++row) {
+            if (program.Services.CellText(list->Id, row, 1) == "Sven (gegangen)") {
+                EXPECT_EQ(program.Services.CellText(list->Id, row, 2), "1");
+            }
+        }
+        const std::vector<PgnGame> games = ReadPgn(program.PgnFile());
+        ASSERT_EQ(games.size(), 3u);  // Rolf's resignation, then Sven's two running games
+        EXPECT_EQ(games[0].Tags.at("Termination"), "normal");
+        EXPECT_EQ(games[0].Tags.at("Result"), ResultToken(ended.Result));
+    }
 }
 
 // Play goes on where the games cannot be saved; the standings window says so, and where.

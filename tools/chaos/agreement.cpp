@@ -10,10 +10,6 @@ namespace tavlora {
 
 namespace {
 
-uint64_t Key(int32_t white, int32_t black) {
-    return uint64_t{static_cast<uint32_t>(white)} << 32 | static_cast<uint32_t>(black);
-}
-
 bool SameBoard(const Game& a, const Game& b) {
     for (int32_t x = 0; x < 8; ++x) {
         for (int32_t y = 0; y < 8; ++y) {
@@ -40,9 +36,13 @@ bool CrossedTheEnd(const Game& referee, const Game& copy, int32_t own) {
 
 }  // namespace
 
+uint64_t GameKey(int32_t white, int32_t black) {
+    return uint64_t{static_cast<uint32_t>(white)} << 32 | static_cast<uint32_t>(black);
+}
+
 RefereeGames::RefereeGames(const ProgramState& server) {
     for (const Game& game : server.Games) {
-        games_.emplace(Key(game.PlayerIndex[White], game.PlayerIndex[Black]), &game);
+        games_.emplace(GameKey(game.PlayerIndex[White], game.PlayerIndex[Black]), &game);
     }
 }
 
@@ -52,7 +52,7 @@ void RefereeGames::Compare(const GamesList& copy, int32_t own, const std::string
         ++agreement.Compared;
         const std::string which = name + ", game " + std::to_string(game.PlayerIndex[White]) + "-" +
                                   std::to_string(game.PlayerIndex[Black]) + ": ";
-        const auto found = games_.find(Key(game.PlayerIndex[White], game.PlayerIndex[Black]));
+        const auto found = games_.find(GameKey(game.PlayerIndex[White], game.PlayerIndex[Black]));
         if (found == games_.end()) {
             agreement.Mismatches.push_back(which + "not on the server");
             continue;

@@ -24,6 +24,9 @@ struct Agreement {
     std::vector<std::string> Mismatches;  // what differs, one line each
 };
 
+// A game's key as one number: White's participant, then Black's.
+uint64_t GameKey(int32_t white, int32_t black);
+
 class RefereeGames {
 public:
     // The server's games by their key; server must outlive this.
