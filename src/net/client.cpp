@@ -6,7 +6,6 @@
 
 #include "net/game_play.h"
 #include "net/latin1.h"
-#include "net/server.h"
 #include "rules/clock.h"
 
 namespace tavlora {
@@ -146,8 +145,7 @@ public:
             }
         }
         state_.PlayerCount = m.PlayerCount;
-        CreatePairGames(state_, m.Colours);
-        StartGames(state_, view_);
+        BeginGames(state_, view_, m.Colours);
     }
 
     // Games: the server has refereed them; the tests here only keep the copies sound.

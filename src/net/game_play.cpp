@@ -7,7 +7,8 @@
 
 namespace tavlora {
 
-void CreatePairGames(ProgramState& state, std::span<const int32_t> colours) {
+void BeginGames(ProgramState& state, NetView& view, std::span<const int32_t> colours) {
+    assert(state.PlayPhase != GamesStartedPhase);
     assert(colours.size() == static_cast<size_t>(PairCount(state.PlayerCount)));
     size_t pair = 0;
     for (int32_t i = 0; i + 1 < state.PlayerCount; ++i) {
@@ -17,6 +18,8 @@ void CreatePairGames(ProgramState& state, std::span<const int32_t> colours) {
             state.KeyedGames.Add(game);
         }
     }
+    state.PlayPhase = GamesStartedPhase;
+    view.ShowGamesStarted();
 }
 
 std::optional<Move> MatchLegalMove(const Game& game, const Move& received) {
