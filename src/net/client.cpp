@@ -6,7 +6,6 @@
 
 #include "net/game_play.h"
 #include "net/latin1.h"
-#include "rules/clock.h"
 
 namespace tavlora {
 
@@ -41,9 +40,8 @@ public:
     }
 
     bool operator()(const MsgWelcome& m) {
-        if (m.MaxPlayer < 2 || m.MaxPlayer > MostParticipants || m.PlayerCount < 2 ||
-            m.PlayerCount > m.MaxPlayer || m.TimeByPlayer > MaxTimeLimit ||
-            m.TimeByMove > MaxTimeLimit) {
+        // The count holds the server's own participant and the newcomer: two at least.
+        if (!LobbyFits(m.MaxPlayer, m.PlayerCount, 2, m.TimeByPlayer, m.TimeByMove)) {
             // Not a server this program can join; waiting on would wait for ever.
             GiveUp(state_, view_, JoinFailedText);
             return false;
