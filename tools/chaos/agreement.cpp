@@ -34,6 +34,12 @@ bool CrossedTheEnd(const Game& referee, const Game& copy, int32_t own) {
            std::equal(referee.History.begin(), referee.History.end(), copy.History.begin());
 }
 
+// The side that lost a game that ended with a loser; -1 for a running or drawn game.
+int32_t Loser(const Game& game) {
+    const bool lost = game.State == Checkmate || game.State == TimeOut || game.State == Resigned;
+    return lost ? game.SideToMove : -1;
+}
+
 }  // namespace
 
 uint64_t GameKey(int32_t white, int32_t black) {
@@ -68,9 +74,16 @@ void RefereeGames::Compare(const GamesList& copy, int32_t own, const std::string
         if (!crossed && !SameBoard(game, referee)) {
             differs += " board";
         }
-        if (game.State != referee.State) {
+        // A crossing move that mated keeps its mate on its mover's board, whatever end the
+        // server gave first; the winner must still be the same.
+        const bool matedOnTheWay = crossed && game.State == Checkmate;
+        if (game.State != referee.State && !matedOnTheWay) {
             differs += " State " + std::to_string(game.State) + " (server " +
                        std::to_string(referee.State) + ")";
+        }
+        if (Loser(game) != Loser(referee) && !matedOnTheWay) {
+            differs += " loser " + std::to_string(Loser(game)) + " (server " +
+                       std::to_string(Loser(referee)) + ")";
         }
         if (game.Result != referee.Result) {
             differs += " Result " + std::to_string(game.Result) + " (server " +
