@@ -15,7 +15,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -23,7 +22,6 @@
 #include <map>
 #include <memory>
 #include <sstream>
-#include <thread>
 
 #include "gamewindow/game_window.h"
 #include "net/game_tick.h"
@@ -516,51 +514,74 @@ TEST(TournamentOutcome, UnwritableFolderLeavesPlayUndisturbedAndSaysSo) {
     })) << "see the child's output above";
 }
 
-// Killed while games end one after the other, every program leaves whole games only.
+// Killed while games end one after the other, every program leaves whole games only: each
+// program's file holds exactly the games it had saved when the kill came, the kill coming
+// between one program's save and the next one's, in the middle of the tournament.
 TEST(TournamentOutcome, KilledMidTournamentLeavesOnlyWholeGames) {
     if (PgnExtract().empty()) {
         GTEST_SKIP() << "pgn-extract is missing (scripts/install-deps installs it)";
     }
     TemporaryFolder root;
     const std::vector<std::string> names = {"Sam", "Anna", "Bert", "Cleo", "Dora", "Emil"};
-    int pipe[2];
-    ASSERT_EQ(::pipe(pipe), 0);
+    // Six games saved by all six programs, then the seventh by some of them.
+    constexpr int SavesBeforeTheKill = 6 * 6 + 4;
+    int saved[2];  // the child names each program that has saved a game
+    int go[2];     // and waits for the word to go on
+    ASSERT_EQ(pipe(saved), 0);
+    ASSERT_EQ(pipe(go), 0);
     const pid_t child = fork();
     if (child == 0) {
-        close(pipe[0]);
+        close(saved[0]);
+        close(go[1]);
         OutcomeTournament t(root.Path, names);
         t.Start();
+        for (int32_t i = 0; i < static_cast<int32_t>(names.size()); ++i) {
+            ProgramState& state = t.At(i).State();
+            state.GameEnded = [save = state.GameEnded, i, &saved, &go](const Game& game) {
+                save(game);
+                const char mark = static_cast<char>(i);
+                char word = 0;
+                if (write(saved[1], &mark, 1) != 1 || read(go[0], &word, 1) != 1) {
+                    _exit(3);
+                }
+            };
+        }
         // Game after game ends by resignation, until the kill.
         for (int32_t i = 0; i < 6; ++i) {
             for (int32_t j = i + 1; j < 6; ++j) {
                 t.Play(i, j, "e2e4 e7e5 g1f3");
                 t.Command(i, j, GameCommand::Resign);
-                if (write(pipe[1], "x", 1) != 1) {
-                    _exit(3);
-                }
             }
         }
-        pause();
-        _exit(0);
+        _exit(4);  // the tournament ended before the kill
     }
-    close(pipe[1]);
-    for (int ended = 0; ended < 6;) {
-        char marks[6];
-        const ssize_t count = read(pipe[0], marks, sizeof marks);
-        ASSERT_GT(count, 0) << "the tournament ended before six games";
-        ended += static_cast<int>(count);
+    close(saved[1]);
+    close(go[0]);
+    std::vector<size_t> expected(names.size(), 0);
+    for (int saves = 0; saves < SavesBeforeTheKill; ++saves) {
+        char mark = 0;
+        ASSERT_EQ(read(saved[0], &mark, 1), 1) << "the child ended after " << saves << " saves";
+        ASSERT_LT(static_cast<size_t>(mark), names.size());
+        ++expected[static_cast<size_t>(mark)];
+        if (saves + 1 < SavesBeforeTheKill && write(go[1], "x", 1) != 1) {
+            FAIL() << "the child does not listen";
+        }
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(7));
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
-    close(pipe[0]);
+    close(saved[0]);
+    close(go[1]);
 
+    size_t total = 0;
     for (size_t i = 0; i < names.size(); ++i) {
         const std::string folder = root.Path + "/" + std::to_string(i) + "/Partien";
         ASSERT_TRUE(fs::exists(folder));
         const std::vector<PgnGame> games = ReadBack(fs::directory_iterator(folder)->path());
-        EXPECT_GE(games.size(), 6u) << folder;
+        EXPECT_EQ(games.size(), expected[i]) << folder;
+        EXPECT_TRUE(expected[i] == 6 || expected[i] == 7) << folder;
+        total += games.size();
     }
+    EXPECT_EQ(total, static_cast<size_t>(SavesBeforeTheKill));
 }
 
 }  // namespace
