@@ -138,7 +138,7 @@ public:
             return *this;
         }
         const auto text = bytes_.subspan(pos_, length);
-        failed_ = std::find(text.begin(), text.end(), uint8_t{0}) != text.end();  // Has held
+        failed_ = failed_ || std::find(text.begin(), text.end(), uint8_t{0}) != text.end();
         pos_ += length;
         utf8 = Latin1ToUtf8(std::string(text.begin(), text.end()));
         return *this;
