@@ -47,8 +47,10 @@ void StartTournament(ProgramState& state, std::mt19937& random) {
     for (int32_t pair = 0; pair < PairCount(Participants); ++pair) {
         colours.push_back(static_cast<int32_t>(random() % 2));
     }
-    CreatePairGames(state, colours);
-    state.PlayPhase = GamesStartedPhase;
+    class Unseen final : public NetView {
+        void ShowNetworkError(const std::string&) override {}
+    } unseen;
+    BeginGames(state, unseen, colours);
 }
 
 // One move recorded, as the server does it between applying the move and relaying it; the

@@ -56,8 +56,7 @@ public:
             player.CanReturn = from.CanReturn != 0;
             player.Secret = from.Secret;
         }
-        CreatePairGames(state_, e.Colours);
-        state_.PlayPhase = GamesStartedPhase;
+        BeginGames(state_, unseen_, e.Colours);
         started_ = true;
         return true;
     }
