@@ -95,7 +95,7 @@ GameView& GameWindow::BuildPanel(tavlora::Game& game) {
 
 void GameWindow::RefreshGameView(GameView& view, MoveListRefresh moveList) {
     const tavlora::Game& game = *view.Game;
-    SetStatus(view, StatusText(state_, game));
+    ShowStatus(view);
 
     const MoveList& history = game.History;
     const size_t first =
@@ -124,6 +124,15 @@ void GameWindow::ShowDrawOffer(GameView& view) {
     services_.SetVisible(view.OfferDrawButton, false);
     services_.SetVisible(view.AcceptDrawButton, true);
     services_.SetGeometry(view.StatusLine, NarrowStatusRect);
+}
+
+void GameWindow::ReloadGameView(GameView& view) {
+    services_.ClearItems(view.MoveList);
+    view.EndShown = false;
+    if (LocalUserPlays(*view.Game)) {
+        services_.SetEnabled(view.ResignButton, true);
+    }
+    RefreshGameView(view, MoveListRefresh::Full);
 }
 
 GameWindowOutcome GameWindow::HandleGameWindowEvent(const Event& event) {
@@ -183,6 +192,9 @@ void GameWindow::HandleButton(int control) {
 
 void GameWindow::RefreshPass(GameView& view) {
     const tavlora::Game& game = *view.Game;
+    if ((IsRunning(game) ? AbsentPlayer(state_, game) : -1) != view.ShownAbsent) {
+        ShowStatus(view);
+    }
     // A game that ended on time, by agreement or by resignation ended without a move, so its
     // end text replaces the status line here. Built once per change of State.
     if (game.State >= TimeOut && view.ShownEndState != game.State) {
@@ -196,6 +208,13 @@ void GameWindow::RefreshPass(GameView& view) {
         view.EndShown = true;
     }
     RefreshClockLabels(services_, view, fonts_);
+}
+
+void GameWindow::ShowStatus(GameView& view) {
+    const tavlora::Game& game = *view.Game;
+    view.ShownAbsent = IsRunning(game) ? AbsentPlayer(state_, game) : -1;
+    SetStatus(view, view.ShownAbsent >= 0 ? AwayText(state_, view.ShownAbsent)
+                                          : StatusText(state_, game));
 }
 
 void GameWindow::SetStatus(GameView& view, const std::string& text) {

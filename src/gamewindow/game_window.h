@@ -33,6 +33,9 @@ public:
     // The opponent offered a draw: the accept button takes the offer button's place. Ignored
     // for a finished game and for a game the local user does not play in.
     void ShowDrawOffer(GameView& view);
+    // The game changed other than by a move added (rebuilt from the server's moves after a
+    // return): the panel as if it were new, buttons unlocked while the game runs.
+    void ReloadGameView(GameView& view);
     // Board clicks, buttons and the close box, then the game tick over all games and the
     // refresh pass over all views. EndProgram when the close box ends single-player mode.
     GameWindowOutcome HandleGameWindowEvent(const Event& event);
@@ -47,6 +50,9 @@ private:
     GameView& BuildPanel(tavlora::Game& game);
     void HandleButton(int control);
     void RefreshPass(GameView& view);
+    // The status line of a game without an end text: "<Name> ist abwesend" while a player of
+    // the running game is away, else StatusText.
+    void ShowStatus(GameView& view);
     void SetStatus(GameView& view, const std::string& text);
     void RestoreOfferButton(GameView& view);
     bool LocalUserPlays(const tavlora::Game& game) const;

@@ -5,7 +5,10 @@
 #include <utility>
 
 #include "net/game_play.h"
+#include "net/game_catch_up.h"
 #include "net/latin1.h"
+#include "net/reconnect.h"
+#include "net/return_desk.h"
 #include "net/server.h"
 #include "rules/clock.h"
 
@@ -18,7 +21,6 @@ const char* const RefusedRunningText =
 const char* const RefusedFullText = "Verbindung zum Server fehlgeschlagen.\nServer ist voll.";
 const char* const NameTakenText = "Verbindung zum Server fehlgeschlagen.\nName existiert bereits.";
 const char* const JoinFailedText = "Verbindung zum Server fehlgeschlagen.";
-const char* const ConnectionLostText = "Verbindung zum Server unterbrochen.";
 
 // Back to the settings window: no connection, and the reason in an error box.
 void GiveUp(ProgramState& state, NetView& view, const char* text) {
@@ -63,6 +65,7 @@ public:
         SetUpWelcomedClient(state_, m);
         state_.Network.Send(state_.ServerConnection,
                             EncodeFrame(MsgName{state_.OwnPlayerIndex, ownName}));
+        AnnounceReturn(state_);
         return true;
     }
 
@@ -111,7 +114,12 @@ public:
             // After the start nobody moves; the leaver loses every game it has.
             if (m.PlayerCount == state_.PlayerCount && m.Index >= 1 &&
                 m.Index < state_.PlayerCount) {
+                const bool wasAway = Entry(m.Index).Away;
+                Entry(m.Index).Away = false;
                 ParticipantLeft(state_, m.Index);
+                if (wasAway) {
+                    view_.ShowPlayerRow(m.Index);
+                }
             }
             return;
         }
@@ -185,12 +193,32 @@ public:
         }
     }
 
+    // The way back
+    void operator()(const MsgReturnTicket& m) { TakeReturnTicket(state_, m); }
+
+    void operator()(const MsgGameState& m) { TakeGameState(state_, view_, m); }
+
+    void operator()(const MsgAway& m) { Absence(m.Index, true); }
+    void operator()(const MsgBack& m) { Absence(m.Index, false); }
+
     // The handshake is over; what only a client sends means nothing here.
     template <typename T>
     void operator()(const T&) {}
 
 private:
     Player& Entry(int32_t index) { return state_.Players[static_cast<size_t>(index)]; }
+
+    // Another participant went away or came back: his row and a line of its own.
+    void Absence(int32_t index, bool away) {
+        if (state_.PlayPhase != GamesStartedPhase || index < 0 || index >= state_.PlayerCount ||
+            index == state_.OwnPlayerIndex || Entry(index).Left || Entry(index).Away == away) {
+            return;
+        }
+        Entry(index).Away = away;
+        view_.ShowPlayerRow(index);
+        const std::string& name = Entry(index).PlayerName;
+        view_.AppendChatLine(away ? WentAwayLine(name) : CameBackLine(name));
+    }
 
     // A row of the players list: every place while the lobby is open, only the
     // participants once the free rows are gone. A newcomer's index may lie above the
@@ -212,36 +240,56 @@ private:
 
 }  // namespace
 
-bool StartConnectToServer(ProgramState& state, int32_t address) {
+std::string DottedServerAddress(int32_t address) {
     const auto byte = [address](int shift) {
         return std::to_string((static_cast<uint32_t>(address) >> shift) & 0xFF);
     };
-    const std::string dotted = byte(0) + "." + byte(8) + "." + byte(16) + "." + byte(24);
-    state.ServerConnection =
-        state.Network.StartConnect(dotted, state.NetworkPort, state.ConnectLimitMs);
+    return byte(0) + "." + byte(8) + "." + byte(16) + "." + byte(24);
+}
+
+bool StartConnectToServer(ProgramState& state, int32_t address) {
+    state.ServerAddress = address;
+    state.ServerConnection = state.Network.StartConnect(DottedServerAddress(address),
+                                                        state.NetworkPort, state.ConnectLimitMs);
     return state.ServerConnection != NoConnection;
 }
 
 bool PollClient(ProgramState& state, NetView& view) {
+    AdvanceReconnect(state, view);
     NetEvent event = state.Network.Poll();
     if (event.Connection != state.ServerConnection || state.ServerConnection == NoConnection) {
         return false;
     }
     const bool joined = state.OwnPlayerIndex >= 0;
+    const bool returning = state.Reconnect.Active;
     switch (event.Kind) {
         case NetEventKind::Connected:
-            view.ShowConnected();
+            if (returning) {
+                ReturnConnected(state);
+            } else {
+                view.ShowConnected();
+            }
             return false;
         case NetEventKind::Closed:
-            // Reported once by the transport. Windows and games stay as they are.
-            state.ServerConnection = NoConnection;
-            view.ShowNetworkError(joined ? ConnectionLostText : JoinFailedText);
+            // Reported once by the transport. Windows and games stay as they are, also while
+            // the way back is tried.
+            if (returning) {
+                ReturnAttemptEnded(state);
+            } else if (!joined || state.PlayPhase != GamesStartedPhase ||
+                       !BeginReconnect(state, view)) {
+                state.ServerConnection = NoConnection;
+                view.ShowNetworkError(joined ? ConnectionLostText : JoinFailedText);
+            }
             return false;
         case NetEventKind::MessageArrived:
             if (!joined) {
                 return std::visit(JoinHandler(state, view), event.Received);
             }
-            std::visit(PlayHandler(state, view), event.Received);
+            if (returning) {
+                TakeReturnAnswer(state, view, event.Received);
+            } else {
+                std::visit(PlayHandler(state, view), event.Received);
+            }
             return false;
         case NetEventKind::None:
         case NetEventKind::NewConnection:

@@ -51,6 +51,18 @@ public:
         }
         return *this;
     }
+    // A list of any length: an int32 count, then the items.
+    template <typename T, typename F>
+    BodyWriter& Items(const std::vector<T>& items, F itemFields) {
+        Int32(static_cast<int32_t>(items.size()));
+        return List(items, static_cast<int32_t>(items.size()), itemFields);
+    }
+    // Bytes as they are, a fixed number of them.
+    template <size_t N>
+    BodyWriter& Octets(const std::array<uint8_t, N>& octets) {
+        bytes_.insert(bytes_.end(), octets.begin(), octets.end());
+        return *this;
+    }
 
     Bytes Take() { return std::move(bytes_); }
 
@@ -101,6 +113,23 @@ public:
     BodyReader& List(std::vector<T>& items, int32_t length, F itemFields) {
         for (int32_t i = 0; i < length && !failed_; ++i) {
             itemFields(items.emplace_back());
+        }
+        return *this;
+    }
+    // Every item takes at least a byte, so a count beyond what the body holds fails at once.
+    template <typename T, typename F>
+    BodyReader& Items(std::vector<T>& items, F itemFields) {
+        int32_t count = 0;
+        Int32(count);
+        failed_ = failed_ || count < 0 || static_cast<size_t>(count) > body_.size() - pos_;
+        return List(items, count, itemFields);
+    }
+    template <size_t N>
+    BodyReader& Octets(std::array<uint8_t, N>& octets) {
+        octets = {};
+        if (Has(N)) {
+            std::copy_n(body_.begin() + static_cast<ptrdiff_t>(pos_), N, octets.begin());
+            pos_ += N;
         }
         return *this;
     }
@@ -191,6 +220,50 @@ void Fields(Io& io, M& m) {
 template <typename Io, OneOf<GameCommandMessage> M>
 void Fields(Io& io, M& m) {
     io.Byte(m.Sender).Byte(m.PlayerIndex[0]).Byte(m.PlayerIndex[1]);
+}
+
+// The way back
+
+template <typename Io, Is<MsgCanReturn> M>
+void Fields(Io& io, M& m) {
+    io.Octets(m.Tag).Byte(m.Version);
+}
+
+template <typename Io, Is<MsgReturnTicket> M>
+void Fields(Io& io, M& m) {
+    io.Int32(m.RejoinSeconds).Octets(m.Secret);
+}
+
+template <typename Io, Is<MsgReturn> M>
+void Fields(Io& io, M& m) {
+    io.Octets(m.Tag).Byte(m.Version).Byte(m.Index).Octets(m.Secret);
+    io.Items(m.Held, [&io](auto& held) {
+        io.Byte(held.PlayerIndex[0]).Byte(held.PlayerIndex[1]);
+        io.Int32(held.Plies).Int32(held.Digest);
+    });
+}
+
+template <typename Io, Is<MsgWelcomeBack> M>
+void Fields(Io& io, M& m) {
+    io.Byte(m.MaxPlayer).Count(m.PlayerCount, 0).Int32(m.TimeByPlayer).Int32(m.TimeByMove);
+    io.Byte(m.Index).Int32(m.RejoinSeconds);
+    io.List(m.Colours, PairCount(m.PlayerCount), [&io](auto& colour) { io.Byte(colour); });
+    io.List(m.Players, m.PlayerCount,
+            [&io](auto& entry) { io.Text(entry.PlayerName).Byte(entry.Flags); });
+}
+
+template <typename Io, Is<MsgGameState> M>
+void Fields(Io& io, M& m) {
+    io.Byte(m.PlayerIndex[0]).Byte(m.PlayerIndex[1]).Byte(m.State).Byte(m.SideToMove);
+    io.Int32(m.PlayerTimeLeft[0]).Int32(m.PlayerTimeLeft[1]);
+    io.Int32(m.MoveTimeLeft[0]).Int32(m.MoveTimeLeft[1]);
+    io.Byte(m.DrawOffers).Int32(m.PlyCount).Int32(m.FirstPly);
+    io.Items(m.Moves, [&io](auto& move) { Fields(io, move); });
+}
+
+template <typename Io, OneOf<ParticipantMessage> M>
+void Fields(Io& io, M& m) {
+    io.Byte(m.Index);
 }
 
 template <size_t... I>

@@ -35,7 +35,7 @@ struct SettingsKey {
     unsigned WrittenByTabs;  // TabBit of each way to play that writes the key
 };
 
-constexpr std::array<SettingsKey, 7> kSettingsKeys = {{
+constexpr std::array<SettingsKey, 8> kSettingsKeys = {{
     {"Name", &Settings::Name, nullptr, 0, AllTabs},
     {"PlayerMode", nullptr, &Settings::PlayerMode, ClientMode, AllTabs},
     {"MaxPlayer", nullptr, &Settings::MaxPlayer, 8, TabBit(ServerMode)},
@@ -43,6 +43,7 @@ constexpr std::array<SettingsKey, 7> kSettingsKeys = {{
     {"TimeByMove", nullptr, &Settings::TimeByMove, 0, TimeLimitTabs},
     {"Name2", &Settings::Name2, nullptr, 0, TabBit(SinglePlayerMode)},
     {"ServerIP", nullptr, &Settings::ServerIP, 16777343, TabBit(ClientMode)},  // 127.0.0.1
+    {"RejoinSeconds", nullptr, &Settings::RejoinSeconds, 120, TabBit(ServerMode)},
 }};
 
 constexpr std::string_view kCompanyFolder = "Zendrik";

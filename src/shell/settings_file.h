@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file Preference.ini, which keeps the settings window's inputs from one start
-// to the next: where it lives, its line syntax, the seven keys with their defaults, and which
+// to the next: where it lives, its line syntax, the keys with their defaults, and which
 // keys each way to play writes. Problems with the file are never reported; they give defaults.
 #pragma once
 
@@ -16,7 +16,7 @@ enum PlayerModeValue : int32_t {
     SinglePlayerMode = 2,
 };
 
-// The seven values the file keeps; their defaults belong to LoadSettings. Texts are UTF-8
+// The values the file keeps; their defaults belong to LoadSettings. Texts are UTF-8
 // whatever the file's own encoding.
 struct Settings {
     std::string Name;
@@ -28,6 +28,9 @@ struct Settings {
     // The address a.b.c.d as a + b*256 + c*65536 + d*16777216, as a signed number: the
     // first number of the address is the lowest byte.
     int32_t ServerIP = 0;
+    // The host's grace time for a participant whose connection ended after the start, in
+    // seconds; 0: he leaves at once. Taken within 0 .. MaxRejoinSeconds.
+    int32_t RejoinSeconds = 0;
 };
 
 // What the file's place and its defaults depend on. The program takes it from the process

@@ -140,7 +140,7 @@ TEST(ProtocolTest, MalformedBodiesAreRejected) {
         Bytes Body;
     };
     const Case cases[] = {
-        {"unknown code", Hex({14})},
+        {"unknown code", Hex({0x7E})},
         {"code read as negative", Hex({0xF0, 0x00, 0x00})},
         {"name without zero byte", Hex({0x04, 0x01, 'A', 'n', 'n', 'a'})},
         {"chat without zero byte", Hex({0x08, 0x01})},

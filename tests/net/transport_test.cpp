@@ -242,7 +242,7 @@ TEST_F(TransportTest, MalformedInputClosesTheSendersConnectionOnTheServer) {
 TEST_F(TransportTest, UnknownCodesAreDroppedAndTheSenderStays) {
     RawPeer peer(port);
     const ConnectionId id = Accept();
-    peer.Write(Bytes{3, 0, 0, 0, 14, 1, 1, 1, 0, 0, 0, 99});
+    peer.Write(Bytes{3, 0, 0, 0, 0x7E, 1, 1, 1, 0, 0, 0, 99});
     peer.Write(*EncodeFrame(MsgReady{1, 1}));
     const NetEvent ready = PollFor(server);
     ASSERT_EQ(ready.Kind, NetEventKind::MessageArrived);
@@ -253,7 +253,7 @@ TEST_F(TransportTest, UnknownCodesAreDroppedAndTheSenderStays) {
 TEST_F(TransportTest, ClientDropsMalformedBodiesButNotBrokenFraming) {
     Transport client;
     const auto [toServer, fromClient] = Join(client);
-    server.Send(fromClient, MakeFrame(Bytes{14, 1, 1}));   // unknown code
+    server.Send(fromClient, MakeFrame(Bytes{0x7E, 1, 1}));  // unknown code
     server.Send(fromClient, MakeFrame(Bytes{4, 1, 'x'}));  // text without zero byte
     server.Send(fromClient, EncodeFrame(MsgPlayerLeft{1, 2}));
     const NetEvent left = PollFor(client);
