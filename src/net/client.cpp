@@ -4,8 +4,8 @@
 #include <string>
 #include <utility>
 
-#include "net/game_play.h"
 #include "net/game_catch_up.h"
+#include "net/game_play.h"
 #include "net/latin1.h"
 #include "net/reconnect.h"
 #include "net/return_desk.h"

@@ -41,8 +41,8 @@ void Rebuild(ProgramState& state, Game& game, size_t plies) {
 int32_t HistoryDigest(std::span<const Move> moves) {
     uint32_t digest = DigestBasis;
     for (const Move& move : moves) {
-        for (int32_t field : {move.FromX, move.FromY, move.ToX, move.ToY, move.Kind, move.Promotion,
-                              move.Piece}) {
+        for (int32_t field :
+             {move.FromX, move.FromY, move.ToX, move.ToY, move.Kind, move.Promotion, move.Piece}) {
             digest = Mix(digest, field);
         }
     }
@@ -114,7 +114,8 @@ bool TakeGameState(ProgramState& state, NetView& view, const MsgGameState& m) {
         Rebuild(state, game, first);
     }
     for (const Move& sent : m.Moves) {
-        const std::optional<Move> move = IsRunning(game) ? MatchLegalMove(game, sent) : std::nullopt;
+        const std::optional<Move> move =
+            IsRunning(game) ? MatchLegalMove(game, sent) : std::nullopt;
         if (!move) {
             return false;
         }
@@ -128,7 +129,7 @@ bool TakeGameState(ProgramState& state, NetView& view, const MsgGameState& m) {
     }
 
     // A running game's side to move follows from its moves; only an end may set it.
-    if (IsRunning(game) && m.SideToMove != game.SideToMove) {
+    if (m.State <= Check && m.SideToMove != game.SideToMove) {
         return false;
     }
     game.State = m.State;

@@ -59,8 +59,8 @@ struct ReturnCandidate {
 struct CatchUp {
     int32_t Participant = 0;
     ConnectionId Connection = NoConnection;
-    size_t NextGame = 0;          // into Games: the first whose state has not been sent
-    std::vector<HeldGame> Held;   // what the program said it holds, by key
+    size_t NextGame = 0;         // into Games: the first whose state has not been sent
+    std::vector<HeldGame> Held;  // what the program said it holds, by key
 };
 struct ReturnDesk {
     std::vector<ReturnCandidate> Candidates;
@@ -89,7 +89,7 @@ struct ProgramState : RulesContext {
     GamesList Games;
     GameKeys KeyedGames;  // network play: the games by their key, with pending draw offers
     ConnectionId ServerConnection = NoConnection;  // a client's connection to the server
-    int32_t ServerAddress = 0;  // a client's server, first number in the lowest byte
+    int32_t ServerAddress = 0;           // a client's server, first number in the lowest byte
     uint16_t NetworkPort = DefaultPort;  // the same for server and clients; tests pick a free one
     int ConnectLimitMs = ConnectTimeoutMs;  // for the server to answer a connect; tests shorten it
     // How long a participant whose connection ended after the start may take to come back:
@@ -99,8 +99,8 @@ struct ProgramState : RulesContext {
     TournamentRecorder* Recorder = nullptr;
     ReturnDesk Desk;         // server
     Reconnection Reconnect;  // client
-    Transport Network;    // the listening socket and every connection, or the one to the server
-    RandomSource Random;  // the colour draws and the first game shown
+    Transport Network;       // the listening socket and every connection, or the one to the server
+    RandomSource Random;     // the colour draws and the first game shown
     // Told once about every game as it ends, when the game tick gives it its Result: for
     // what keeps a record of the games. May be empty.
     std::function<void(const Game&)> GameEnded;

@@ -202,7 +202,7 @@ struct MsgWelcomeBack {
     int32_t TimeByMove;
     int32_t Index;  // the returned participant
     int32_t RejoinSeconds;
-    std::vector<int32_t> Colours;       // as in MsgStartGames: PairCount(PlayerCount) entries
+    std::vector<int32_t> Colours;      // as in MsgStartGames: PairCount(PlayerCount) entries
     std::vector<ReturnEntry> Players;  // PlayerCount entries
     friend bool operator==(const MsgWelcomeBack&, const MsgWelcomeBack&) = default;
 };
@@ -235,11 +235,11 @@ using MsgAway = ParticipantMessage<20>;
 using MsgBack = ParticipantMessage<21>;
 
 // Every message; the alternative's index is its code.
-using Message = std::variant<MsgRefusedRunning, MsgRefusedFull, MsgPlayerLeft, MsgWelcome, MsgName,
-                             MsgPlayerNamed, MsgReady, MsgStartGames, MsgChat, MsgMove, MsgTimeout,
-                             MsgDrawOffer, MsgDrawAccept, MsgResign, MsgCanReturn, MsgReturnTicket,
-                             MsgReturn, MsgReturnRefused, MsgWelcomeBack, MsgGameState, MsgAway,
-                             MsgBack>;
+using Message =
+    std::variant<MsgRefusedRunning, MsgRefusedFull, MsgPlayerLeft, MsgWelcome, MsgName,
+                 MsgPlayerNamed, MsgReady, MsgStartGames, MsgChat, MsgMove, MsgTimeout,
+                 MsgDrawOffer, MsgDrawAccept, MsgResign, MsgCanReturn, MsgReturnTicket, MsgReturn,
+                 MsgReturnRefused, MsgWelcomeBack, MsgGameState, MsgAway, MsgBack>;
 
 // Whether code is one of the catalogue's. A newer program's codes are not: they are read and
 // dropped, and the connection stays.

@@ -138,10 +138,9 @@ void AdvanceReconnect(ProgramState& state, NetView& view) {
 
 void ReturnConnected(ProgramState& state) {
     const Player& own = OwnEntry(state);
-    state.Network.Send(state.ServerConnection,
-                       EncodeFrame(MsgReturn{.Index = state.OwnPlayerIndex,
-                                             .Secret = own.Secret,
-                                             .Held = HeldGames(state)}));
+    state.Network.Send(state.ServerConnection, EncodeFrame(MsgReturn{.Index = state.OwnPlayerIndex,
+                                                                     .Secret = own.Secret,
+                                                                     .Held = HeldGames(state)}));
     state.Reconnect.ReturnSent = true;
     state.Reconnect.AnswerDueAt = state.TickCount() + ReturnAnswerMilliseconds;
 }
@@ -179,6 +178,7 @@ bool TakeWelcomeBack(ProgramState& state, NetView& view, const MsgWelcomeBack& m
     for (int32_t i = 0; i < m.PlayerCount; ++i) {
         Player& player = state.Players[static_cast<size_t>(i)];
         player.PlayerName = m.Players[static_cast<size_t>(i)].PlayerName;
+        player.PlayerReady = 1;  // the games start only when everyone is ready
         player.Left = (m.Players[static_cast<size_t>(i)].Flags & ParticipantLeftFlag) != 0;
         player.Away = i != state.OwnPlayerIndex &&
                       (m.Players[static_cast<size_t>(i)].Flags & ParticipantAwayFlag) != 0;

@@ -57,9 +57,14 @@ bool IsValidReturn(const ProgramState& state, const MsgReturn& m) {
 
 // The tournament as it stands, for the program of participant.
 MsgWelcomeBack WelcomeBackOf(const ProgramState& state, int32_t participant) {
-    MsgWelcomeBack welcome{state.MaxPlayer,   state.PlayerCount, state.TimeByPlayer,
-                           state.TimeByMove,  participant,       state.RejoinSeconds,
-                           {},                {}};
+    MsgWelcomeBack welcome{state.MaxPlayer,
+                           state.PlayerCount,
+                           state.TimeByPlayer,
+                           state.TimeByMove,
+                           participant,
+                           state.RejoinSeconds,
+                           {},
+                           {}};
     // The colours of the pairs, read back from the games, which are in the pairs' order.
     for (const Game& game : state.Games) {
         welcome.Colours.push_back(game.PlayerIndex[White] > game.PlayerIndex[Black] ? 1 : 0);
@@ -72,8 +77,8 @@ MsgWelcomeBack WelcomeBackOf(const ProgramState& state, int32_t participant) {
     return welcome;
 }
 
-void WelcomeBack(ProgramState& state, NetView& view, int32_t participant,
-                 ConnectionId connection, std::vector<HeldGame> held) {
+void WelcomeBack(ProgramState& state, NetView& view, int32_t participant, ConnectionId connection,
+                 std::vector<HeldGame> held) {
     Player& player = Entry(state, participant);
     // The old connection may not have been noticed dead yet; it goes without the away path.
     state.Network.Close(player.PlayerConnection);
@@ -123,8 +128,8 @@ void GiveReturnTickets(ProgramState& state) {
         // Without a secret from the system there is no ticket: the Parts' rule holds for him.
         player.CanReturn = granted && player.CanReturn && SystemRandomBytes(player.Secret);
         if (player.CanReturn) {
-            SendToParticipant(state, i, EncodeFrame(MsgReturnTicket{state.RejoinSeconds,
-                                                                    player.Secret}));
+            SendToParticipant(state, i,
+                              EncodeFrame(MsgReturnTicket{state.RejoinSeconds, player.Secret}));
         }
     }
 }
@@ -215,9 +220,8 @@ void TakeReturn(ProgramState& state, NetView& view, ConnectionId connection,
 }
 
 void ForgetReturnCandidate(ProgramState& state, ConnectionId connection) {
-    std::erase_if(state.Desk.Candidates, [connection](const ReturnCandidate& c) {
-        return c.Connection == connection;
-    });
+    std::erase_if(state.Desk.Candidates,
+                  [connection](const ReturnCandidate& c) { return c.Connection == connection; });
 }
 
 void ContinueCatchUps(ProgramState& state) {
@@ -229,9 +233,8 @@ void ContinueCatchUps(ProgramState& state) {
                state.Network.QueuedBytes(c.Connection) < CatchUpQueueBytes) {
             Game& game = state.Games[c.NextGame++];
             const auto key = KeyOf(game.PlayerIndex);
-            const auto held = std::ranges::lower_bound(c.Held, key, {}, [](const HeldGame& h) {
-                return KeyOf(h.PlayerIndex);
-            });
+            const auto held = std::ranges::lower_bound(
+                c.Held, key, {}, [](const HeldGame& h) { return KeyOf(h.PlayerIndex); });
             const bool holds = held != c.Held.end() && KeyOf(held->PlayerIndex) == key;
             for (const MsgGameState& message :
                  GameStateMessages(state, *state.KeyedGames.Find(game), holds ? &*held : nullptr)) {

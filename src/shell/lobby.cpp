@@ -171,8 +171,8 @@ void Lobby::ShowPlayerRow(int index) {
     const Player& player = state_.Players[index];
     WritePlayerRow(index, player.PlayerReady != 0 ? ReadyMark : "",
                    player.PlayerName.empty() ? WaitingForName
-                   : player.Away              ? player.PlayerName + AwayMark
-                                              : player.PlayerName);
+                   : player.Away             ? player.PlayerName + AwayMark
+                                             : player.PlayerName);
     games_.NamesChanged();
 }
 

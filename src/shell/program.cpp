@@ -82,8 +82,7 @@ int Program::Main() {
 
 bool Program::ResumeTournament() {
     resumed_ = ReadResumeFile(environment_);
-    if (!resumed_ ||
-        !AskToContinueTournament(services_, DottedServerAddress(resumed_->ServerIP))) {
+    if (!resumed_ || !AskToContinueTournament(services_, DottedServerAddress(resumed_->ServerIP))) {
         RemoveResumeFile(environment_);
         resumed_.reset();
         return false;
@@ -186,9 +185,9 @@ void Program::KeepResumeFile() {
     const bool wanted = HoldsTicket(state_) && !(outcome_ && outcome_->AllEnded());
     if (wanted && !resumeKept_ && outcome_) {
         const Player& own = state_.Players[static_cast<size_t>(state_.OwnPlayerIndex)];
-        resumeKept_ = WriteResumeFile(environment_, {state_.ServerAddress, state_.OwnPlayerIndex,
-                                                     own.Secret, state_.RejoinSeconds,
-                                                     outcome_->ArchivePath()});
+        resumeKept_ =
+            WriteResumeFile(environment_, {state_.ServerAddress, state_.OwnPlayerIndex, own.Secret,
+                                           state_.RejoinSeconds, outcome_->ArchivePath()});
     } else if (!wanted && resumeKept_) {
         RemoveResumeFile(environment_);
         resumeKept_ = false;

@@ -42,8 +42,7 @@ std::optional<ReturnSecret> ParseHex(std::string_view text) {
 std::optional<int32_t> ParseNumber(std::string_view text, int32_t least, int32_t most) {
     int32_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || value < least ||
-        value > most) {
+    if (error != std::errc() || end != text.data() + text.size() || value < least || value > most) {
         return std::nullopt;
     }
     return value;

@@ -66,7 +66,7 @@ private:
 
     WindowServices& services_;
     ProgramState& state_;
-    int32_t lastAddress_ = 0;  // of the last connection attempt, for the settings file
+    int32_t lastAddress_ = 0;    // of the last connection attempt, for the settings file
     int32_t rejoinSeconds_ = 0;  // the file's grace time, for a server
     // The lobbies found, on the "Client" tab.
     ServerSearch search_ = ServerSearch(services_, SettingsWindowId, Ids::ModePanel, ClientMode,

@@ -254,7 +254,7 @@ TEST_F(TransportTest, ClientDropsMalformedBodiesButNotBrokenFraming) {
     Transport client;
     const auto [toServer, fromClient] = Join(client);
     server.Send(fromClient, MakeFrame(Bytes{0x7E, 1, 1}));  // unknown code
-    server.Send(fromClient, MakeFrame(Bytes{4, 1, 'x'}));  // text without zero byte
+    server.Send(fromClient, MakeFrame(Bytes{4, 1, 'x'}));   // text without zero byte
     server.Send(fromClient, EncodeFrame(MsgPlayerLeft{1, 2}));
     const NetEvent left = PollFor(client);
     ASSERT_EQ(left.Kind, NetEventKind::MessageArrived);
