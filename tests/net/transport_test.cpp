@@ -4,8 +4,11 @@
 // reading or vanish cut off without harm to the program or to the other connections.
 #include "net/transport.h"
 
-#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
@@ -103,6 +106,36 @@ Bytes Concat(std::initializer_list<Frame> frames) {
         stream.insert(stream.end(), frame->begin(), frame->end());
     }
     return stream;
+}
+
+// Every socket, accepted or begun, has the kernel end it when its peer falls silent: no
+// answer to keep-alive probes of an idle connection, or sent data left unacknowledged.
+TEST_F(TransportTest, EverySocketEndsWithinTheSilenceLimitWhenItsPeerFallsSilent) {
+    std::vector<int> sockets;
+    const auto watch = [&sockets](int socket, bool open) {
+        if (open) {
+            sockets.push_back(socket);
+        }
+    };
+    server.SetSocketWatcher(watch);
+    Transport client;
+    client.SetSocketWatcher(watch);
+    Join(client);
+    ASSERT_EQ(sockets.size(), 3u);  // the listening socket, the accepted one, the client's
+    for (const int socket : {sockets[1], sockets[2]}) {
+        const auto option = [socket](int level, int name) {
+            int value = 0;
+            socklen_t length = sizeof value;
+            EXPECT_EQ(getsockopt(socket, level, name, &value, &length), 0);
+            return value;
+        };
+        EXPECT_EQ(option(SOL_SOCKET, SO_KEEPALIVE), 1);
+        const int silent = option(IPPROTO_TCP, TCP_KEEPIDLE) +
+                           option(IPPROTO_TCP, TCP_KEEPINTVL) * option(IPPROTO_TCP, TCP_KEEPCNT);
+        EXPECT_LE(silent, SilenceLimitSeconds);
+        EXPECT_GE(silent, SilenceLimitSeconds - 2);
+        EXPECT_EQ(option(IPPROTO_TCP, TCP_USER_TIMEOUT), SilenceLimitSeconds * 1000);
+    }
 }
 
 TEST_F(TransportTest, ClientAndServerExchangeMessages) {
