@@ -22,6 +22,9 @@ const char* const RefusedFullText = "Verbindung zum Server fehlgeschlagen.\nServ
 const char* const NameTakenText = "Verbindung zum Server fehlgeschlagen.\nName existiert bereits.";
 const char* const JoinFailedText = "Verbindung zum Server fehlgeschlagen.";
 
+// Messages a pass takes at most while the states of a return's games stream in.
+constexpr int CatchUpMessagesPerPass = 256;
+
 // Back to the settings window: no connection, and the reason in an error box.
 void GiveUp(ProgramState& state, NetView& view, const char* text) {
     state.Network.Close(state.ServerConnection);
@@ -65,7 +68,6 @@ public:
         SetUpWelcomedClient(state_, m);
         state_.Network.Send(state_.ServerConnection,
                             EncodeFrame(MsgName{state_.OwnPlayerIndex, ownName}));
-        AnnounceReturn(state_);
         return true;
     }
 
@@ -238,25 +240,8 @@ private:
     NetView& view_;
 };
 
-}  // namespace
-
-std::string DottedServerAddress(int32_t address) {
-    const auto byte = [address](int shift) {
-        return std::to_string((static_cast<uint32_t>(address) >> shift) & 0xFF);
-    };
-    return byte(0) + "." + byte(8) + "." + byte(16) + "." + byte(24);
-}
-
-bool StartConnectToServer(ProgramState& state, int32_t address) {
-    state.ServerAddress = address;
-    state.ServerConnection = state.Network.StartConnect(DottedServerAddress(address),
-                                                        state.NetworkPort, state.ConnectLimitMs);
-    return state.ServerConnection != NoConnection;
-}
-
-bool PollClient(ProgramState& state, NetView& view) {
-    AdvanceReconnect(state, view);
-    NetEvent event = state.Network.Poll();
+// One event of the connection to the server; true when it completed the join.
+bool TakeEvent(ProgramState& state, NetView& view, const NetEvent& event) {
     if (event.Connection != state.ServerConnection || state.ServerConnection == NoConnection) {
         return false;
     }
@@ -296,6 +281,37 @@ bool PollClient(ProgramState& state, NetView& view) {
             return false;
     }
     return false;
+}
+
+}  // namespace
+
+std::string DottedServerAddress(int32_t address) {
+    const auto byte = [address](int shift) {
+        return std::to_string((static_cast<uint32_t>(address) >> shift) & 0xFF);
+    };
+    return byte(0) + "." + byte(8) + "." + byte(16) + "." + byte(24);
+}
+
+bool StartConnectToServer(ProgramState& state, int32_t address) {
+    state.ServerAddress = address;
+    state.ServerConnection = state.Network.StartConnect(DottedServerAddress(address),
+                                                        state.NetworkPort, state.ConnectLimitMs);
+    return state.ServerConnection != NoConnection;
+}
+
+bool PollClient(ProgramState& state, NetView& view) {
+    AdvanceReconnect(state, view);
+    NetEvent event = state.Network.Poll();
+    const bool joined = TakeEvent(state, view, event);
+    // A return brings the state of every game, thousands of them: a pass takes them in a
+    // batch, with whatever comes between them, instead of one per pass.
+    for (int taken = 1; std::holds_alternative<MsgGameState>(event.Received) &&
+                        taken < CatchUpMessagesPerPass && state.Network.HasPendingEvent();
+         ++taken) {
+        event = state.Network.Poll();
+        TakeEvent(state, view, event);
+    }
+    return joined;
 }
 
 }  // namespace tavlora

@@ -24,7 +24,9 @@ std::string DottedServerAddress(int32_t address);
 // OwnPlayerIndex -1, PlayerCount 2, MaxPlayer 1 and the own name in entry 1.
 bool StartConnectToServer(ProgramState& state, int32_t address);
 
-// Handles at most one event of the connection to the server. True when it has just sent
+// Handles at most one event of the connection to the server (while the game states of a return
+// stream in, a batch of events, so thousands of games do not take thousands of passes). True
+// when it has just sent
 // MsgName: the join is complete. A failed connect, a refusal, a taken name, a welcome this
 // program cannot take or a connection lost before the join closes the connection, sets
 // ServerConnection to none and shows why; a connection lost later, however it ends, is

@@ -17,7 +17,8 @@ constexpr uint32_t ReconnectIntervalMilliseconds = 1000;
 // How long a return sent may wait for the server's answer before it is tried anew.
 constexpr uint32_t ReturnAnswerMilliseconds = 5000;
 
-// MsgCanReturn, right after MsgName.
+// MsgCanReturn: the program can come back. Sent right after the join (PollClient has just sent
+// MsgName); a program that leaves it out is one without the way back.
 void AnnounceReturn(ProgramState& state);
 
 // The server's ticket, after the start: the own entry holds the secret, RejoinSeconds the grace.

@@ -71,9 +71,13 @@ int Program::Main() {
     if (!LoadPieceImages(services_)) {
         return EndProgram();
     }
-    if (!ResumeTournament() &&
-        RunSettingsWindow(services_, state_, environment_) == SettingsOutcome::EndProgram) {
-        return EndProgram();
+    if (!ResumeTournament()) {
+        if (RunSettingsWindow(services_, state_, environment_) == SettingsOutcome::EndProgram) {
+            return EndProgram();
+        }
+        if (state_.IsClient()) {
+            AnnounceReturn(state_);  // the join has just sent the name, nothing since
+        }
     }
     gameWindow_ = std::make_unique<GameWindow>(services_, state_, largeFont_, smallFont_);
     RunMainLoop();

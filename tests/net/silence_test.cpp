@@ -132,6 +132,7 @@ TEST(Silence, ASilentDropIsNoticedOnBothSidesAndTheClientComesBackByItself) {
             });
             net.In(lan.Client(), [&] {
                 if (PollClient(client, clientView)) {
+                    AnnounceReturn(client);
                     client.PlayPhase = LobbyPhase;
                     SendReady(client, 1);
                 }

@@ -121,7 +121,8 @@ void Tournament::PollSide(Side& side) {
         PollClient(side.State, side.View);
         RunGameTick(side.State);
     } else if (side.State.ServerConnection != NoConnection && PollClient(side.State, side.View)) {
-        // The settings window gives way to the lobby.
+        // The settings window gives way to the lobby; the program announces its way back.
+        AnnounceReturn(side.State);
         side.InLobby = true;
         side.State.PlayPhase = LobbyPhase;
         side.View.BuildLobby();
