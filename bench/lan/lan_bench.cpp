@@ -666,8 +666,9 @@ void Bench::PrintTable() const {
         };
         std::printf("\nThe client's connection cut %zu times; it comes back by itself\n",
                     returns_.BackMs.size());
-        std::printf("%8s %24s %28s\n", "", "welcomed back, median ms", "all states read, median ms");
-        std::printf("%8s %24.0f %28.0f\n", "client", median(returns_.BackMs),
+        std::printf("%8s %24s %28s\n", "", "welcomed back, median ms",
+                    "all states read, median ms");
+        std::printf("%8s %24.0f %28.0f\n", "returns", median(returns_.BackMs),
                     median(returns_.DrainedMs));
     }
 

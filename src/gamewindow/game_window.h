@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The Game window: one shared top-level window with a panel (GameView) per opened game,
-// of which only the current one is visible. Owns the views; the games belong to the games
-// list of the program state.
+// of which only the current one is visible, and below the panels the move being typed and
+// how many games wait for the user. Owns the views; the games belong to the games list of
+// the program state.
 #pragma once
 
 #include <deque>
+#include <string>
+#include <vector>
 
 #include "gamewindow/clocks.h"
 #include "gamewindow/game_view.h"
@@ -18,6 +21,17 @@ enum class GameWindowOutcome { Continue, EndProgram };
 // How much of the move list RefreshGameView writes: all of History, which only a new panel
 // asks for, or the move just played.
 enum class MoveListRefresh { Full, LastMove };
+
+// What the Game window needs to take the user on to his next game in network play; the
+// lobby, whose games list puts the games in their order, provides it.
+class GameOrder {
+public:
+    virtual ~GameOrder() = default;
+    // The games as the user sees them listed, top to bottom.
+    virtual std::vector<tavlora::Game*> GamesInListOrder() const = 0;
+    // Whether the user wants the next game shown after each of his moves.
+    virtual bool NextGameAfterMove() const = 0;
+};
 
 class GameWindow {
 public:
@@ -36,9 +50,17 @@ public:
     // The game changed other than by a move added (rebuilt from the server's moves after a
     // return): the panel as if it were new, buttons unlocked while the game runs.
     void ReloadGameView(GameView& view);
-    // Board clicks, buttons and the close box, then the game tick over all games and the
-    // refresh pass over all views. EndProgram when the close box ends single-player mode.
+    // Board clicks, keys, buttons and the close box, then the game tick over all games and
+    // the refresh pass over all views. EndProgram when the close box ends single-player mode.
+    // Keys: a move typed and Return plays it; Space shows the next game that waits for the
+    // user. After the user's own move, or his resignation, acceptance of a draw or time-out
+    // in the shown game, the first game of the order that waits for him is shown when he
+    // wants it so.
     GameWindowOutcome HandleGameWindowEvent(const Event& event);
+
+    // Network play: the order of the user's next games. Without one (single-player mode)
+    // Space does nothing and no game follows another.
+    void SetGameOrder(const GameOrder* order) { order_ = order; }
 
     // The open view of game, or nullptr.
     GameView* FindView(const tavlora::Game& game);
@@ -49,10 +71,19 @@ private:
     void OpenWindow();
     GameView& BuildPanel(tavlora::Game& game);
     void HandleButton(int control);
+    void HandleKey(int key);
+    // The first game of the order that waits for the user after `after` (nullptr: from the
+    // top), if it is another than the shown one.
+    void ShowNextGame(const tavlora::Game* after);
+    void ShowNextGameAfterMove();
+    // Whether the end of the view's game came from the local user's own hand.
+    bool EndedByLocalUser(const GameView& view) const;
     void RefreshPass(GameView& view);
     // The status line of a game without an end text: "<Name> ist abwesend" while a player of
     // the running game is away, else StatusText.
     void ShowStatus(GameView& view);
+    void RefreshWaitingCount();
+    void ShowTypedText();
     void SetStatus(GameView& view, const std::string& text);
     void RestoreOfferButton(GameView& view);
     bool LocalUserPlays(const tavlora::Game& game) const;
@@ -63,6 +94,21 @@ private:
     int gameWindow_ = -1;
     GameView* currentView_ = nullptr;
     std::deque<GameView> views_;  // in the order of first opening; never removed
+
+    const GameOrder* order_ = nullptr;
+    bool nextAfterEnd_ = false;  // the refresh pass found the shown game ended by the user
+    // The move being typed, and the view whose status line tells that a typed text played
+    // nothing, until the next key.
+    std::string typed_;
+    GameView* rejectedView_ = nullptr;
+    int typedLine_ = -1;
+    std::string shownTyped_;
+    // "Am Zug in n Spielen", network play only: the count over the user's own games, picked
+    // out of the games list as it grows.
+    int waitingLine_ = -1;
+    int shownWaiting_ = -1;
+    std::vector<tavlora::Game*> ownGames_;
+    size_t ownGamesFrom_ = 0;
 };
 
 }  // namespace tavlora

@@ -5,8 +5,6 @@
 #include "net/game_catch_up.h"
 #include "net/game_play.h"
 #include "net/return_desk.h"
-#include "net/server.h"
-#include "rules/clock.h"
 
 namespace tavlora {
 
@@ -39,10 +37,8 @@ void GiveUpReturn(ProgramState& state, NetView& view) {
 // The welcome fits this program: its index, limits the table can hold, and, for a copy that
 // holds games, the same table and every game under the key its pair's colour gives.
 bool Fits(const ProgramState& state, const MsgWelcomeBack& m) {
-    if (m.MaxPlayer < 2 || m.MaxPlayer > MostParticipants || m.PlayerCount < 2 ||
-        m.PlayerCount > m.MaxPlayer || m.Index != state.OwnPlayerIndex ||
-        m.Index >= m.PlayerCount || m.TimeByPlayer < 0 || m.TimeByPlayer > MaxTimeLimit ||
-        m.TimeByMove < 0 || m.TimeByMove > MaxTimeLimit || m.RejoinSeconds <= 0 ||
+    if (!LobbyFits(m.MaxPlayer, m.PlayerCount, 2, m.TimeByPlayer, m.TimeByMove) ||
+        m.Index != state.OwnPlayerIndex || m.Index >= m.PlayerCount || m.RejoinSeconds <= 0 ||
         m.RejoinSeconds > MaxRejoinSeconds) {
         return false;
     }
@@ -172,8 +168,7 @@ bool TakeWelcomeBack(ProgramState& state, NetView& view, const MsgWelcomeBack& m
         state.TimeByMove = m.TimeByMove;
         state.Players.assign(static_cast<size_t>(m.MaxPlayer) + 1, Player{});
         OwnEntry(state) = own;
-        CreatePairGames(state, m.Colours);
-        StartGames(state, view);
+        BeginGames(state, view, m.Colours);
     }
     for (int32_t i = 0; i < m.PlayerCount; ++i) {
         Player& player = state.Players[static_cast<size_t>(i)];

@@ -108,6 +108,11 @@ void Program::RunMainLoop() {
                 outcome_->ShowStandings();
             }
         };
+        // The lobby's choice of the next game is kept as the user changes it.
+        lobby_->SetNextGameAfterMove(LoadSettings(environment_).NextGameAfterMove != 0);
+        lobby_->NextGameAfterMoveChanged = [this](bool on) {
+            SaveNextGameAfterMove(environment_, on);
+        };
         lobby_->BuildLobbyWindow();
         if (state_.IsServer()) {
             lobby_->ShowServerAddresses(Ipv4Interfaces());

@@ -45,10 +45,11 @@ region_is_empty() {
     ! region_has_text "$@"
 }
 
-# A game clock, so that every Game window opens by itself with one of its user's games.
-e2e_start_server server Sam MaxPlayer=3 TimeByPlayer=10
-e2e_join c1 Cleo "$server_field"
-e2e_join c2 Dirk "$server_field"
+# A game clock, so that every Game window opens by itself with one of its user's games; every
+# window stays on the game just moved in, which the checks look at.
+e2e_start_server server Sam MaxPlayer=3 TimeByPlayer=10 NextGameAfterMove=0
+e2e_join c1 Cleo "$server_field" NextGameAfterMove=0
+e2e_join c2 Dirk "$server_field" NextGameAfterMove=0
 e2e_press_lobby_button c1
 e2e_press_lobby_button c2
 e2e_wait_until 5 "\"Spiel starten\" is not enabled once both clients are ready" \

@@ -95,7 +95,7 @@ struct ClientProgram {
         state.Players[0].PlayerName = "Max \"der Wirt\"";  // a tag escapes its quotes
         state.Players[1].PlayerName = "Anna";
         state.Players[2].PlayerName = "Jürgen";
-        CreatePairGames(state, std::vector<int32_t>{0, 1, 0});
+        BeginGames(state, view, std::vector<int32_t>{0, 1, 0});
     }
     // The game ends by resignation of the side to move, and is told to the outcome.
     void Resign(size_t game, TournamentOutcome& outcome) {
@@ -104,6 +104,9 @@ struct ClientProgram {
         record.Result = 1 - record.SideToMove;
         outcome.GameEnded(record);
     }
+    struct : NetView {
+        void ShowNetworkError(const std::string&) override {}
+    } view;
     RecordingWindowServices services;
     ProgramState state;
 };

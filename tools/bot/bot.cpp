@@ -7,8 +7,8 @@
 #include <variant>
 
 #include "net/client.h"
-#include "net/game_play.h"
 #include "net/game_catch_up.h"
+#include "net/game_play.h"
 #include "net/game_tick.h"
 #include "net/reconnect.h"
 #include "net/senders.h"
@@ -110,9 +110,9 @@ void Bot::Handle(const Message& message) {
     } else if (const auto* caughtUp = std::get_if<MsgGameState>(&message)) {
         // Its own games only: the others' are not in its list and are passed over.
         if (TakeGameState(state_, view_, *caughtUp)) {
-            Game& game = *state_.KeyedGames.Find(caughtUp->PlayerIndex[White],
-                                                 caughtUp->PlayerIndex[Black])
-                              ->Record;
+            Game& game =
+                *state_.KeyedGames.Find(caughtUp->PlayerIndex[White], caughtUp->PlayerIndex[Black])
+                     ->Record;
             if (IsRunning(game) && ToMove(game)) {
                 events_.TurnStarted(*this, game);
             }
@@ -157,7 +157,8 @@ bool Bot::Return() {
         return false;
     }
     const Player& own = state_.Players[static_cast<size_t>(Index())];
-    SendFrame(EncodeFrame(MsgReturn{.Index = Index(), .Secret = own.Secret, .Held = HeldGames(state_)}));
+    SendFrame(
+        EncodeFrame(MsgReturn{.Index = Index(), .Secret = own.Secret, .Held = HeldGames(state_)}));
     phase_ = BotPhase::Returning;
     return true;
 }

@@ -27,6 +27,11 @@ ServerThread::ServerThread(const std::string& name, int32_t maxPlayer, int32_t t
         return;
     }
     port_ = state_.Network.ListeningPort();
+    state_.GameEnded = [this](const Game& game) {
+        ends_.push_back({.PlayerIndex = {game.PlayerIndex[White], game.PlayerIndex[Black]},
+                         .State = game.State,
+                         .SideToMove = game.SideToMove});
+    };
     thread_ = std::thread([this] { Run(); });
 }
 
@@ -58,11 +63,16 @@ void ServerThread::Run() {
             advance_ = 0;
         }
         PollServer(state_, view_);
+        // A departure comes before the ends of the games it ended, which the tick records.
+        for (int32_t i = 1; i < state_.PlayerCount; ++i) {
+            const bool left = state_.Players[static_cast<size_t>(i)].Left;
+            if (left && !left_[static_cast<size_t>(i)]) {
+                ends_.push_back({.Leaver = i});
+            }
+            left_[static_cast<size_t>(i)] = left;
+        }
         // Without the tick the server would give no results and declare no time-outs.
         RunGameTick(state_);
-        for (int32_t i = 1; i < state_.PlayerCount; ++i) {
-            left_[static_cast<size_t>(i)] = state_.Players[static_cast<size_t>(i)].Left;
-        }
         if (!started_ && view_.Enabled && state_.PlayerCount == startAt_) {
             StartGames(state_, view_);
             started_ = true;
