@@ -109,7 +109,10 @@ bool TakeGameState(ProgramState& state, NetView& view, const MsgGameState& m) {
         return false;
     }
     const bool ended = !IsRunning(game);
-    const bool rebuilt = first < game.History.size();
+    // A copy that holds more than the moves the server goes on from is set up anew from them;
+    // so is one that has ended meanwhile (by a message relayed before this state) while the
+    // server still has moves for it.
+    const bool rebuilt = first < game.History.size() || (ended && !m.Moves.empty());
     if (rebuilt) {
         Rebuild(state, game, first);
     }

@@ -30,12 +30,13 @@ std::vector<HeldGame> HeldGames(const ProgramState& state);
 std::vector<MsgGameState> GameStateMessages(ProgramState& state, KeyedGame& keyed,
                                             const HeldGame* held);
 
-// Client: takes one MsgGameState in. A copy that holds more than FirstPly moves is rebuilt from
-// its first FirstPly (a move of its own that the server never got is gone), then the sent moves
-// are played; once it holds PlyCount moves it takes the state, the clocks and a standing draw
-// offer. A game whose copy changed other than by moves added is shown anew (GameReplaced), and
-// gets its Result again when it ends. False when the message does not fit the copy (no such
-// game, a gap, a move its copy does not allow); the copy then stays as far as it got.
+// Client: takes one MsgGameState in. A copy that holds more than FirstPly moves, or that has
+// ended while moves are still sent for it, is rebuilt from its first FirstPly (a move of its own
+// that the server never got is gone), then the sent moves are played; once it holds PlyCount moves
+// it takes the state, the clocks and a standing draw offer. A game whose copy changed other than by
+// moves added is shown anew (GameReplaced), and gets its Result again when it ends. False when the
+// message does not fit the copy (no such game, a gap, a move its copy does not allow); the copy
+// then stays as far as it got.
 bool TakeGameState(ProgramState& state, NetView& view, const MsgGameState& message);
 
 }  // namespace tavlora
