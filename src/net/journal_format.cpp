@@ -242,7 +242,7 @@ bool OnlyZeros(std::span<const uint8_t> bytes) {
 }  // namespace
 
 Bytes EncodeJournalHeader() {
-    Bytes out(std::begin(DiscoveryMagic), std::end(DiscoveryMagic));
+    Bytes out(std::begin(TavloraMagic), std::end(TavloraMagic));
     out.push_back(JournalVersion);
     out.push_back(JournalKind);
     return out;

@@ -12,7 +12,11 @@ namespace tavlora {
 namespace {
 
 void SendToServer(ProgramState& state, const Message& message) {
-    state.Network.Send(state.ServerConnection, EncodeFrame(message));
+    // While the way back is tried, the connection being tried must bring the return first:
+    // what the user does meanwhile stays on this program.
+    if (!state.Reconnect.Active) {
+        state.Network.Send(state.ServerConnection, EncodeFrame(message));
+    }
 }
 
 // What the server's own participant does to a game, told to the journal before it leaves.

@@ -2,8 +2,9 @@
 // The chaos run's judge against copies with seeded differences: each difference it must see
 // (board, History, State, Result, clocks beyond the allowance, a game the server lacks, a
 // crossing that is not one), and each it must let pass (a move of the copy's owner that
-// crossed its game's end, the clocks a fault may make its program count otherwise). A judge
-// that never reports a mismatch fails here.
+// crossed its game's end, its owner's time-out while his resignation was on its way, the
+// clocks a fault may make its program count otherwise). A judge that never reports a
+// mismatch fails here.
 #include "chaos/agreement.h"
 
 #include <gtest/gtest.h>
@@ -96,6 +97,8 @@ TEST_F(Judge, SeesEverySeededMismatch) {
              PlayAfterTheEnd(c[1], "a7a6");
              PlayAfterTheEnd(c[1], "h2h3");
          }},
+        {"the opponent's time-out where the server has his departure",
+         [](GamesList& c) { c[1].State = TimeOut; }},
         {"a crossing that leaves another Result",
          [this](GamesList& c) {
              PlayAfterTheEnd(c[1], "a7a6");
@@ -137,6 +140,11 @@ TEST_F(Judge, LetsPassWhatTheProtocolItselfLeavesDifferent) {
     });
     EXPECT_TRUE(agreement.Mismatches.empty());
     EXPECT_EQ(agreement.Crossings, 1);
+
+    // Own's clock ran out while Own's resignation was on its way to the server.
+    End(server_.Games[0], Resigned, Black, White);
+    agreement = Compare([](GamesList& c) { c[0].State = TimeOut; });
+    EXPECT_TRUE(agreement.Mismatches.empty());
 
     // Own's clocks, counted by a program that claims others, or every clock of one that
     // reads late.

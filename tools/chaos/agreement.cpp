@@ -40,6 +40,14 @@ int32_t Loser(const Game& game) {
     return lost ? game.SideToMove : -1;
 }
 
+// Whether own's resignation was on its way when own's clock ran out on its copy: a client's
+// resignation takes effect only when the server's echo comes back, so the copy ends on time
+// while the server has the resignation, with the same loser.
+bool RanOutWhileResigning(const Game& referee, const Game& copy, int32_t own) {
+    return referee.State == Resigned && copy.State == TimeOut &&
+           Loser(referee) == SideOf(copy, own) && Loser(copy) == Loser(referee);
+}
+
 }  // namespace
 
 uint64_t GameKey(int32_t white, int32_t black) {
@@ -77,7 +85,8 @@ void RefereeGames::Compare(const GamesList& copy, int32_t own, const std::string
         // A crossing move that mated keeps its mate on its mover's board, whatever end the
         // server gave first; the winner must still be the same.
         const bool matedOnTheWay = crossed && game.State == Checkmate;
-        if (game.State != referee.State && !matedOnTheWay) {
+        if (game.State != referee.State && !matedOnTheWay &&
+            !RanOutWhileResigning(referee, game, own)) {
             differs += " State " + std::to_string(game.State) + " (server " +
                        std::to_string(referee.State) + ")";
         }

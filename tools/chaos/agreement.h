@@ -40,7 +40,8 @@ public:
     // its mover's board, since nobody confirms a move to its mover. A copy that holds exactly
     // one such last move of its owner beyond the server's History of an ended game is a
     // crossing, not a mismatch, when all else that the end decides is the same; a crossing
-    // move that mated keeps its mate there, with the same winner.
+    // move that mated keeps its mate there, with the same winner. Likewise a participant
+    // whose own clock ran out while his resignation was on its way keeps his time-out.
     void Compare(const GamesList& copy, int32_t own, const std::string& name, ClockCheck clocks,
                  Agreement& agreement) const;
 

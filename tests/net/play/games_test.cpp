@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <initializer_list>
 
 #include "net/client.h"
 #include "net/game_play.h"
@@ -17,24 +16,6 @@
 
 namespace tavlora {
 namespace {
-
-// Every program holds the server's games, in its order, in the same position and state.
-void ExpectSameGames(Tournament& t) {
-    const GamesList& reference = t.Server().State.Games;
-    for (Side* side : t.Sides()) {
-        SCOPED_TRACE(testing::Message() << "participant " << side->State.OwnPlayerIndex);
-        const GamesList& games = side->State.Games;
-        ASSERT_EQ(games.size(), reference.size());
-        for (size_t i = 0; i < games.size(); ++i) {
-            EXPECT_EQ(games[i].PlayerIndex[0], reference[i].PlayerIndex[0]);
-            EXPECT_EQ(games[i].PlayerIndex[1], reference[i].PlayerIndex[1]);
-            EXPECT_EQ(games[i].State, reference[i].State);
-            EXPECT_EQ(games[i].SideToMove, reference[i].SideToMove);
-            EXPECT_EQ(games[i].History, reference[i].History);
-            EXPECT_EQ(games[i].Result, reference[i].Result);
-        }
-    }
-}
 
 TEST(Games, StartCreatesTheSameGamesEverywhere) {
     Tournament t("Max");
