@@ -377,11 +377,21 @@ void StartGames(ProgramState& state, NetView& view) {
         start.Colours.push_back(state.Random.RandomBelow(2));
     }
     BeginGames(state, view, start.Colours);
+    IssueReturnTickets(state);
+    // The journal holds the secrets before any program has seen its own.
     if (state.Recorder != nullptr) {
         state.Recorder->Started(state);
     }
     SendToClients(state, EncodeFrame(start));
-    GiveReturnTickets(state);
+    SendReturnTickets(state);
+}
+
+void ResumeServer(ProgramState& state, NetView& view) {
+    for (int32_t i = 1; i < state.PlayerCount; ++i) {
+        if (!state.Players[static_cast<size_t>(i)].Left && !AwaitAfterResume(state, view, i)) {
+            RemoveParticipant(state, view, i);
+        }
+    }
 }
 
 }  // namespace tavlora

@@ -83,12 +83,12 @@ void TournamentJournal::Left(int32_t participant) {
     Write(JournalLeft{participant});
 }
 
-bool TournamentJournal::Resume(std::span<const uint8_t> content, size_t wholeLength,
-                               ProgramState& state, uint32_t lastAt) {
+bool TournamentJournal::Resume(std::string_view content, size_t wholeLength, ProgramState& state,
+                               uint32_t lastAt) {
     const uint32_t now = ticks_();
     ResumeClocks(state, lastAt, now);
     const bool torn = wholeLength < content.size();
-    if ((torn && !ReplaceFile(path_, AsText(content.first(wholeLength)), JournalMode)) ||
+    if ((torn && !ReplaceFile(path_, content.substr(0, wholeLength), JournalMode)) ||
         !file_.Open(path_, AppendFile::Mode::CreateOrAppend, JournalMode) ||
         file_.Size() != static_cast<long long>(wholeLength)) {
         Fail();

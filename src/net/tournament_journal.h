@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "net/journal_format.h"
 #include "net/program_state.h"
@@ -44,8 +45,7 @@ public:
     // record at lastAt: what follows those bytes, a record cut short, is cut off, the clocks of
     // state go on from now as they stood then, and the resume is recorded. False when the
     // file cannot be written.
-    bool Resume(std::span<const uint8_t> content, size_t wholeLength, ProgramState& state,
-                uint32_t lastAt);
+    bool Resume(std::string_view content, size_t wholeLength, ProgramState& state, uint32_t lastAt);
 
     // Where the host saves the games, and when play began.
     void GamesFile(int64_t startTime, const std::string& gamesPath);

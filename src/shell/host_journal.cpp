@@ -28,6 +28,12 @@ HostJournal::~HostJournal() {
     GiveUp();
 }
 
+void HostJournal::Resume(const ResumedTournament& resumed) {
+    if (journal_) {
+        journal_->Resume(resumed.Content, resumed.WholeLength, state_, resumed.Replay.LastAt);
+    }
+}
+
 void HostJournal::GamesFile(std::time_t start, const std::string& gamesPath) {
     if (journal_) {
         journal_->GamesFile(start, gamesPath);

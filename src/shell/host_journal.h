@@ -11,6 +11,7 @@
 
 #include "net/net_view.h"
 #include "net/tournament_journal.h"
+#include "shell/host_resume.h"
 #include "shell/settings_file.h"
 
 namespace tavlora {
@@ -26,6 +27,10 @@ public:
     ~HostJournal();
     HostJournal(const HostJournal&) = delete;
     HostJournal& operator=(const HostJournal&) = delete;
+
+    // The tournament was taken up again from this journal: the records go on in the same file,
+    // after the resume, with the clocks as they stood at its last record.
+    void Resume(const ResumedTournament& resumed);
 
     // Play has begun: the games go to gamesPath, named by start.
     void GamesFile(std::time_t start, const std::string& gamesPath);

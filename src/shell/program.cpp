@@ -15,6 +15,7 @@
 #include "platform/datagrams.h"
 #include "platform/system.h"
 #include "shell/host_journal.h"
+#include "shell/host_resume.h"
 #include "shell/lobby.h"
 #include "shell/resume_file.h"
 #include "shell/resume_question.h"
@@ -39,6 +40,12 @@ private:
     // A client closed or crashed while its tournament ran: asks whether to go back into it,
     // and sets the return up on "Ja"; on "Nein" the way back is forgotten. True on "Ja".
     bool ResumeTournament();
+    // The host's program ended while its journal kept a running tournament: asks whether to
+    // take it up again, and does on "Ja". True on "Ja".
+    bool ResumeHostedTournament();
+    // The lobby of a tournament taken up from the journal: the journal goes on, everyone else
+    // is away, and the games go on in the file they were saved in.
+    void ContinueHostedTournament();
     void RunMainLoop();
     SocketWatcher WatchSockets();
     void StartSinglePlayer();
@@ -58,9 +65,10 @@ private:
     std::unique_ptr<Lobby> lobby_;
     DiscoveryResponder lobbyAnswers_;  // the server's answers to clients that search
     std::unique_ptr<TournamentOutcome> outcome_;
-    std::unique_ptr<HostJournal> journal_;  // the server's, from the start of its games
-    std::optional<ResumeTicket> resumed_;   // what a program started again returns with
-    bool resumeKept_ = false;               // the resume file is there
+    std::unique_ptr<HostJournal> journal_;     // the server's, from the start of its games
+    std::optional<ResumeTicket> resumed_;      // what a program started again returns with
+    std::optional<ResumedTournament> hosted_;  // what a host's program started again resumes
+    bool resumeKept_ = false;                  // the resume file is there
 };
 
 int Program::Main() {
@@ -73,7 +81,7 @@ int Program::Main() {
     if (!LoadPieceImages(services_)) {
         return EndProgram();
     }
-    if (!ResumeTournament()) {
+    if (!ResumeHostedTournament() && !ResumeTournament()) {
         if (RunSettingsWindow(services_, state_, environment_) == SettingsOutcome::EndProgram) {
             return EndProgram();
         }
@@ -99,8 +107,28 @@ bool Program::ResumeTournament() {
     return true;
 }
 
+bool Program::ResumeHostedTournament() {
+    const auto ask = [this] {
+        const std::string own = ServerAddresses(Ipv4Interfaces());
+        // The first of the host's addresses, as the lobby lists them.
+        return AskToContinueTournament(services_,
+                                       own.empty() ? "127.0.0.1" : own.substr(0, own.find(',')));
+    };
+    hosted_ = OfferToResume(services_, JournalPath(environment_), ask, state_);
+    return hosted_.has_value();
+}
+
+void Program::ContinueHostedTournament() {
+    journal_->Resume(*hosted_);
+    lobby_->ShowGamesStarted();
+    ResumeServer(state_, *lobby_);
+    BeginOutcome();
+}
+
 void Program::RunMainLoop() {
-    state_.PlayPhase = LobbyPhase;
+    if (!hosted_) {
+        state_.PlayPhase = LobbyPhase;
+    }
     if (state_.SinglePlayer()) {
         StartSinglePlayer();
     } else {
@@ -121,6 +149,9 @@ void Program::RunMainLoop() {
             lobby_->ShowServerAddresses(Ipv4Interfaces());
             // Without the port the lobby runs all the same; it is only not found by a search.
             lobbyAnswers_.Open(state_.NetworkPort, WatchSockets());
+        }
+        if (hosted_) {
+            ContinueHostedTournament();
         }
         if (resumed_) {
             BeginReconnect(state_, *lobby_);
@@ -159,7 +190,7 @@ void Program::RunMainLoop() {
             outcome_->RefreshStandings();
         }
         if (journal_) {
-            journal_->Keep(*lobby_, false);
+            journal_->Keep(*lobby_, outcome_ && outcome_->AllEnded());
         }
         if (lobby_ && event.Kind == EventKind::Shortcut) {
             lobby_->HandleLobbyShortcut(event.Shortcut);
@@ -190,10 +221,19 @@ void Program::StartSinglePlayer() {
 }
 
 void Program::BeginOutcome() {
+    // A tournament taken up again goes on in its file, under the date it began.
+    const std::optional<JournalGamesFile> journaled =
+        hosted_ ? hosted_->Replay.GamesFile : std::nullopt;
+    const std::time_t start = journaled ? journaled->StartTime : std::time(nullptr);
+    const std::string continued = journaled  ? journaled->Path
+                                  : resumed_ ? resumed_->GamesFile
+                                             : std::string();
     outcome_ = std::make_unique<TournamentOutcome>(
-        services_, state_, MakeSettingsFolder(environment_), std::time(nullptr),
-        resumed_ ? resumed_->GamesFile : std::string());
+        services_, state_, MakeSettingsFolder(environment_), start, continued);
     state_.GameEnded = [this](const Game& game) { outcome_->GameEnded(game); };
+    if (journal_ && !journaled) {
+        journal_->GamesFile(start, outcome_->ArchivePath());
+    }
 }
 
 void Program::KeepResumeFile() {

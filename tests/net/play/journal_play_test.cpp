@@ -18,6 +18,7 @@
 #include "net/server.h"
 #include "net/tournament_journal.h"
 #include "platform/files.h"
+#include "rules/clock.h"
 #include "tournament.h"
 
 namespace tavlora {
@@ -73,7 +74,7 @@ protected:
     // The journal as it is on the disk now, replayed, its clocks counted to its last record
     // (the time of now) and its ends given their results by a pass of the game tick.
     void ExpectReplayEqualsServer() {
-        journal.Keep();
+        writing->Keep();
         const std::optional<std::string> bytes = ReadWholeFile(path, size_t{1} << 24);
         ASSERT_TRUE(bytes);
         const JournalContents contents =
@@ -141,6 +142,7 @@ protected:
     uint32_t now = 5000;
     Tournament t{"Wirt", 8, 1, 0};
     TournamentJournal journal{path, [this] { return now; }};
+    TournamentJournal* writing = &journal;  // the journal of the program that runs now
 };
 
 TEST_F(JournalPlay, ItsReplayIsTheServerAgain) {
@@ -210,7 +212,7 @@ TEST_F(JournalPlay, AJournalContinuedAfterAResumeReadsWhole) {
     // it are appended.
     now += 600000;
     TournamentJournal again(path, Clock());
-    ASSERT_TRUE(again.Resume(content, torn.WholeLength, resumed, first->LastAt));
+    ASSERT_TRUE(again.Resume(*bytes, torn.WholeLength, resumed, first->LastAt));
     again.WentAway(1);
     now += 100;
     again.Left(4);
@@ -238,6 +240,95 @@ TEST_F(JournalPlay, AJournalContinuedAfterAResumeReadsWhole) {
 
     again.Remove();
     EXPECT_FALSE(fs::exists(path));
+}
+
+// The host grants 120 s, every client can come back.
+class HostResume : public JournalPlay {
+protected:
+    void SetUp() override {
+        t.Server().State.RejoinSeconds = 120;
+        JournalPlay::SetUp();
+    }
+
+    // The host's program is killed, and started again down milliseconds later: it reads its
+    // journal, replays it, goes on writing it and listens again, everyone else away.
+    void KillAndResumeHost(uint32_t down) {
+        t.Server().Hung = true;
+        t.Server().State.Network.CloseAll();
+        t.Pump();
+        now += down;
+        const std::optional<std::string> bytes = ReadWholeFile(path, size_t{1} << 24);
+        ASSERT_TRUE(bytes);
+        const JournalContents contents =
+            ReadJournal(std::span(reinterpret_cast<const uint8_t*>(bytes->data()), bytes->size()));
+        ProgramState resumed;
+        resumed.TickCount = Clock();
+        const std::optional<JournalReplay> replay = ReplayJournal(contents.Records, resumed);
+        ASSERT_TRUE(replay);
+        again.emplace(path, Clock());
+        ASSERT_TRUE(again->Resume(*bytes, contents.WholeLength, resumed, replay->LastAt));
+        resumed.Recorder = writing = &*again;
+        t.RestartServer(std::move(resumed));
+        ResumeServer(t.Server().State, t.Server().View);
+        t.Server().Hung = false;
+    }
+
+    std::optional<TournamentJournal> again;
+};
+
+TEST_F(HostResume, TheTournamentGoesOnFromTheJournalAndEndsEqualEverywhere) {
+    AnyMove(1, 2);
+    AnyMove(0, 3);
+    Pass(2000);
+    Command(1, 3, GameCommand::OfferDraw);
+    Command(3, 2, GameCommand::Resign);
+    Pass(500);
+    const Game before = PairGame(t.Server(), 1, 2);
+    const int32_t turn = before.SideToMove;
+
+    KillAndResumeHost(30000);
+    for (int32_t i = 1; i <= 4; ++i) {
+        EXPECT_EQ(t.Server().View.Rows[static_cast<size_t>(i)].Name,
+                  t.Server().State.Players[static_cast<size_t>(i)].PlayerName + " (abwesend)");
+    }
+    Pass(1500);  // the clients' next attempt finds the host again
+    for (Side* side : t.Sides()) {
+        SCOPED_TRACE(side->State.OwnPlayerIndex);
+        EXPECT_TRUE(side->View.Errors.empty());
+        EXPECT_FALSE(side->State.Reconnect.Active);
+        for (int32_t i = 1; i <= 4; ++i) {
+            EXPECT_FALSE(side->State.Players[static_cast<size_t>(i)].Away);
+        }
+    }
+    EXPECT_EQ(t.Server().View.Chat.back(), "Dora ist wieder da.");
+    ExpectSameGames(t);
+    // The down time was charged to nobody: the running turn is charged the 2 s up to the last
+    // record before the crash and the 1.5 s since the resume (whole seconds count).
+    Game resumed = PairGame(t.Server(), 1, 2);
+    EXPECT_EQ(resumed.History, before.History);
+    TickOfPass at(t.Server().State.TickCount);
+    CountDownClocks(resumed, at);
+    EXPECT_EQ(resumed.PlayerTimeLeft[turn], 57);
+
+    // The offer made before the crash is still there to accept; moves and ends go on, until
+    // every game has ended, each to move resigning.
+    Command(3, 1, GameCommand::AcceptDraw);
+    EXPECT_EQ(PairGame(t.Participant(1), 1, 3).State, DrawAgreed);
+    AnyMove(1, 2);
+    for (const Game& game : t.Server().State.Games) {
+        if (IsRunning(game)) {
+            const int32_t mover = game.PlayerIndex[game.SideToMove];
+            Command(mover, game.PlayerIndex[1 - game.SideToMove], GameCommand::Resign);
+        }
+    }
+    ExpectSameGames(t);
+    for (Side* side : t.Sides()) {
+        for (const Game& game : side->State.Games) {
+            EXPECT_FALSE(IsRunning(game));
+        }
+    }
+    // The journal holds it all: replayed, it is the server again.
+    ExpectReplayEqualsServer();
 }
 
 }  // namespace

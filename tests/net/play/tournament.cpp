@@ -110,6 +110,15 @@ Side& Tournament::Restart(Side& crashed) {
     return side;
 }
 
+void Tournament::RestartServer(ProgramState state) {
+    server_.State.Network.CloseAll();
+    state.NetworkPort = port_;
+    EXPECT_TRUE(OpenServer(state));
+    server_.State = std::move(state);
+    server_.View.BuildLobby();
+    server_.View.ShowGamesStarted();
+}
+
 void Tournament::PollSide(Side& side) {
     if (side.Left || side.Hung) {
         return;

@@ -60,6 +60,9 @@ public:
     // The client's program crashed and is started again, to return with the ticket it kept;
     // the new program starts its way back at once.
     Side& Restart(Side& crashed);
+    // The host's program was killed: its connections end, and the program started again, set
+    // up in state, listens on the same port with the lobby of the running games.
+    void RestartServer(ProgramState state);
 
     // Polls every side once per round, as the main loops would, until nothing has changed
     // anywhere for a while.
