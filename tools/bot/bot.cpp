@@ -58,8 +58,13 @@ void Bot::Service() {
             case NetEventKind::None:
                 return;
             case NetEventKind::Closed:
-                GiveUp("the server ended the connection");
-                return;
+                // With a ticket it tries to come back at once, as the program's reconnect does
+                // on its first attempt: the host may have been started again.
+                if (phase_ != BotPhase::Playing || !HoldsTicket(state_) || !(Drop(), Return())) {
+                    GiveUp("the server ended the connection");
+                    return;
+                }
+                break;
             case NetEventKind::MessageArrived:
                 ++messagesReceived_;
                 if (phase_ == BotPhase::Returning) {

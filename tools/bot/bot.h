@@ -97,7 +97,8 @@ public:
     // Tells the server, in the lobby, that this program can come back; the server's ticket at
     // the start is kept.
     void AnnounceReturn();
-    // The connection drops: the bot is Away, its games as they were, until Return.
+    // The connection drops: the bot is Away, its games as they were, until Return. When the
+    // server ends it, a bot with a ticket returns by itself at once.
     void Drop();
     // Connects anew and proves with its ticket who it is: Returning until the server welcomes it
     // back and brings its games up to date (Playing), or refuses (Gone). False when no

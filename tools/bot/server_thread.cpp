@@ -5,7 +5,9 @@
 #include <chrono>
 
 #include "net/game_tick.h"
+#include "net/journal_replay.h"
 #include "net/server.h"
+#include "platform/files.h"
 
 namespace tavlora {
 
@@ -27,12 +29,68 @@ ServerThread::ServerThread(const std::string& name, int32_t maxPlayer, int32_t t
         return;
     }
     port_ = state_.Network.ListeningPort();
-    state_.GameEnded = [this](const Game& game) {
+    Launch();
+}
+
+void ServerThread::KeepJournal(const std::string& path) {
+    journal_.emplace(path, state_.TickCount);
+    state_.Recorder = &*journal_;
+}
+
+bool ServerThread::Restart() {
+    Stop();
+    state_.Network.CloseAll();
+    const std::string path = journal_ ? journal_->Path() : std::string();
+    const std::optional<std::string> content = ReadWholeFile(path, size_t{1} << 30);
+    if (!content) {
+        return false;
+    }
+    const JournalContents contents =
+        ReadJournal(std::span(reinterpret_cast<const uint8_t*>(content->data()), content->size()));
+    ProgramState resumed;
+    resumed.TickCount = state_.TickCount;
+    const std::optional<JournalReplay> replay = ReplayJournal(contents.Records, resumed);
+    if (contents.End == JournalEnd::Damaged || !replay) {
+        return false;
+    }
+    journal_.emplace(path, state_.TickCount);
+    resumed.NetworkPort = port_;
+    if (!journal_->Resume(*content, contents.WholeLength, resumed, replay->LastAt) ||
+        !OpenServer(resumed)) {
+        return false;
+    }
+    state_ = std::move(resumed);
+    state_.Recorder = &*journal_;
+    ResumeServer(state_, view_);
+    NoteParticipants();  // before anyone may ask who is away
+    stop_ = false;
+    Launch();
+    return true;
+}
+
+// A departure comes before the ends of the games it ended, which the tick records.
+void ServerThread::NoteParticipants() {
+    for (int32_t i = 1; i < state_.PlayerCount; ++i) {
+        const Player& player = state_.Players[static_cast<size_t>(i)];
+        if (player.Left && !left_[static_cast<size_t>(i)]) {
+            ends_.push_back({.Leaver = i});
+        }
+        left_[static_cast<size_t>(i)] = player.Left;
+        away_[static_cast<size_t>(i)] = player.Away;
+    }
+}
+
+void ServerThread::Launch() {
+    state_.GameEnded = [this](const Game& game) { RecordEnd(game); };
+    thread_ = std::thread([this] { Run(); });
+}
+
+void ServerThread::RecordEnd(const Game& game) {
+    if (ended_.emplace(game.PlayerIndex[White], game.PlayerIndex[Black]).second) {
         ends_.push_back({.PlayerIndex = {game.PlayerIndex[White], game.PlayerIndex[Black]},
                          .State = game.State,
                          .SideToMove = game.SideToMove});
-    };
-    thread_ = std::thread([this] { Run(); });
+    }
 }
 
 void ServerThread::Advance(uint32_t ms) {
@@ -45,6 +103,10 @@ void ServerThread::Advance(uint32_t ms) {
 
 bool ServerThread::HasLeft(int32_t index) const {
     return index >= 0 && index < MostParticipants && left_[static_cast<size_t>(index)];
+}
+
+bool ServerThread::IsAway(int32_t index) const {
+    return index >= 0 && index < MostParticipants && away_[static_cast<size_t>(index)];
 }
 
 const ProgramState& ServerThread::Stop() {
@@ -63,14 +125,7 @@ void ServerThread::Run() {
             advance_ = 0;
         }
         PollServer(state_, view_);
-        // A departure comes before the ends of the games it ended, which the tick records.
-        for (int32_t i = 1; i < state_.PlayerCount; ++i) {
-            const bool left = state_.Players[static_cast<size_t>(i)].Left;
-            if (left && !left_[static_cast<size_t>(i)]) {
-                ends_.push_back({.Leaver = i});
-            }
-            left_[static_cast<size_t>(i)] = left;
-        }
+        NoteParticipants();
         // Without the tick the server would give no results and declare no time-outs.
         RunGameTick(state_);
         if (!started_ && view_.Enabled && state_.PlayerCount == startAt_) {
