@@ -45,6 +45,9 @@ void Bot::Service() {
         if (PollClient(state_, view_)) {
             phase_ = BotPhase::Lobby;
             state_.PlayPhase = LobbyPhase;
+            if (announceOnJoin_) {
+                AnnounceReturn();  // as the program does, right after the join
+            }
             state_.Players[static_cast<size_t>(Index())].PlayerReady = 1;
             SendReady(state_, 1);
         } else if (!state_.Network.HasPendingEvent()) {
@@ -58,12 +61,15 @@ void Bot::Service() {
             case NetEventKind::None:
                 return;
             case NetEventKind::Closed:
-                // With a ticket it tries to come back at once, as the program's reconnect does
-                // on its first attempt: the host may have been started again.
-                if (phase_ != BotPhase::Playing || !HoldsTicket(state_) || !(Drop(), Return())) {
+                // With a ticket it is away and tries to come back at once, as the program's
+                // reconnect does on its first attempt; a host that is down yet finds it away,
+                // for the next Return.
+                if (phase_ != BotPhase::Playing || !HoldsTicket(state_)) {
                     GiveUp("the server ended the connection");
                     return;
                 }
+                Drop();
+                Return();
                 break;
             case NetEventKind::MessageArrived:
                 ++messagesReceived_;
