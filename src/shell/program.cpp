@@ -115,6 +115,10 @@ bool Program::ResumeHostedTournament() {
                                        own.empty() ? "127.0.0.1" : own.substr(0, own.find(',')));
     };
     hosted_ = OfferToResume(services_, JournalPath(environment_), ask, state_);
+    if (hosted_) {
+        // The server's state is the replayed one: its sockets wake the event wait too.
+        state_.Network.SetSocketWatcher(WatchSockets());
+    }
     return hosted_.has_value();
 }
 
