@@ -5,8 +5,7 @@
 #include <array>
 
 #include "gamewindow/board_drawing.h"
-#include "net/senders.h"
-#include "rules/execute.h"
+#include "net/game_play.h"
 #include "rules/notation.h"
 
 namespace tavlora {
@@ -64,9 +63,7 @@ bool PlayBoardClick(WindowServices& services, ProgramState& state, int gameWindo
     if (move->Promotion == PromotionPending) {
         move->Promotion = AskPromotion(services, gameWindow, view);
     }
-    // Sent before it is executed: the message carries the mover's clocks.
-    SendMove(state, game, *move);
-    ExecuteMove(game, *move, state);
+    PlayOwnMove(state, game, *move);
     return true;
 }
 

@@ -4,6 +4,7 @@
 // board input share.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -42,6 +43,7 @@ struct GameView {
     // What the panel shows. The refresh pass runs about a hundred times a second over every
     // view, so it compares against these instead of reading the controls back.
     std::string ShownStatus;
+    size_t ShownMoves = 0;            // moves of History in the move list
     int32_t ShownEndState = Running;  // the State whose end text StatusLine shows, else Running
     ShownClock ShownPlayerClock[2];
     ShownClock ShownMoveClock[2];

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The Game window: panels, their refresh after a move, the buttons and the close box, and
-// the pass over all views that runs in every iteration of the main loop.
+// the refresh of the panels whose games changed, once per iteration of the main loop.
 #include "gamewindow/game_window.h"
 
 #include "gamewindow/board_drawing.h"
 #include "gamewindow/board_input.h"
 #include "gamewindow/panel_texts.h"
-#include "net/game_tick.h"
+#include "net/game_play.h"
 #include "net/senders.h"
 
 namespace tavlora {
@@ -28,7 +28,7 @@ constexpr Rect NarrowStatusRect = {10, 440, 280, 20};
 }  // namespace
 
 GameWindow::GameWindow(WindowServices& services, ProgramState& state, int largeFont, int smallFont)
-    : services_(services), state_(state), fonts_{largeFont, smallFont} {}
+    : services_(services), state_(state), fonts_{largeFont, smallFont}, changed_(state.Changes) {}
 
 void GameWindow::OpenGameView(tavlora::Game& game) {
     if (gameWindow_ < 0) {
@@ -56,6 +56,7 @@ void GameWindow::OpenWindow() {
 GameView& GameWindow::BuildPanel(tavlora::Game& game) {
     GameView& view = views_.emplace_back();
     view.Game = &game;
+    viewOf_[&game] = &view;
     auto create = [&](ControlKind kind, Rect geometry, const std::string& text = {}) {
         return services_.CreateControl({.Window = gameWindow_,
                                         .Parent = view.Panel,
@@ -77,7 +78,7 @@ GameView& GameWindow::BuildPanel(tavlora::Game& game) {
     view.AcceptDrawButton = create(ControlKind::Button, AcceptDrawRect, "Remis akzeptieren");
     // In single-player mode the button ends the game as a draw at once.
     view.OfferDrawButton = create(ControlKind::Button, OfferDrawRect,
-                                  state_.SinglePlayer() ? "Remis" : "Remis vorschlagen");
+                                  state_.IsSinglePlayer() ? "Remis" : "Remis vorschlagen");
     view.ResignButton = create(ControlKind::Button, ResignRect, "Spiel aufgeben");
 
     if (!LocalUserPlays(game)) {
@@ -88,20 +89,22 @@ GameView& GameWindow::BuildPanel(tavlora::Game& game) {
     services_.SetFont(view.AcceptDrawButton, fonts_[SmallFontNumber]);
     services_.SetFont(view.StatusLine, fonts_[SmallFontNumber]);
 
-    RefreshGameView(view, MoveListRefresh::Full);
+    RefreshGameView(view);
     BuildClockLabels(services_, state_, gameWindow_, view, fonts_);
+    // The end text of a game that has ended, and the clocks counted since it was built,
+    // follow with the pass's other changes.
+    fresh_.push_back(&view);
     return view;
 }
 
-void GameWindow::RefreshGameView(GameView& view, MoveListRefresh moveList) {
+void GameWindow::RefreshGameView(GameView& view) {
     const tavlora::Game& game = *view.Game;
     SetStatus(view, StatusText(state_, game));
 
     const MoveList& history = game.History;
-    const size_t first =
-        moveList == MoveListRefresh::Full || history.empty() ? 0 : history.size() - 1;
-    for (size_t k = first; k < history.size(); ++k) {
-        services_.AppendItem(view.MoveList, MoveListLine(k, history[k]));
+    for (; view.ShownMoves < history.size(); ++view.ShownMoves) {
+        services_.AppendItem(view.MoveList,
+                             MoveListLine(view.ShownMoves, history[view.ShownMoves]));
     }
     // Selecting the last line scrolls it into view.
     services_.SetState(view.MoveList, services_.ItemCount(view.MoveList) - 1);
@@ -126,30 +129,60 @@ void GameWindow::ShowDrawOffer(GameView& view) {
     services_.SetGeometry(view.StatusLine, NarrowStatusRect);
 }
 
+void GameWindow::MoveArrived(tavlora::Game& game) {
+    if (viewOf_.contains(&game)) {
+        arrivals_.push_back({&game, false});
+    }
+}
+
+void GameWindow::DrawOfferArrived(tavlora::Game& game) {
+    if (viewOf_.contains(&game)) {
+        arrivals_.push_back({&game, true});
+    }
+}
+
 GameWindowOutcome GameWindow::HandleGameWindowEvent(const Event& event) {
     if (event.Kind == EventKind::Control && currentView_) {
         // The square comes from the mouse position, so only the board picture's own clicks
         // count: a button pressed by key must not play the square under the mouse.
         if (event.Window == gameWindow_ && event.Control == currentView_->BoardPicture &&
             PlayBoardClick(services_, state_, gameWindow_, *currentView_)) {
-            RefreshGameView(*currentView_, MoveListRefresh::LastMove);
+            RefreshGameView(*currentView_);
         }
         HandleButton(event.Control);
     }
 
     if (event.Kind == EventKind::Close && gameWindow_ >= 0 && event.Window == gameWindow_) {
-        if (state_.SinglePlayer()) {
+        if (state_.IsSinglePlayer()) {
             return GameWindowOutcome::EndProgram;
         }
         // Games, panels and clocks go on; the next OpenGameView shows the window again.
         services_.HideWindow(gameWindow_);
     }
-
-    RunGameTick(state_);
-    for (GameView& view : views_) {
-        RefreshPass(view);
-    }
     return GameWindowOutcome::Continue;
+}
+
+void GameWindow::ShowChanges() {
+    // In the order they arrived: a move lets an offer made before it lapse, not one after.
+    for (const Arrival& arrival : arrivals_) {
+        GameView& view = *viewOf_.at(arrival.Game);
+        if (arrival.DrawOffer) {
+            ShowDrawOffer(view);
+        } else {
+            RefreshGameView(view);
+        }
+    }
+    arrivals_.clear();
+    for (GameView* view : fresh_) {
+        RefreshPass(*view);
+    }
+    fresh_.clear();
+    changed_.TakeInto(taken_);
+    for (const tavlora::Game* game : taken_) {
+        if (GameView* view = FindView(*game)) {
+            RefreshPass(*view);
+        }
+    }
 }
 
 void GameWindow::HandleButton(int control) {
@@ -165,17 +198,17 @@ void GameWindow::HandleButton(int control) {
         return;
     }
     if (control == view.OfferDrawButton) {
-        if (state_.SinglePlayer()) {
-            game.State = DrawAgreed;
+        if (state_.IsSinglePlayer()) {
+            AgreeDraw(state_, game);
         } else {
             SendGameCommand(state_, game, GameCommand::OfferDraw);
             services_.SetEnabled(view.OfferDrawButton, false);
         }
     } else if (control == view.AcceptDrawButton) {
         SendGameCommand(state_, game, GameCommand::AcceptDraw);
-    } else if (state_.SinglePlayer()) {
-        // SideToMove stays: the side to move is the one that resigns.
-        game.State = Resigned;
+    } else if (state_.IsSinglePlayer()) {
+        // The side to move is the one that resigns.
+        Resign(state_, game, game.SideToMove);
     } else {
         SendGameCommand(state_, game, GameCommand::Resign);
     }
@@ -213,12 +246,8 @@ void GameWindow::RestoreOfferButton(GameView& view) {
 }
 
 GameView* GameWindow::FindView(const tavlora::Game& game) {
-    for (GameView& view : views_) {
-        if (view.Game == &game) {
-            return &view;
-        }
-    }
-    return nullptr;
+    const auto it = viewOf_.find(&game);
+    return it != viewOf_.end() ? it->second : nullptr;
 }
 
 bool GameWindow::LocalUserPlays(const tavlora::Game& game) const {

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The Game window: one shared top-level window with a panel (GameView) per opened game,
 // of which only the current one is visible. Owns the views; the games belong to the games
-// list of the program state.
+// list of the program state. What the network brings and the game tick changes is shown once
+// per main-loop pass, after the network work, and only in the panels of games that changed.
 #pragma once
 
 #include <deque>
+#include <unordered_map>
+#include <vector>
 
 #include "gamewindow/clocks.h"
 #include "gamewindow/game_view.h"
@@ -15,10 +18,6 @@ namespace tavlora {
 
 enum class GameWindowOutcome { Continue, EndProgram };
 
-// How much of the move list RefreshGameView writes: all of History, which only a new panel
-// asks for, or the move just played.
-enum class MoveListRefresh { Full, LastMove };
-
 class GameWindow {
 public:
     // largeFont and smallFont are the fonts the start-up created ("MS Sans Serif" 14 and 10
@@ -28,14 +27,22 @@ public:
     // Shows game in the Game window, creating the window and the game's panel on first use;
     // a game opened before only gets its panel shown again.
     void OpenGameView(tavlora::Game& game);
-    // After a move: status line, move list, board without highlight, draw buttons.
-    void RefreshGameView(GameView& view, MoveListRefresh moveList);
+    // After a move: status line, the moves not yet in the move list, board without
+    // highlight, draw buttons.
+    void RefreshGameView(GameView& view);
     // The opponent offered a draw: the accept button takes the offer button's place. Ignored
     // for a finished game and for a game the local user does not play in.
     void ShowDrawOffer(GameView& view);
-    // Board clicks, buttons and the close box, then the game tick over all games and the
-    // refresh pass over all views. EndProgram when the close box ends single-player mode.
+    // A move, or an opponent's draw offer, arrived in game: shown in its panel, if it has one,
+    // by the next ShowChanges, in the order they arrived.
+    void MoveArrived(tavlora::Game& game);
+    void DrawOfferArrived(tavlora::Game& game);
+    // Board clicks, buttons and the close box. EndProgram when the close box ends
+    // single-player mode.
     GameWindowOutcome HandleGameWindowEvent(const Event& event);
+    // Once per pass, after the window events: what arrived, then the end texts, clocks and
+    // emphasis of the panels whose games changed since the last call.
+    void ShowChanges();
 
     // The open view of game, or nullptr.
     GameView* FindView(const tavlora::Game& game);
@@ -43,6 +50,12 @@ public:
     int Window() const { return gameWindow_; }  // -1 until the first game is opened
 
 private:
+    // What arrived for a panel, kept until ShowChanges.
+    struct Arrival {
+        tavlora::Game* Game;
+        bool DrawOffer;  // else a move
+    };
+
     void OpenWindow();
     GameView& BuildPanel(tavlora::Game& game);
     void HandleButton(int control);
@@ -57,6 +70,11 @@ private:
     int gameWindow_ = -1;
     GameView* currentView_ = nullptr;
     std::deque<GameView> views_;  // in the order of first opening; never removed
+    std::unordered_map<const tavlora::Game*, GameView*> viewOf_;
+    std::vector<Arrival> arrivals_;
+    ChangedGames changed_;
+    std::vector<tavlora::Game*> taken_;  // scratch of ShowChanges
+    std::vector<GameView*> fresh_;       // panels built since the last ShowChanges
 };
 
 }  // namespace tavlora

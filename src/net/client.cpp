@@ -163,7 +163,7 @@ public:
         if (Game* game = RunningGame(m.PlayerIndex)) {
             // The sender is the one who ran out. Our own move may have crossed the referee's
             // time-out on the way, leaving the opponent to move here; the loser is still us.
-            EndOnTime(*game, SideOf(*game, m.Sender), m.PlayerTimeLeft, m.MoveTimeLeft);
+            EndOnTime(state_, *game, SideOf(*game, m.Sender), m.PlayerTimeLeft, m.MoveTimeLeft);
         }
     }
 
@@ -175,13 +175,13 @@ public:
 
     void operator()(const MsgDrawAccept& m) {
         if (Game* game = RunningGame(m.PlayerIndex)) {
-            game->State = DrawAgreed;
+            AgreeDraw(state_, *game);
         }
     }
 
     void operator()(const MsgResign& m) {
         if (Game* game = RunningGame(m.PlayerIndex)) {
-            Resign(*game, m.Sender == game->PlayerIndex[White] ? White : Black);
+            Resign(state_, *game, m.Sender == game->PlayerIndex[White] ? White : Black);
         }
     }
 

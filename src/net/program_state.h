@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "net/clock_schedule.h"
+#include "net/game_changes.h"
 #include "net/game_keys.h"
 #include "net/protocol.h"
 #include "net/transport.h"
@@ -32,8 +34,9 @@ enum PlayPhaseValue : int32_t {
     GamesStartedPhase = 2,
 };
 
-// The way to play that the settings window set up. The rules know only MaxPlayer (below 2 in
-// single-player mode), which every set-up below keeps in line with the role.
+// The way to play that the settings window set up: the one statement of how the program
+// plays. The rules know only whether two players share this board, which every set-up below
+// keeps in line with the role.
 enum class PlayRole {
     None,    // the settings window has not started anything yet
     Server,  // hosts the lobby; its own participant is index 0
@@ -41,10 +44,11 @@ enum class PlayRole {
     SinglePlayer,
 };
 
-// The limits, the mode and OwnPlayerIndex come from RulesContext, so the rules read them
-// from here directly.
+// The limits, the board-sharing flag and OwnPlayerIndex come from RulesContext, so the rules
+// read them from here directly.
 struct ProgramState : RulesContext {
     PlayRole Role = PlayRole::None;
+    int32_t MaxPlayer = 0;  // places of the lobby, the server's own included
     int32_t PlayerCount = 0;
     int32_t PlayPhase = SettingsPhase;
     std::vector<Player> Players = std::vector<Player>(2);
@@ -53,14 +57,17 @@ struct ProgramState : RulesContext {
     ConnectionId ServerConnection = NoConnection;  // a client's connection to the server
     uint16_t NetworkPort = DefaultPort;  // the same for server and clients; tests pick a free one
     int ConnectLimitMs = ConnectTimeoutMs;  // for the server to answer a connect; tests shorten it
-    Transport Network;    // the listening socket and every connection, or the one to the server
-    RandomSource Random;  // the colour draws and the first game shown
-    // Told once about every game as it ends, when the game tick gives it its Result: for
-    // what keeps a record of the games. May be empty.
+    Transport Network;     // the listening socket and every connection, or the one to the server
+    RandomSource Random;   // the colour draws and the first game shown
+    ClockSchedule Clocks;  // when each running game next needs the game tick
+    GameChanges Changes;   // what the windows and the record of the games have yet to see
+    // Told once about every game that has ended, by the next game tick, after it got its
+    // Result: for what keeps a record of the games. May be empty.
     std::function<void(const Game&)> GameEnded;
 
     bool IsServer() const { return Role == PlayRole::Server; }
     bool IsClient() const { return Role == PlayRole::Client; }
+    bool IsSinglePlayer() const { return Role == PlayRole::SinglePlayer; }
 };
 
 // The entry of participant in Players, or nullptr for an index outside the table.
@@ -76,13 +83,15 @@ inline const Player* FindPlayer(const ProgramState& state, int32_t participant) 
 // tested the values.
 void SetUpServer(ProgramState& state, const std::string& name, int32_t maxPlayer,
                  int32_t timeByPlayer, int32_t timeByMove);
-// A client about to connect: no index yet (-1), PlayerCount 2, MaxPlayer 1 and its name in
-// entry 1 until the welcome says more.
+// A client about to connect: no index yet (-1), which is how it knows that no welcome has
+// come, PlayerCount 2, no places known (MaxPlayer 0) and its name in entry 1 until the
+// welcome says more.
 void SetUpJoiningClient(ProgramState& state, const std::string& name);
 // The client the server has welcomed: the server's limits and table, its own index and its
 // name moved to its own entry. The caller has tested the welcome against the limits.
 void SetUpWelcomedClient(ProgramState& state, const MsgWelcome& welcome);
-// Two names at one board: participant 0 and 1, MaxPlayer 0.
+// Two names at one board: participant 0 and 1, MaxPlayer 0, and the rules told that the
+// local user is whoever is to move.
 void SetUpSinglePlayer(ProgramState& state, const std::string& name, const std::string& name2,
                        int32_t timeByPlayer, int32_t timeByMove);
 

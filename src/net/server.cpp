@@ -219,7 +219,7 @@ private:
         if (!clocks) {
             return;
         }
-        EndOnTime(game, side, clocks->PlayerTimeLeft, clocks->MoveTimeLeft);
+        EndOnTime(state_, game, side, clocks->PlayerTimeLeft, clocks->MoveTimeLeft);
         SendToClients(state_,
                       EncodeFrame(MsgTimeout{sender_,
                                              {game.PlayerIndex[White], game.PlayerIndex[Black]},
@@ -242,13 +242,13 @@ private:
         if (!keyed.DrawOffered[1 - side]) {
             return;
         }
-        keyed.Record->State = DrawAgreed;
+        AgreeDraw(state_, *keyed.Record);
         keyed.WithdrawDrawOffers();
         SendToClients(state_, Relayed());
     }
 
     void Play(const MsgResign&, KeyedGame& keyed, int32_t side) {
-        Resign(*keyed.Record, side);
+        Resign(state_, *keyed.Record, side);
         SendToClients(state_, Relayed());
     }
 
@@ -291,7 +291,6 @@ bool OpenServer(ProgramState& state) {
 }
 
 void PollServer(ProgramState& state, NetView& view) {
-    FreeUnnamedPlaces(state, view);
     NetEvent event = state.Network.Poll();
     switch (event.Kind) {
         case NetEventKind::None:
@@ -320,6 +319,10 @@ void PollServer(ProgramState& state, NetView& view) {
             return;
         }
     }
+}
+
+void RunServerUpkeep(ProgramState& state, NetView& view) {
+    FreeUnnamedPlaces(state, view);
 }
 
 void StartGames(ProgramState& state, NetView& view) {

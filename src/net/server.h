@@ -20,6 +20,11 @@ bool OpenServer(ProgramState& state);
 // participant had left.
 void PollServer(ProgramState& state, NetView& view);
 
+// Once per main-loop pass, after the network events: what falls due by the time, not by a
+// message. A place held by a connection that has not named itself 10 s after its welcome is
+// freed.
+void RunServerUpkeep(ProgramState& state, NetView& view);
+
 // Both sides, once: PlayPhase 2 and the games layout. On the server it first creates one
 // game per pair of participants with random colours and sends MsgStartGames; a client calls
 // it after it has created its games from that message.

@@ -20,14 +20,19 @@ int32_t SortKey(const GameValue& game, const RulesContext& limits) {
 
 LobbyGamesList::LobbyGamesList(WindowServices& services, ProgramState& state,
                                GameWindow& gameWindow, int list)
-    : services_(services), state_(state), gameWindow_(gameWindow), list_(list) {}
+    : services_(services),
+      state_(state),
+      gameWindow_(gameWindow),
+      list_(list),
+      notes_(state.Changes) {}
 
 void LobbyGamesList::Refresh(bool showAll) {
     FindShownGames(showAll);
     MatchRowCount();
-    NoteChanges();
+    TakeChanges();
     const bool clockInUse = state_.TimeByMove > 0 || state_.TimeByPlayer > 0;
     if (clockInUse) {
+        const bool sorted = orderStale_;
         if (orderStale_) {
             SortAll();
         } else {
@@ -35,7 +40,8 @@ void LobbyGamesList::Refresh(bool showAll) {
                 Reposition(position);
             }
         }
-        if (!gameWindow_.CurrentView()) {
+        // Tried again only when the order may have changed.
+        if (!gameWindow_.CurrentView() && (sorted || !changed_.empty())) {
             OpenFirstGame();
         }
     }
@@ -70,9 +76,11 @@ void LobbyGamesList::FindShownGames(bool showAll) {
     shownAll_ = showAll;
     shownFrom_ = state_.Games.size();
     shown_.clear();
+    positionOf_.clear();
     const int32_t own = state_.OwnPlayerIndex;
     for (Game& game : state_.Games) {
         if (showAll || game.PlayerIndex[0] == own || game.PlayerIndex[1] == own) {
+            positionOf_[&game] = static_cast<int32_t>(shown_.size());
             shown_.push_back(&game);
         }
     }
@@ -93,26 +101,27 @@ void LobbyGamesList::MatchRowCount() {
     }
 }
 
-// The one look at every shown game in a pass. Clocks tick over a second and sides to move
-// change seldom compared with the passes, so most passes find nothing to do. The look goes
-// from the last game to the first: the game tick has just gone through them all in list
-// order, so the games it saw last are the ones still in the cache. The changes are then
-// taken in list order: games whose clocks tick together keep their order among themselves
-// when each moves after those before it have, where the other way round every one of them
-// would pass all the others.
-void LobbyGamesList::NoteChanges() {
+// Only the noted games are looked at, each once however often it was noted. The changes are
+// then taken in list order: games whose clocks tick together keep their order among
+// themselves when each moves after those before it have, where the other way round every one
+// of them would pass all the others.
+void LobbyGamesList::TakeChanges() {
     changed_.clear();
-    for (size_t position = shown_.size(); position-- > 0;) {
-        const Game& game = *shown_[position];
-        const int32_t side = game.SideToMove;
-        const Seen now{side, game.MoveTimeLeft[side], game.PlayerTimeLeft[side],
-                       game.Result > Undecided};
-        if (now != seen_[position]) {
-            seen_[position] = now;
-            changed_.push_back(static_cast<int32_t>(position));
+    notes_.TakeInto(noted_);
+    for (const Game* game : noted_) {
+        const auto it = positionOf_.find(game);
+        if (it == positionOf_.end()) {
+            continue;  // not shown
+        }
+        const int32_t side = game->SideToMove;
+        const Seen now{side, game->MoveTimeLeft[side], game->PlayerTimeLeft[side],
+                       game->Result > Undecided};
+        if (now != seen_[it->second]) {
+            seen_[it->second] = now;
+            changed_.push_back(it->second);
         }
     }
-    std::reverse(changed_.begin(), changed_.end());
+    std::ranges::sort(changed_);
 }
 
 LobbyGamesList::Rank LobbyGamesList::RankOf(const Game& game) const {

@@ -1,14 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The lobby's games list once the games have started: one row per shown game, ordered so that
 // the games that need the user come first while a clock is in use, and each cell written only
-// when what it should show has changed. It runs in every pass of the main loop, so it keeps
-// its own copy of what every cell holds, skips work whose inputs have not moved, and moves
-// the row of a game that changes its place instead of rewriting every row in between.
+// when what it should show has changed. It runs in every pass of the main loop, so it looks
+// only at the games noted as changed since the last pass (a move, an end, a clock's second),
+// keeps its own copy of what every cell holds, and moves the row of a game that changes its
+// place instead of rewriting every row in between.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "gamewindow/game_window.h"
@@ -72,8 +74,9 @@ private:
 
     void FindShownGames(bool showAll);
     void MatchRowCount();
-    // Notes the shown games that changed since the last pass.
-    void NoteChanges();
+    // The shown games noted as changed since the last pass whose cells or rank may differ, by
+    // position in games-list order.
+    void TakeChanges();
     Rank RankOf(const Game& game) const;
     // While a clock is in use: the order from scratch, or one game's row moved to its place.
     void SortAll();
@@ -101,6 +104,7 @@ private:
     // and by position in it what each looked like, the rank its row was placed by, and the
     // row it is in.
     std::vector<Game*> shown_;
+    std::unordered_map<const Game*, int32_t> positionOf_;  // in shown_
     bool shownAll_ = false;
     size_t shownFrom_ = SIZE_MAX;  // games-list size shown_ was built from
     std::vector<Seen> seen_;
@@ -108,6 +112,8 @@ private:
     std::vector<int32_t> rowOf_;
     std::vector<int32_t> order_;    // by row: the position shown there
     std::vector<int32_t> changed_;  // positions whose game changed in this pass
+    ChangedGames notes_;
+    std::vector<Game*> noted_;  // scratch of TakeChanges
     bool orderStale_ = true;
     bool rewriteAll_ = true;  // every row's cells, not only those of changed games
     std::string text_;        // scratch for building a cell's text

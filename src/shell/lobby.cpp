@@ -222,18 +222,19 @@ void Lobby::ShowGamesStarted() {
     standings.Geometry = StartButtonPlace;
     standings.Text = "Tabelle";
     standingsButton_ = services_.CreateControl(standings);
+    if (GamesStarted) {
+        GamesStarted();
+    }
 }
 
+// Shown by the Game window after the pass's network work, so no panel stands between a
+// message and its relay.
 void Lobby::GameMoved(Game& game) {
-    if (GameView* view = gameWindow_.FindView(game)) {
-        gameWindow_.RefreshGameView(*view, MoveListRefresh::LastMove);
-    }
+    gameWindow_.MoveArrived(game);
 }
 
 void Lobby::DrawOffered(Game& game) {
-    if (GameView* view = gameWindow_.FindView(game)) {
-        gameWindow_.ShowDrawOffer(*view);
-    }
+    gameWindow_.DrawOfferArrived(game);
 }
 
 void Lobby::ShowNetworkError(const std::string& text) {

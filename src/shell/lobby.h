@@ -65,6 +65,9 @@ public:
     // Called when "Tabelle", which takes the start button's place once the games have
     // started, is pressed.
     std::function<void()> ShowStandings;
+    // Called once the games have been created and the lobby shows them, before the network
+    // work of the pass goes on: play begins.
+    std::function<void()> GamesStarted;
 
     // NetView
     void ShowPlayerRow(int index) override;

@@ -4,7 +4,6 @@
 // emphasis written only when something changed.
 #include "game_window_fixture.h"
 #include "gamewindow/panel_texts.h"
-#include "net/game_tick.h"
 
 namespace tavlora {
 namespace {
@@ -97,10 +96,12 @@ TEST_F(GameWindowTest, FinishedGamesGetTheirResultOnce) {
         Game& game = CreateGame(state_.Games, 0, 1, White, state_);
         game.State = c.State;
         game.SideToMove = c.Side;
-        RunGameTick(state_);
+        GameChanged(state_, game);
+        Pass();
         EXPECT_EQ(game.Result, c.Result) << c.State;
         game.SideToMove = 1 - c.Side;
-        RunGameTick(state_);
+        GameChanged(state_, game);
+        Pass();
         EXPECT_EQ(game.Result, c.Result) << c.State;
     }
 }
@@ -118,6 +119,7 @@ TEST_F(GameWindowTest, ClockLabelsAreWrittenOnlyWhenTheirTextChanges) {
     }
     // A value below zero, as a peer's message may bring, reads like zero.
     game.PlayerTimeLeft[Black] = -5;
+    GameChanged(state_, game);
     Pass();
     EXPECT_EQ(services_.Writes[view.PlayerClockLabel[Black]].Text, 0);
 }

@@ -189,7 +189,7 @@ TEST_F(GameWindowTest, SpectatorHasDisabledButtonsAndChangesNothing) {
     EXPECT_FALSE(Shown(view.AcceptDrawButton));
 
     ExecuteMove(game, *FindMove(game.Moves, 4, 1, 4, 3), state_);
-    window_.RefreshGameView(View(), MoveListRefresh::LastMove);
+    window_.RefreshGameView(View());
     EXPECT_EQ(MoveLines(), std::vector<std::string>{"1. e2-e4"});
     EXPECT_FALSE(Enabled(view.OfferDrawButton));
 }
@@ -214,11 +214,12 @@ TEST_F(GameWindowTest, DrawOfferShowsTheAcceptButtonUntilTheNextMove) {
     Wait(30);
     EXPECT_FALSE(Enabled(view.OfferDrawButton));
     ExecuteMove(game, *FindMove(game.Moves, 4, 6, 4, 4), state_);  // the opponent's move
-    window_.RefreshGameView(View(), MoveListRefresh::LastMove);
+    GameChanged(state_, game);
+    window_.RefreshGameView(View());
     EXPECT_TRUE(Enabled(view.OfferDrawButton));
 
     // The server's copy of an acceptance ends the game; a late offer is not shown.
-    game.State = DrawAgreed;
+    AgreeDraw(state_, game);
     Pass();
     EXPECT_EQ(Text(view.StatusLine), "Remis akzeptiert");
     EXPECT_FALSE(Enabled(view.OfferDrawButton));
@@ -275,6 +276,7 @@ TEST_F(GameWindowTest, ClosedWindowInNetworkPlayKeepsItsGamesRunning) {
 TEST_F(GameWindowTest, FinishedGameShowsItsEndTextFromTheFirstPass) {
     Game& game = CreateGame(state_.Games, 0, 1, White, state_);
     game.State = TimeOut;
+    GameChanged(state_, game);
     window_.OpenGameView(game);
     EXPECT_EQ(Text(View().StatusLine), "Anna(Weiß) am Zug - Bernd gewinnt");
     EXPECT_TRUE(Enabled(View().ResignButton));

@@ -54,10 +54,12 @@ struct Scene {
         lobby.ShowGamesStarted();
     }
 
-    // The game of White w and Black b.
+    // The game of White w and Black b, noted as changed: the test may change it, as the
+    // code that changes games notes them.
     Game& G(int32_t w, int32_t b) {
         for (Game& game : state.Games) {
             if (game.PlayerIndex[0] == w && game.PlayerIndex[1] == b) {
+                state.Changes.Note(game);
                 return game;
             }
         }
@@ -286,6 +288,7 @@ TEST(GamesListTest, RowsFollowTicksTurnsAndEndsAsAListBuiltAfreshWould) {
     for (int step = 0; step < 400; ++step) {
         Game& game = *std::next(scene.state.Games.begin(),
                                 static_cast<ptrdiff_t>(below(scene.state.Games.size())));
+        scene.state.Changes.Note(game);
         const int32_t side = game.SideToMove;
         switch (below(4)) {
             case 0:  // the clocks of the side to move tick
@@ -329,6 +332,7 @@ TEST(GamesListTest, AGameThatChangesItsPlaceMovesOneRowAndRewritesOnlyItsOwn) {
     scene.services.ResetCounts();
     for (Game& game : scene.state.Games) {
         game.MoveTimeLeft[White] = 119;  // a second gone on every move clock
+        scene.state.Changes.Note(game);
     }
     scene.Refresh();
     EXPECT_EQ(scene.services.RowMoves, 0) << "clocks that tick together keep their order";
@@ -383,8 +387,10 @@ TEST(GamesListTest, CellsAreWrittenOnlyWhenWhatTheyShowChanges) {
     // A clock below zero shows 00:00 like zero does: nothing to write.
     scene.services.ResetCounts();
     game.MoveTimeLeft[White] = -1;
+    scene.state.Changes.Note(game);
     scene.Refresh();
     game.MoveTimeLeft[White] = -2;
+    scene.state.Changes.Note(game);
     scene.Refresh();
     EXPECT_EQ(scene.services.CellWrites, 1);  // 02:00 to 00:00, once
 }
@@ -424,6 +430,7 @@ TEST(GamesListTest, ManyGamesRefreshWithoutWritesWhileNothingChanges) {
     // Every running clock a second further: one cell per row, order and colours unchanged.
     for (Game& game : scene.state.Games) {
         --game.PlayerTimeLeft[game.SideToMove];
+        scene.state.Changes.Note(game);
     }
     scene.Refresh();
     EXPECT_EQ(scene.services.CellWrites, 8001);

@@ -362,19 +362,27 @@ TEST_F(LobbyTest, MovesAndDrawOffersReachOnlyOpenViews) {
     Game& game = CreateGame(state_.Games, 0, 1, White, state_);
     lobby_.GameMoved(game);  // no view yet: nothing to show, nothing opened
     lobby_.DrawOffered(game);
+    gameWindow_.ShowChanges();
     EXPECT_EQ(gameWindow_.FindView(game), nullptr);
 
     gameWindow_.OpenGameView(game);
     GameView* view = gameWindow_.FindView(game);
     ASSERT_NE(view, nullptr);
     lobby_.DrawOffered(game);
+    gameWindow_.ShowChanges();
     EXPECT_TRUE(services_.IsShown(view->AcceptDrawButton));
     EXPECT_FALSE(services_.IsShown(view->OfferDrawButton));
 
+    // Shown in the order they came: the move lets the offer lapse, and the next one stands.
     ExecuteMove(game, game.Moves.front(), state_);
     lobby_.GameMoved(game);
-    EXPECT_EQ(services_.ItemCount(view->MoveList), 1);
-    EXPECT_FALSE(services_.IsShown(view->AcceptDrawButton));
+    ExecuteMove(game, game.Moves.front(), state_);
+    lobby_.GameMoved(game);
+    lobby_.DrawOffered(game);
+    EXPECT_EQ(services_.ItemCount(view->MoveList), 0) << "shown after the network work";
+    gameWindow_.ShowChanges();
+    EXPECT_EQ(services_.ItemCount(view->MoveList), 2);
+    EXPECT_TRUE(services_.IsShown(view->AcceptDrawButton));
 }
 
 }  // namespace

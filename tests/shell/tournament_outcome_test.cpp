@@ -25,7 +25,6 @@
 #include <sstream>
 #include <thread>
 
-#include "net/game_tick.h"
 #include "net/play/tournament.h"
 #include "net/senders.h"
 #include "net/server.h"
@@ -140,13 +139,13 @@ public:
         }
     }
 
-    // Main-loop passes on every program still running until all is quiet.
+    // Main-loop passes on every program still running until all is quiet: the pump runs each
+    // program's play step, then the standings are brought up to date.
     void Pass() {
         for (int round = 0; round < 3; ++round) {
             tournament_.Pump();
             for (auto& program : programs_) {
                 if (!program->Closed) {
-                    RunGameTick(program->State());
                     program->Outcome->RefreshStandings();
                 }
             }

@@ -5,6 +5,7 @@
 #include <chrono>
 
 #include "net/game_tick.h"
+#include "net/play_step.h"
 #include "net/server.h"
 
 namespace tavlora {
@@ -56,9 +57,7 @@ void ServerThread::Run() {
             RunGameTick(state_);
             advance_ = 0;
         }
-        PollServer(state_, view_);
-        // Without the tick the server would give no results and declare no time-outs.
-        RunGameTick(state_);
+        RunPlayStep(state_, view_);
         for (int32_t i = 1; i < state_.PlayerCount; ++i) {
             left_[static_cast<size_t>(i)] = state_.Players[static_cast<size_t>(i)].Left;
         }

@@ -1,0 +1,43 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "net/play_step.h"
+
+#include <cassert>
+
+#include "net/client.h"
+#include "net/game_tick.h"
+#include "net/server.h"
+
+namespace tavlora {
+
+namespace {
+
+// The events that wait: those the sockets hold now, and those that arrived whole with them.
+void TakeNetworkEvents(ProgramState& state, NetView& view) {
+    const auto until = std::chrono::steady_clock::now() + MostNetworkTimePerPass;
+    for (int taken = 0; taken < MostNetworkEventsPerPass; ++taken) {
+        if (state.IsServer()) {
+            PollServer(state, view);
+        } else {
+            PollClient(state, view);
+        }
+        if (!state.Network.HasPendingEvent() || std::chrono::steady_clock::now() >= until) {
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+void RunPlayStep(ProgramState& state, NetView& view) {
+    assert(state.TwoPlayersAtOneBoard == state.IsSinglePlayer());
+    if (state.IsServer() || state.IsClient()) {
+        TakeNetworkEvents(state, view);
+    }
+    // Work that is due by the time rather than by a message goes here, after the messages.
+    if (state.IsServer()) {
+        RunServerUpkeep(state, view);
+    }
+    RunGameTick(state);
+}
+
+}  // namespace tavlora
