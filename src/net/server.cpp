@@ -198,15 +198,16 @@ private:
         if (!clocks) {
             return;
         }
-        const int32_t white = game.PlayerIndex[White];
-        const int32_t black = game.PlayerIndex[Black];
+        // Passed on before the server plays it on its own copy: the others need nothing of that.
+        SendToClients(state_,
+                      EncodeFrame(MsgMove{sender_,
+                                          {game.PlayerIndex[White], game.PlayerIndex[Black]},
+                                          clocks->PlayerTimeLeft,
+                                          clocks->MoveTimeLeft,
+                                          *move}),
+                      sender_);
         PlayReceivedMove(state_, view_, game, clocks->PlayerTimeLeft, clocks->MoveTimeLeft, *move);
         keyed.WithdrawDrawOffers();
-        SendToClients(
-            state_,
-            EncodeFrame(MsgMove{
-                sender_, {white, black}, clocks->PlayerTimeLeft, clocks->MoveTimeLeft, *move}),
-            sender_);
     }
 
     void Play(const MsgTimeout& m, KeyedGame& keyed, int32_t side) {

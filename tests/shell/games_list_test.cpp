@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "counting_window_services.h"
+#include "games_list_oracle.h"
 #include "gamewindow/game_window.h"
 #include "gamewindow/panel_texts.h"
 #include "shell/lobby.h"
@@ -252,28 +253,12 @@ TEST(GamesListTest, EqualTimesKeepTheOrderOfTheGamesList) {
     EXPECT_EQ(scene.Rows(), inListOrder);
 }
 
-// The rows in the order of the three groups, each by time left and then by games-list
+// Every game, in the order of the three groups, each by time left and then by games-list
 // order, worked out afresh.
 std::vector<const Game*> ExpectedOrder(const ProgramState& state) {
-    struct Entry {
-        int32_t Group;
-        int32_t Key;
-        const Game* Shown;
-    };
-    std::vector<Entry> entries;
-    for (const Game& game : state.Games) {
-        const int32_t side = game.SideToMove;
-        const int32_t group = game.PlayerIndex[side] == state.OwnPlayerIndex       ? 0
-                              : game.PlayerIndex[1 - side] == state.OwnPlayerIndex ? 1
-                                                                                   : 2;
-        entries.push_back({group, SortKey(game, state), &game});
-    }
-    std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-        return a.Group != b.Group ? a.Group < b.Group : a.Key < b.Key;
-    });
     std::vector<const Game*> games;
-    for (const Entry& entry : entries) {
-        games.push_back(entry.Shown);
+    for (const ExpectedRow& row : ExpectedRows(state, true)) {
+        games.push_back(row.Shown);
     }
     return games;
 }

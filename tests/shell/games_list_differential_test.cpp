@@ -1,0 +1,200 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The games list against its rule, worked out from scratch, after every step of long random
+// runs of what happens to the games in a tournament: moves received and played, clocks that
+// run (with the time-outs the game tick and the referee declare), resignations, agreed draws,
+// time-outs from a peer, participants who leave, and "Alle Spiele anzeigen" ticked and
+// unticked. Each step goes through the code that makes it happen in the program, so the
+// list learns of it only as it learns in the program: from the changes noted.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "counting_window_services.h"
+#include "games_list_oracle.h"
+#include "gamewindow/game_window.h"
+#include "net/game_play.h"
+#include "net/play_step.h"
+#include "net/server.h"
+#include "shell/lobby.h"
+
+namespace tavlora {
+namespace {
+
+using Ids = LobbyControls;
+
+struct Limits {
+    int32_t TimeByPlayer;
+    int32_t TimeByMove;
+};
+
+// The server's lobby of a tournament that has started, with its user as participant 0: the
+// server declares its own time-outs and, as the referee, those of the others.
+class StartedLobby {
+public:
+    StartedLobby(int32_t participants, Limits limits, uint32_t seed) : random_(seed) {
+        SetUpServer(state_, "Paula", participants, limits.TimeByPlayer, limits.TimeByMove);
+        state_.TickCount = [this] { return now_; };
+        state_.PlayerCount = participants;
+        for (int32_t i = 1; i < participants; ++i) {
+            state_.Players[static_cast<size_t>(i)].PlayerName = "Spieler " + std::to_string(i);
+        }
+        state_.PlayPhase = LobbyPhase;
+        lobby_.BuildLobbyWindow();
+        StartGames(state_, lobby_);
+        Pass();
+    }
+
+    // One random thing happening to the games, then the rest of a main-loop pass.
+    void Step() {
+        switch (Below(16)) {
+            case 0:
+            case 1:
+            case 2:
+            case 3:
+            case 4:
+                PlayMove();
+                break;
+            case 5:
+            case 6:
+            case 7:
+            case 8:
+                now_ += static_cast<uint32_t>(Below(2500));
+                break;
+            case 9:
+                now_ += static_cast<uint32_t>(Below(90000));  // a long pause
+                break;
+            case 10:
+                if (Game* game = RunningGame()) {
+                    Resign(state_, *game, static_cast<int32_t>(Below(2)));
+                }
+                break;
+            case 11:
+                if (Game* game = RunningGame()) {
+                    AgreeDraw(state_, *game);
+                }
+                break;
+            case 12:
+                if (Game* game = RunningGame()) {
+                    EndOnTime(state_, *game, -1, 0, 0);
+                }
+                break;
+            case 13:
+                if (Below(8) == 0) {
+                    Leave();
+                }
+                break;
+            default:
+                services_.Click(Ids::ShowAllGamesBox);
+                break;
+        }
+        Pass();
+    }
+
+    // Every row of the list against the rule.
+    void Compare(int step) {
+        const bool showAll = services_.State(Ids::ShowAllGamesBox) != 0;
+        const std::vector<ExpectedRow> expected = ExpectedRows(state_, showAll);
+        ASSERT_EQ(services_.RowCount(Ids::GamesList), static_cast<int>(expected.size()))
+            << "step " << step;
+        for (size_t row = 0; row < expected.size(); ++row) {
+            const int r = static_cast<int>(row);
+            ASSERT_EQ(services_.RowRef(Ids::GamesList, r), expected[row].Shown)
+                << "step " << step << ", row " << row;
+            for (int column = 0; column < 4; ++column) {
+                ASSERT_EQ(services_.CellText(Ids::GamesList, r, column),
+                          expected[row].Cells[static_cast<size_t>(column)])
+                    << "step " << step << ", row " << row << ", column " << column;
+            }
+            ASSERT_EQ(services_.CellColour(Ids::GamesList, r, MoverColumn), expected[row].Colour)
+                << "step " << step << ", row " << row;
+        }
+    }
+
+    int EndedGames() const {
+        int ended = 0;
+        for (const Game& game : state_.Games) {
+            ended += game.Result > Undecided;
+        }
+        return ended;
+    }
+
+private:
+    size_t Below(size_t n) { return static_cast<size_t>(random_() % n); }
+
+    // The network work done (by the steps), the window's part of the pass.
+    void Pass() {
+        RunPlayStep(state_, lobby_);
+        gameWindow_.ShowChanges();
+        lobby_.RefreshGamesList();
+    }
+
+    Game* RunningGame() {
+        std::vector<Game*> running;
+        for (Game& game : state_.Games) {
+            if (IsRunning(game)) {
+                running.push_back(&game);
+            }
+        }
+        return running.empty() ? nullptr : running[Below(running.size())];
+    }
+
+    // A random legal move in a running game: the server user's own, or one received, with
+    // the clocks the mover's program counted.
+    void PlayMove() {
+        Game* game = RunningGame();
+        if (game == nullptr) {
+            return;
+        }
+        const tavlora::Move move = game->Moves[Below(game->Moves.size())];
+        const int32_t side = game->SideToMove;
+        if (game->PlayerIndex[side] == state_.OwnPlayerIndex) {
+            PlayOwnMove(state_, *game, move);
+        } else {
+            PlayReceivedMove(state_, lobby_, *game, game->PlayerTimeLeft[side],
+                             game->MoveTimeLeft[side], move);
+        }
+    }
+
+    void Leave() {
+        std::vector<int32_t> staying;
+        for (int32_t i = 1; i < state_.PlayerCount; ++i) {
+            if (!state_.Players[static_cast<size_t>(i)].Left) {
+                staying.push_back(i);
+            }
+        }
+        if (!staying.empty()) {
+            ParticipantLeft(state_, staying[Below(staying.size())]);
+        }
+    }
+
+    std::mt19937 random_;
+    uint32_t now_ = 0xFFFFF000;  // the tick count wraps during the run
+    CountingWindowServices services_;
+    ProgramState state_;
+    GameWindow gameWindow_{services_, state_, DefaultFont, DefaultFont};
+    Lobby lobby_{services_, state_, gameWindow_};
+};
+
+TEST(GamesListDifferentialTest, EveryRowFollowsTheRuleAfterEveryStep) {
+    const Limits limits[] = {{0, 0}, {0, 1}, {3, 0}, {3, 1}};
+    for (const Limits& limit : limits) {
+        for (uint32_t seed : {1u, 2u, 3u}) {
+            SCOPED_TRACE(testing::Message() << "limits " << limit.TimeByPlayer << "/"
+                                            << limit.TimeByMove << ", seed " << seed);
+            StartedLobby tournament(7, limit, seed);
+            for (int step = 0; step < 600; ++step) {
+                tournament.Step();
+                tournament.Compare(step);
+                if (testing::Test::HasFatalFailure()) {
+                    return;
+                }
+            }
+            EXPECT_GT(tournament.EndedGames(), 0) << "the runs should end games too";
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tavlora
