@@ -145,6 +145,9 @@ private:
     ConnectionId lastServed_ = 0;  // connections after it go first in the next Poll
     bool behind_ = false;          // the last Poll left whole messages buffered
     bool queued_ = false;          // some send queue may hold frames
+    // No connection has an event to give until something is read or a connection ends: a
+    // Poll found none, and none was connecting. Then a quiet poll looks at no connection.
+    bool quiet_ = false;
     SocketWatcher watcher_;
     Bytes readChunk_;
 };
