@@ -349,6 +349,7 @@ private:
     std::vector<IdleRow> idle_;
     std::vector<RateRow> rates_;
     std::optional<AnswerRow> answers_;
+    std::optional<IdleRow> floorIdle_;
     std::vector<RateRow> floorRates_;
     std::optional<AnswerRow> floorAnswers_;
     std::string problem_;
@@ -620,6 +621,16 @@ bool Bench::MeasureFloor() {
         return Fail("the floor's bots did not all receive the start");
     }
     swarm.RunFor(std::chrono::duration_cast<Clock::duration>(Seconds(options_.SettleSeconds)));
+    Progress("floor: idle");
+    const Clock::time_point idleStart = Clock::now();
+    const double idleCpu = floor_.CpuSeconds();
+    swarm.RunFor(std::chrono::duration_cast<Clock::duration>(Seconds(options_.IdleSeconds)));
+    const double idleSeconds = Seconds(Clock::now() - idleStart).count();
+    floorIdle_ = IdleRow{"relay",
+                         100 * (floor_.CpuSeconds() - idleCpu) / idleSeconds,
+                         floor_.ResidentMiB(),
+                         {},
+                         idleSeconds};
     for (double rate : options_.Rates) {
         Progress("floor: moves at " + std::to_string(static_cast<int>(rate)) + " per second");
         const double relayStart = floor_.CpuSeconds();
@@ -727,6 +738,12 @@ void Bench::PrintTable() const {
                     row.Seconds > 0 ? static_cast<double>(row.Passes.Count) / row.Seconds : 0,
                     row.Passes.MedianUs, row.Passes.P99Us, row.Passes.MaxUs, row.Passes.CpuMedianUs,
                     row.Passes.CpuP99Us);
+    }
+    if (floorIdle_) {
+        // The relay's share of a core for waking every 10 ms, with the bots connected and
+        // nothing to pass on.
+        std::printf("%8s %11.2f %13.1f\n", floorIdle_->Program.c_str(), floorIdle_->CpuPercent,
+                    floorIdle_->ResidentMiB);
     }
 }
 

@@ -143,6 +143,16 @@ void Lobby::HandleLobbyShortcut(int id) {
     }
 }
 
+void Lobby::ShowChanges() {
+    for (const std::string& line : chatLines_) {
+        services_.AppendLine(LobbyControls::ChatOutput, line);
+    }
+    chatLines_.clear();
+    if (state_.PlayPhase == GamesStartedPhase) {
+        RefreshGamesList();
+    }
+}
+
 void Lobby::RefreshGamesList() {
     games_.Refresh(services_.State(LobbyControls::ShowAllGamesBox) != 0);
 }
@@ -192,8 +202,10 @@ void Lobby::SetStartButtonEnabled(bool enabled) {
     }
 }
 
+// A line costs the chat output its layout: it waits for the end of the pass, so that no
+// chat output stands between a message and its relay.
 void Lobby::AppendChatLine(const std::string& line) {
-    services_.AppendLine(LobbyControls::ChatOutput, line);
+    chatLines_.push_back(line);
 }
 
 void Lobby::ShowGamesStarted() {

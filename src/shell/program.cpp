@@ -117,8 +117,8 @@ void Program::RunMainLoop() {
 
         // What changed in this pass, shown where it is seen.
         gameWindow_->ShowChanges();
-        if (lobby_ && state_.PlayPhase == GamesStartedPhase) {
-            lobby_->RefreshGamesList();
+        if (lobby_) {
+            lobby_->ShowChanges();
         }
         if (outcome_) {
             outcome_->RefreshStandings();

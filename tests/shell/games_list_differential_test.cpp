@@ -127,7 +127,7 @@ private:
     void Pass() {
         RunPlayStep(state_, lobby_);
         gameWindow_.ShowChanges();
-        lobby_.RefreshGamesList();
+        lobby_.ShowChanges();
     }
 
     Game* RunningGame() {

@@ -54,6 +54,7 @@ protected:
                 lobby_.HandleLobbyShortcut(event.Shortcut);
             }
         }
+        lobby_.ShowChanges();
     }
 
     std::vector<std::pair<std::string, std::string>> PlayerRows() const {
@@ -264,6 +265,8 @@ TEST_F(LobbyTest, ChatLinesFromTheNetworkAreAppended) {
     Gather(3, {"Anna", "Bert"}, 1);
     lobby_.AppendChatLine("<Anna> Willkommen");
     lobby_.AppendChatLine("<Bert> Danke");
+    EXPECT_TRUE(ChatLines().empty()) << "shown after the network work of the pass";
+    lobby_.ShowChanges();
     EXPECT_THAT(ChatLines(), ElementsAre("<Anna> Willkommen", "<Bert> Danke"));
 }
 
@@ -273,6 +276,7 @@ TEST_F(LobbyTest, TheServerSeesItsAddressesAsTheFirstChatLine) {
                                 {"eth0", 0xC0A80105, 0xC0A801FF, false},
                                 {"wlan0", 0x0A000002, 0x0AFFFFFF, false}});
     lobby_.AppendChatLine("<Anna> Hallo");
+    lobby_.ShowChanges();
     EXPECT_THAT(ChatLines(),
                 ElementsAre("Adresse dieses Servers: 192.168.1.5, 10.0.0.2", "<Anna> Hallo"));
 }
