@@ -3,9 +3,10 @@
 // it welcomes the bots as the server does (in its own name as participant 0), starts their
 // games when told to on stdin, and passes every message on as it came, to every other
 // connection, or for a chat line and an end of a game to every connection, without looking
-// at games, clocks or windows. Like the program's main loop it waits at most 10 ms, so what it
-// costs while nothing arrives is what waking up costs this machine. What the program costs
-// above what this relay costs, with the same bots on the same sockets, is the program's.
+// at games, clocks or windows. What arrives together goes out together: one write per
+// connection for all it has read in one wake. Like the program's main loop it waits at most 10 ms,
+// so what it costs while nothing arrives is what waking up costs this machine. What the program
+// costs above what this relay costs, with the same bots on the same sockets, is the program's.
 // lan_floor PORT PARTICIPANTS TIME_BY_PLAYER TIME_BY_MOVE; prints "listening", then runs
 // until its stdin ends.
 #include <fcntl.h>
@@ -37,6 +38,7 @@ struct Peer {
     OwnedSocket Socket;
     ReceiveBuffer Received;
     Bytes Unsent;          // what the peer has not taken yet, in order
+    bool Due = false;      // in the list of peers to write to at the end of this wake
     bool Waiting = false;  // for the peer to take more
 };
 
@@ -75,6 +77,10 @@ public:
                     Serve(fd);
                 }
             }
+            for (int fd : due_) {
+                Flush(fd);
+            }
+            due_.clear();
         }
     }
 
@@ -160,12 +166,13 @@ private:
         }
     }
 
-    // Written at once; what the peer does not take now goes once it can take more.
+    // Written at the end of the wake; what the peer does not take then goes once it can take
+    // more.
     void Send(Peer& peer, const Bytes& frame) {
-        const bool waiting = !peer.Unsent.empty();
         peer.Unsent.insert(peer.Unsent.end(), frame.begin(), frame.end());
-        if (!waiting) {
-            Flush(peer.Socket.Get());
+        if (!peer.Due && !peer.Waiting) {
+            peer.Due = true;
+            due_.push_back(peer.Socket.Get());
         }
     }
 
@@ -175,6 +182,7 @@ private:
             return;
         }
         Peer& peer = it->second;
+        peer.Due = false;
         const IoResult sent = SendSome(fd, peer.Unsent);
         peer.Unsent.erase(peer.Unsent.begin(),
                           peer.Unsent.begin() + static_cast<ptrdiff_t>(sent.Count));
@@ -191,6 +199,7 @@ private:
     OwnedSocket listener_;
     std::unordered_map<int, Peer> peers_;
     std::vector<int> order_;  // in the order they came: their index less one
+    std::vector<int> due_;    // peers with something to write at the end of this wake
     RandomSource random_;
     Bytes buffer_;
     bool done_ = false;

@@ -13,7 +13,7 @@
 
 namespace tavlora {
 
-// A clock label's text and the seconds it was formatted from. The refresh pass formats a
+// A clock label's text and the seconds it was formatted from. A panel's refresh formats a
 // clock only when its seconds changed, and writes the label only when the text did.
 struct ShownClock {
     int32_t Seconds = 0;
@@ -40,8 +40,8 @@ struct GameView {
     int SelectedY = 0;
     bool EndShown = false;  // the end-of-game lock of the buttons has been applied
 
-    // What the panel shows. The refresh pass runs about a hundred times a second over every
-    // view, so it compares against these instead of reading the controls back.
+    // What the panel shows. A panel is refreshed whenever its game changes, a clock's second
+    // included, so it compares against these instead of reading the controls back.
     std::string ShownStatus;
     size_t ShownMoves = 0;            // moves of History in the move list
     int32_t ShownEndState = Running;  // the State whose end text StatusLine shows, else Running

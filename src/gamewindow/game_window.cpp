@@ -174,13 +174,13 @@ void GameWindow::ShowChanges() {
     }
     arrivals_.clear();
     for (GameView* view : fresh_) {
-        RefreshPass(*view);
+        RefreshPanel(*view);
     }
     fresh_.clear();
     changed_.TakeInto(taken_);
     for (const tavlora::Game* game : taken_) {
         if (GameView* view = FindView(*game)) {
-            RefreshPass(*view);
+            RefreshPanel(*view);
         }
     }
 }
@@ -214,7 +214,7 @@ void GameWindow::HandleButton(int control) {
     }
 }
 
-void GameWindow::RefreshPass(GameView& view) {
+void GameWindow::RefreshPanel(GameView& view) {
     const tavlora::Game& game = *view.Game;
     // A game that ended on time, by agreement or by resignation ended without a move, so its
     // end text replaces the status line here. Built once per change of State.

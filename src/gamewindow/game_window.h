@@ -59,7 +59,9 @@ private:
     void OpenWindow();
     GameView& BuildPanel(tavlora::Game& game);
     void HandleButton(int control);
-    void RefreshPass(GameView& view);
+    // The end text, the buttons' lock at the end, the clocks and their emphasis, as the game
+    // stands now; only what differs is written.
+    void RefreshPanel(GameView& view);
     void SetStatus(GameView& view, const std::string& text);
     void RestoreOfferButton(GameView& view);
     bool LocalUserPlays(const tavlora::Game& game) const;

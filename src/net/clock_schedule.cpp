@@ -2,19 +2,25 @@
 #include "net/clock_schedule.h"
 
 #include <algorithm>
+#include <cassert>
 
 namespace tavlora {
 
 void ClockSchedule::Set(Game& game, std::optional<uint32_t> tick) {
+    assert(game.Index >= 0);
+    const auto index = static_cast<size_t>(game.Index);
+    if (index >= due_.size()) {
+        due_.resize(index + 1);
+    }
+    Due& due = due_[index];
     if (!tick) {
-        due_.erase(&game);
+        due.Set = false;
         return;
     }
-    const auto [it, added] = due_.try_emplace(&game, *tick);
-    if (!added && it->second == *tick) {
-        return;  // already in the heap with this tick
+    if (due.Set && due.Tick == *tick) {
+        return;  // in the heap with this tick already
     }
-    it->second = *tick;
+    due = {*tick, true};
     heap_.push_back({*tick, &game});
     std::ranges::push_heap(heap_, Later);
 }
@@ -33,9 +39,9 @@ Game* ClockSchedule::TakeDue(TickOfPass& now) {
         }
         std::ranges::pop_heap(heap_, Later);
         heap_.pop_back();
-        const auto it = due_.find(next.Record);
-        if (it != due_.end() && it->second == next.Tick) {
-            due_.erase(it);
+        Due& due = due_[static_cast<size_t>(next.Record->Index)];
+        if (due.Set && due.Tick == next.Tick) {
+            due.Set = false;
             return next.Record;
         }
     }

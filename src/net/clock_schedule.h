@@ -2,13 +2,12 @@
 // When each running game next needs the game tick: the tick at which a clock of its side to
 // move loses its next second, at which the referee's allowance for a silent player is over,
 // or at once. The game tick takes the games whose time has come instead of walking them all,
-// so a pass in which no clock changes costs no game a look.
+// so a pass in which no clock changes costs no game a look. Games are known by their Index.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <unordered_map>
 #include <vector>
 
 #include "rules/clock.h"
@@ -46,10 +45,16 @@ private:
         return static_cast<int32_t>(a.Tick - b.Tick) > 0;
     }
 
+    // The one tick that counts for a game, by Index.
+    struct Due {
+        uint32_t Tick = 0;
+        bool Set = false;
+    };
+
     // A min-heap by tick. An entry whose game has been set anew since stays until it comes
     // up and is then passed over: a game is set anew at most once per move or second.
     std::vector<Entry> heap_;
-    std::unordered_map<const Game*, uint32_t> due_;  // the one tick that counts per game
+    std::vector<Due> due_;
     std::vector<Game*> soon_;
     size_t known_ = 0;
 };

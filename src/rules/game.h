@@ -38,8 +38,9 @@ struct GameValue {
 static_assert(std::is_trivially_copyable_v<GameValue>);
 
 struct Game : GameValue {
-    MoveList Moves;    // legal moves of SideToMove
-    MoveList History;  // every executed move, oldest first
+    MoveList Moves;      // legal moves of SideToMove
+    MoveList History;    // every executed move, oldest first
+    int32_t Index = -1;  // its place in the games list, from CreateGame
 };
 
 // Records are only ever appended and never move in memory, so views may keep references.
@@ -104,7 +105,8 @@ struct RulesContext {
 GameValue InitialPosition(int32_t bottomColour);
 
 // Appends a game in its initial position with its clocks running and its 20 opening moves,
-// and returns it. With two players at one board the local user becomes the player to move.
+// and returns it, its Index its place in games. With two players at one board the local user
+// becomes the player to move.
 Game& CreateGame(GamesList& games, int32_t whitePlayer, int32_t blackPlayer, int32_t bottomColour,
                  RulesContext& context);
 

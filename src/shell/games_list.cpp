@@ -76,11 +76,11 @@ void LobbyGamesList::FindShownGames(bool showAll) {
     shownAll_ = showAll;
     shownFrom_ = state_.Games.size();
     shown_.clear();
-    positionOf_.clear();
+    positionOf_.assign(state_.Games.size(), NotShown);
     const int32_t own = state_.OwnPlayerIndex;
     for (Game& game : state_.Games) {
         if (showAll || game.PlayerIndex[0] == own || game.PlayerIndex[1] == own) {
-            positionOf_[&game] = static_cast<int32_t>(shown_.size());
+            positionOf_[static_cast<size_t>(game.Index)] = static_cast<int32_t>(shown_.size());
             shown_.push_back(&game);
         }
     }
@@ -109,16 +109,16 @@ void LobbyGamesList::TakeChanges() {
     changed_.clear();
     notes_.TakeInto(noted_);
     for (const Game* game : noted_) {
-        const auto it = positionOf_.find(game);
-        if (it == positionOf_.end()) {
-            continue;  // not shown
+        const int32_t position = positionOf_[static_cast<size_t>(game->Index)];
+        if (position == NotShown) {
+            continue;
         }
         const int32_t side = game->SideToMove;
         const Seen now{side, game->MoveTimeLeft[side], game->PlayerTimeLeft[side],
                        game->Result > Undecided};
-        if (now != seen_[it->second]) {
-            seen_[it->second] = now;
-            changed_.push_back(it->second);
+        if (now != seen_[position]) {
+            seen_[position] = now;
+            changed_.push_back(position);
         }
     }
     std::ranges::sort(changed_);

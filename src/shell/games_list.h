@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "gamewindow/game_window.h"
@@ -104,7 +103,8 @@ private:
     // and by position in it what each looked like, the rank its row was placed by, and the
     // row it is in.
     std::vector<Game*> shown_;
-    std::unordered_map<const Game*, int32_t> positionOf_;  // in shown_
+    static constexpr int32_t NotShown = -1;
+    std::vector<int32_t> positionOf_;  // by Index: the place in shown_, or NotShown
     bool shownAll_ = false;
     size_t shownFrom_ = SIZE_MAX;  // games-list size shown_ was built from
     std::vector<Seen> seen_;
