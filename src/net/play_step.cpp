@@ -11,7 +11,8 @@ namespace tavlora {
 
 namespace {
 
-// The events that wait: those the sockets hold now, and those that arrived whole with them.
+// The events that wait: those buffered and those the sockets hold, also what arrived while
+// the ones before were handled (an answer to a line being relayed, say).
 void TakeNetworkEvents(ProgramState& state, NetView& view) {
     const auto until = std::chrono::steady_clock::now() + MostNetworkTimePerPass;
     for (int taken = 0; taken < MostNetworkEventsPerPass; ++taken) {
@@ -20,7 +21,8 @@ void TakeNetworkEvents(ProgramState& state, NetView& view) {
         } else {
             PollClient(state, view);
         }
-        if (!state.Network.HasPendingEvent() || std::chrono::steady_clock::now() >= until) {
+        const bool waiting = state.Network.HasPendingEvent() || state.Network.HasUnread();
+        if (!waiting || std::chrono::steady_clock::now() >= until) {
             return;
         }
     }

@@ -90,6 +90,8 @@ public:
     // True when the next Poll has an event without waiting for the network: a whole
     // message or an end is already buffered.
     bool HasPendingEvent() const;
+    // True when a socket holds what has not been read yet: data, an end, a newcomer.
+    bool HasUnread() const { return readiness_.AnyReadable(); }
 
     // Queues the frame and sends what the peer takes now, or, while the program is behind,
     // gathers it with the next ones. A connection that is unknown or already gone is
