@@ -46,11 +46,11 @@ void LobbyGamesList::Refresh(bool showAll) {
         }
     }
     if (rewriteAll_) {
-        rewriteAll_ = false;
         for (size_t position = 0; position < shown_.size(); ++position) {
             const auto p = static_cast<int32_t>(position);
-            WriteCells(RowOf(p, clockInUse), *shown_[position], true);
+            WriteCells(RowOf(p, clockInUse), *shown_[position], namesChanged_);
         }
+        rewriteAll_ = namesChanged_ = false;
         return;
     }
     for (int32_t position : changed_) {
@@ -60,10 +60,10 @@ void LobbyGamesList::Refresh(bool showAll) {
 
 void LobbyGamesList::OpenSelectedGame() {
     const int32_t row = services_.State(list_);
-    if (row < 0 || static_cast<size_t>(row) >= rows_.size() || !rows_[row]->Shown) {
+    if (row < 0 || static_cast<size_t>(row) >= rows_.size() || !rows_[row].Shown) {
         return;  // also the event that the clearing below raises itself
     }
-    gameWindow_.OpenGameView(*rows_[row]->Shown);
+    gameWindow_.OpenGameView(*rows_[row].Shown);
     services_.SetState(list_, -1);
 }
 
@@ -93,7 +93,7 @@ void LobbyGamesList::FindShownGames(bool showAll) {
 void LobbyGamesList::MatchRowCount() {
     while (rows_.size() < shown_.size()) {
         services_.AppendRow(list_);
-        rows_.push_back(std::make_unique<Row>());
+        rows_.emplace_back();
     }
     while (rows_.size() > shown_.size()) {
         services_.RemoveRow(list_, static_cast<int>(rows_.size()) - 1);
@@ -221,9 +221,9 @@ void LobbyGamesList::OpenFirstGame() {
     gameWindow_.OpenGameView(*shown_[order_[pick]]);
 }
 
-// Builds the row's texts and colour for its game and writes what differs from what it holds.
+// Writes the row's texts and colour for its game where they differ from what it shows.
 void LobbyGamesList::WriteCells(int rowIndex, Game& game, bool namesChanged) {
-    Row& row = *rows_[rowIndex];
+    Row& row = rows_[rowIndex];
     const bool finished = game.Result > Undecided;
     // The title changes only with the game, its end or the names; a clock that ticks, as
     // thousands do every second, leaves it alone.
@@ -240,17 +240,20 @@ void LobbyGamesList::WriteCells(int rowIndex, Game& game, bool namesChanged) {
         text_ += NameOf(game.PlayerIndex[0]);
         text_ += " - ";
         text_ += NameOf(game.PlayerIndex[1]);
-        WriteCell(row, rowIndex, GamesColumn, text_);
+        services_.SetCellText(list_, rowIndex, GamesColumn, text_);
     }
     const int32_t side = game.SideToMove;
     const int32_t mover = game.PlayerIndex[side];
-    WriteCell(row, rowIndex, MoverColumn, NameOf(mover));
+    if (row.Mover != mover || namesChanged) {
+        services_.SetCellText(list_, rowIndex, MoverColumn, NameOf(mover));
+        row.Mover = mover;
+    }
     // A clock column without its limit is never touched, so it stays empty.
     if (state_.TimeByMove > 0) {
-        WriteCell(row, rowIndex, MoveClockColumn, FormatClock(game.MoveTimeLeft[side]));
+        WriteClock(rowIndex, MoveClockColumn, game.MoveTimeLeft[side], row.MoveClock);
     }
     if (state_.TimeByPlayer > 0) {
-        WriteCell(row, rowIndex, PlayerClockColumn, FormatClock(game.PlayerTimeLeft[side]));
+        WriteClock(rowIndex, PlayerClockColumn, game.PlayerTimeLeft[side], row.PlayerClock);
     }
     const int32_t colour = mover == state_.OwnPlayerIndex ? OwnColour : DefaultColour;
     if (row.Colour != colour) {
@@ -261,11 +264,11 @@ void LobbyGamesList::WriteCells(int rowIndex, Game& game, bool namesChanged) {
     }
 }
 
-void LobbyGamesList::WriteCell(Row& row, int index, int column, const std::string& text) {
-    std::string& held = row.Cells[column];
-    if (held != text) {
-        services_.SetCellText(list_, index, column, text);
-        held = text;
+void LobbyGamesList::WriteClock(int rowIndex, int column, int32_t seconds, int32_t& held) {
+    const int32_t key = ClockTextKey(seconds);
+    if (key != held) {
+        services_.SetCellText(list_, rowIndex, column, FormatClock(seconds));
+        held = key;
     }
 }
 

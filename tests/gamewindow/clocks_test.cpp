@@ -2,6 +2,9 @@
 // Game clocks against a tick counter the test sets: whole seconds without drift, time-outs
 // declared only by the player to move, results, the clock text, and the labels and their
 // emphasis written only when something changed.
+#include <climits>
+#include <map>
+
 #include "game_window_fixture.h"
 #include "gamewindow/panel_texts.h"
 
@@ -16,6 +19,22 @@ TEST(FormatClockTest, MinutesBelowAnHourHoursFromOneAndNothingBelowZero) {
     for (auto [seconds, text] : cases) {
         EXPECT_EQ(FormatClock(seconds), text) << seconds;
     }
+}
+
+// The games list compares what a clock shows by its key: one key for one text, both ways, over
+// negative values, the hour and the wrap of the day.
+TEST(ClockTextKeyTest, OneKeyForOneText) {
+    std::map<int32_t, std::string> textOf;
+    std::map<std::string, int32_t> keyOf;
+    for (int32_t seconds = -10; seconds <= 2 * 86400 + 4000; ++seconds) {
+        const int32_t key = ClockTextKey(seconds);
+        const std::string text = FormatClock(seconds);
+        ASSERT_EQ(textOf.try_emplace(key, text).first->second, text) << seconds;
+        ASSERT_EQ(keyOf.try_emplace(text, key).first->second, key) << seconds;
+    }
+    EXPECT_EQ(ClockTextKey(INT32_MIN), ClockTextKey(0));
+    EXPECT_EQ(FormatClock(INT32_MAX), FormatClock(INT32_MAX % 86400 + 86400));
+    EXPECT_EQ(ClockTextKey(INT32_MAX), ClockTextKey(INT32_MAX % 86400 + 86400));
 }
 
 TEST_F(GameWindowTest, MoveLimitRunsOutInTheFirstTickAfterMoreThanItsTime) {
