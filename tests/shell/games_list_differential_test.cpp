@@ -2,7 +2,7 @@
 // The games list against its rule, worked out from scratch, after every step of long random
 // runs of what happens to the games in a tournament: moves received and played, clocks that
 // run (with the time-outs the game tick and the referee declare), resignations, agreed draws,
-// time-outs from a peer, participants who leave, and "Alle Spiele anzeigen" ticked and
+// time-outs from a peer, mates, participants who leave, and "Alle Spiele anzeigen" ticked and
 // unticked. Each step goes through the code that makes it happen in the program, so the
 // list learns of it only as it learns in the program: from the changes noted.
 #include <gtest/gtest.h>
@@ -17,6 +17,7 @@
 #include "net/game_play.h"
 #include "net/play_step.h"
 #include "net/server.h"
+#include "rules/san.h"
 #include "shell/lobby.h"
 
 namespace tavlora {
@@ -46,48 +47,37 @@ public:
         Pass();
     }
 
-    // One random thing happening to the games, then the rest of a main-loop pass.
+    // One random thing happening to the games, then the rest of a main-loop pass. Moves and
+    // clock ticks come most often, ends rarely enough that a run keeps games running for
+    // hundreds of steps.
     void Step() {
-        switch (Below(16)) {
-            case 0:
-            case 1:
-            case 2:
-            case 3:
-            case 4:
-                PlayMove();
-                break;
-            case 5:
-            case 6:
-            case 7:
-            case 8:
-                now_ += static_cast<uint32_t>(Below(2500));
-                break;
-            case 9:
-                now_ += static_cast<uint32_t>(Below(90000));  // a long pause
-                break;
-            case 10:
-                if (Game* game = RunningGame()) {
-                    Resign(state_, *game, static_cast<int32_t>(Below(2)));
-                }
-                break;
-            case 11:
-                if (Game* game = RunningGame()) {
-                    AgreeDraw(state_, *game);
-                }
-                break;
-            case 12:
-                if (Game* game = RunningGame()) {
-                    EndOnTime(state_, *game, -1, 0, 0);
-                }
-                break;
-            case 13:
-                if (Below(8) == 0) {
-                    Leave();
-                }
-                break;
-            default:
-                services_.Click(Ids::ShowAllGamesBox);
-                break;
+        const size_t roll = Below(64);
+        if (roll < 28) {
+            PlayMove();
+        } else if (roll < 44) {
+            now_ += static_cast<uint32_t>(Below(1500));  // mostly a displayed second or none
+        } else if (roll < 45) {
+            now_ += static_cast<uint32_t>(Below(75000));  // a long pause: time-outs
+        } else if (roll < 51) {
+            PlayTowardsMate();
+        } else if (roll < 52) {
+            if (Game* game = RunningGame()) {
+                Resign(state_, *game, static_cast<int32_t>(Below(2)));
+            }
+        } else if (roll < 53) {
+            if (Game* game = RunningGame()) {
+                AgreeDraw(state_, *game);
+            }
+        } else if (roll < 54) {
+            if (Game* game = RunningGame()) {
+                EndOnTime(state_, *game, -1, 0, 0);
+            }
+        } else if (roll < 55) {
+            if (Below(4) == 0) {
+                Leave();
+            }
+        } else if (roll < 57) {
+            services_.Click(Ids::ShowAllGamesBox);
         }
         Pass();
     }
@@ -107,15 +97,25 @@ public:
                           expected[row].Cells[static_cast<size_t>(column)])
                     << "step " << step << ", row " << row << ", column " << column;
             }
-            ASSERT_EQ(services_.CellColour(Ids::GamesList, r, MoverColumn), expected[row].Colour)
-                << "step " << step << ", row " << row;
+            for (int column : {MoverColumn, MoveClockColumn, PlayerClockColumn}) {
+                ASSERT_EQ(services_.CellColour(Ids::GamesList, r, column), expected[row].Colour)
+                    << "step " << step << ", row " << row << ", column " << column;
+            }
         }
     }
 
-    int EndedGames() const {
+    int Running() const {
+        int running = 0;
+        for (const Game& game : state_.Games) {
+            running += IsRunning(game);
+        }
+        return running;
+    }
+    // How many games have ended in State.
+    int Ended(int32_t gameState) const {
         int ended = 0;
         for (const Game& game : state_.Games) {
-            ended += game.Result > Undecided;
+            ended += game.State == gameState;
         }
         return ended;
     }
@@ -143,17 +143,45 @@ private:
     // A random legal move in a running game: the server user's own, or one received, with
     // the clocks the mover's program counted.
     void PlayMove() {
-        Game* game = RunningGame();
-        if (game == nullptr) {
-            return;
+        if (Game* game = RunningGame()) {
+            PlayMove(*game, game->Moves[Below(game->Moves.size())]);
         }
-        const tavlora::Move move = game->Moves[Below(game->Moves.size())];
-        const int32_t side = game->SideToMove;
-        if (game->PlayerIndex[side] == state_.OwnPlayerIndex) {
-            PlayOwnMove(state_, *game, move);
+    }
+
+    void PlayMove(Game& game, const tavlora::Move& move) {
+        const int32_t side = game.SideToMove;
+        if (game.PlayerIndex[side] == state_.OwnPlayerIndex) {
+            PlayOwnMove(state_, game, move);
         } else {
-            PlayReceivedMove(state_, lobby_, *game, game->PlayerTimeLeft[side],
-                             game->MoveTimeLeft[side], move);
+            PlayReceivedMove(state_, lobby_, game, game.PlayerTimeLeft[side],
+                             game.MoveTimeLeft[side], move);
+        }
+    }
+
+    // The shortest mate, one move a step, in a game nobody has moved in yet: random moves
+    // alone hardly ever mate. The moves go the way every other move goes.
+    void PlayTowardsMate() {
+        static constexpr const char* FoolsMate[] = {"f3", "e5", "g4", "Qh4#"};
+        if (mating_ == nullptr || !IsRunning(*mating_) || mating_->History.size() != mateMoves_) {
+            mating_ = nullptr;
+            mateMoves_ = 0;
+            for (Game& game : state_.Games) {
+                if (IsRunning(game) && game.History.empty()) {
+                    mating_ = &game;
+                    break;
+                }
+            }
+            if (mating_ == nullptr) {
+                return;
+            }
+        }
+        for (const tavlora::Move& move : mating_->Moves) {
+            GameValue after = *mating_;
+            if (PlaySan(after, move, state_.Scratch) == FoolsMate[mateMoves_]) {
+                ++mateMoves_;
+                PlayMove(*mating_, move);
+                return;
+            }
         }
     }
 
@@ -170,6 +198,8 @@ private:
     }
 
     std::mt19937 random_;
+    Game* mating_ = nullptr;
+    size_t mateMoves_ = 0;
     uint32_t now_ = 0xFFFFF000;  // the tick count wraps during the run
     CountingWindowServices services_;
     ProgramState state_;
@@ -177,21 +207,27 @@ private:
     Lobby lobby_{services_, state_, gameWindow_};
 };
 
+// Each run goes on until every game has ended: some 200 to 1,200 steps, about 7,000 in all.
 TEST(GamesListDifferentialTest, EveryRowFollowsTheRuleAfterEveryStep) {
-    const Limits limits[] = {{0, 0}, {0, 1}, {3, 0}, {3, 1}};
+    const Limits limits[] = {{0, 0}, {0, 2}, {5, 0}, {5, 2}};
     for (const Limits& limit : limits) {
         for (uint32_t seed : {1u, 2u, 3u}) {
             SCOPED_TRACE(testing::Message() << "limits " << limit.TimeByPlayer << "/"
                                             << limit.TimeByMove << ", seed " << seed);
-            StartedLobby tournament(7, limit, seed);
-            for (int step = 0; step < 600; ++step) {
+            StartedLobby tournament(12, limit, seed);
+            for (int step = 0; step < 1500; ++step) {
                 tournament.Step();
                 tournament.Compare(step);
                 if (testing::Test::HasFatalFailure()) {
                     return;
                 }
+                if (tournament.Running() == 0) {
+                    break;
+                }
             }
-            EXPECT_GT(tournament.EndedGames(), 0) << "the runs should end games too";
+            for (int32_t end : {Resigned, DrawAgreed, TimeOut, Checkmate}) {
+                EXPECT_GT(tournament.Ended(end), 0) << "no game ended in State " << end;
+            }
         }
     }
 }
