@@ -17,6 +17,7 @@
 #include "net/game_play.h"
 #include "net/play_step.h"
 #include "net/server.h"
+#include "rules/clock.h"
 #include "rules/san.h"
 #include "shell/lobby.h"
 
@@ -82,8 +83,22 @@ public:
         Pass();
     }
 
-    // Every row of the list against the rule.
+    // Every row of the list against the rule, and, since the list shows what the games hold,
+    // every running game's clocks against a countdown of them to now: the schedule let no
+    // second pass unseen.
     void Compare(int step) {
+        TickOfPass now(state_.TickCount);
+        for (const Game& game : state_.Games) {
+            if (IsRunning(game)) {
+                GameValue counted = game;
+                CountDownClocks(counted, now);
+                const int32_t side = game.SideToMove;
+                ASSERT_EQ(game.PlayerTimeLeft[side], counted.PlayerTimeLeft[side])
+                    << "step " << step << ", game " << game.Index;
+                ASSERT_EQ(game.MoveTimeLeft[side], counted.MoveTimeLeft[side])
+                    << "step " << step << ", game " << game.Index;
+            }
+        }
         const bool showAll = services_.State(Ids::ShowAllGamesBox) != 0;
         const std::vector<ExpectedRow> expected = ExpectedRows(state_, showAll);
         ASSERT_EQ(services_.RowCount(Ids::GamesList), static_cast<int>(expected.size()))
