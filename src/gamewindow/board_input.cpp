@@ -59,12 +59,17 @@ bool PlayBoardClick(WindowServices& services, ProgramState& state, int gameWindo
         ShowBoard(services, view, -1, -1);
         return false;
     }
-    // Filled into the listed move itself, so the other participants receive the piece.
-    if (move->Promotion == PromotionPending) {
-        move->Promotion = AskPromotion(services, gameWindow, view);
-    }
-    PlayOwnMove(state, game, *move);
+    PlayOwnMove(services, state, gameWindow, view, *move);
     return true;
+}
+
+void PlayOwnMove(WindowServices& services, ProgramState& state, int gameWindow, GameView& view,
+                 Move& move) {
+    // Filled in before the move is sent, so the other participants receive the piece.
+    if (move.Promotion == PromotionPending) {
+        move.Promotion = AskPromotion(services, gameWindow, view);
+    }
+    PlayOwnMove(state, *view.Game, move);
 }
 
 int32_t AskPromotion(WindowServices& services, int gameWindow, GameView& view) {

@@ -19,6 +19,12 @@ namespace tavlora {
 // game runs and the local user is to move.
 bool PlayBoardClick(WindowServices& services, ProgramState& state, int gameWindow, GameView& view);
 
+// Plays move, a legal move of the local user in view's game, as every input does: asks for
+// the piece of a pawn reaching the last rank when none is set, sends the move, executes it.
+// The caller then refreshes the view.
+void PlayOwnMove(WindowServices& services, ProgramState& state, int gameWindow, GameView& view,
+                 Move& move);
+
 // Opens the promotion pop-up at the desktop mouse position and runs its own event loop,
 // dropping every other event, until a piece is chosen. There is no way out but a choice.
 // Answers Queen, Bishop, Rook or Knight.

@@ -11,6 +11,7 @@ void ShowBoard(WindowServices& services, GameView& view, int selectedX, int sele
     services.FreePicture(view.BoardImage);
     view.BoardImage = DrawBoard(services, *view.Game, selectedX, selectedY);
     services.SetImage(view.BoardPicture, view.BoardImage);
+    view.SelectionShown = selectedX >= 0;
 }
 
 }  // namespace tavlora

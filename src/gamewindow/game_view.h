@@ -38,7 +38,10 @@ struct GameView {
     int PromotionList = 0;
     int SelectedX = 0;
     int SelectedY = 0;
-    bool EndShown = false;  // the end-of-game lock of the buttons has been applied
+    bool SelectionShown = false;  // the board shows the selection frame: a move is being chosen
+    bool EndShown = false;        // the end-of-game lock of the buttons has been applied
+    bool SeenRunning = false;     // a refresh pass has found the game running
+    bool DrawAccepted = false;    // the local user has pressed "Remis akzeptieren"
 
     // What the panel shows. A panel is refreshed whenever its game changes, a clock's second
     // included, so it compares against these instead of reading the controls back.

@@ -6,15 +6,22 @@
 #include "gamewindow/board_drawing.h"
 #include "gamewindow/board_input.h"
 #include "gamewindow/panel_texts.h"
+#include "gamewindow/typed_move.h"
 #include "net/game_play.h"
 #include "net/senders.h"
+#include "rules/next_game.h"
 
 namespace tavlora {
 
 namespace {
 
 constexpr int WindowWidth = 590;
-constexpr int WindowHeight = 470;
+constexpr int PanelHeight = 470;
+// A strip below the panels for what concerns all games: the move being typed and how many
+// games wait.
+constexpr int WindowHeight = 500;
+constexpr Rect WaitingRect = {10, 470, 330, 20};
+constexpr Rect TypedRect = {350, 466, 230, 26};
 
 constexpr Rect MoveListCaptionRect = {450, 10, 120, 15};
 constexpr Rect MoveListRect = {450, 30, 130, 190};
@@ -39,6 +46,11 @@ void GameWindow::OpenGameView(tavlora::Game& game) {
     if (currentView_) {
         services_.SetVisible(currentView_->Panel, false);
     }
+    // What was typed was meant for the position shown until now.
+    if (currentView_ && currentView_->Game != &game) {
+        typed_.clear();
+        ShowTypedText();
+    }
     if (GameView* view = FindView(game)) {
         currentView_ = view;
         services_.SetVisible(view->Panel, true);
@@ -51,12 +63,26 @@ void GameWindow::OpenGameView(tavlora::Game& game) {
 void GameWindow::OpenWindow() {
     gameWindow_ = services_.OpenWindow(
         {.X = 0, .Y = 0, .ClientW = WindowWidth, .ClientH = WindowHeight, .Title = "Tavlora"});
+    // The window's keys are the user's moves and his way to the next game; none of them may
+    // press a button that happens to have the focus ("Spiel aufgeben" above all).
+    services_.CaptureKeys(gameWindow_);
+    auto line = [this](Rect geometry, int font) {
+        const int control = services_.CreateControl(
+            {.Window = gameWindow_, .Kind = ControlKind::Text, .Geometry = geometry});
+        services_.SetFont(control, fonts_[font]);
+        return control;
+    };
+    typedLine_ = line(TypedRect, LargeFontNumber);
+    if (!state_.IsSinglePlayer()) {
+        waitingLine_ = line(WaitingRect, SmallFontNumber);
+    }
 }
 
 GameView& GameWindow::BuildPanel(tavlora::Game& game) {
     GameView& view = views_.emplace_back();
     view.Game = &game;
     viewOf_[&game] = &view;
+    view.SeenRunning = IsRunning(game);
     auto create = [&](ControlKind kind, Rect geometry, const std::string& text = {}) {
         return services_.CreateControl({.Window = gameWindow_,
                                         .Parent = view.Panel,
@@ -67,7 +93,7 @@ GameView& GameWindow::BuildPanel(tavlora::Game& game) {
 
     view.Panel = services_.CreateControl({.Window = gameWindow_,
                                           .Kind = ControlKind::Container,
-                                          .Geometry = {0, 0, WindowWidth, WindowHeight}});
+                                          .Geometry = {0, 0, WindowWidth, PanelHeight}});
     view.BoardImage = DrawBoard(services_, game, -1, -1);
     create(ControlKind::Text, MoveListCaptionRect, "Vergangene Züge:");
     view.BoardPicture =
@@ -148,8 +174,12 @@ GameWindowOutcome GameWindow::HandleGameWindowEvent(const Event& event) {
         if (event.Window == gameWindow_ && event.Control == currentView_->BoardPicture &&
             PlayBoardClick(services_, state_, gameWindow_, *currentView_)) {
             RefreshGameView(*currentView_);
+            ShowNextGameAfterMove();
         }
         HandleButton(event.Control);
+    }
+    if (event.Kind == EventKind::Key && event.Window == gameWindow_ && currentView_) {
+        HandleKey(event.Key);
     }
 
     if (event.Kind == EventKind::Close && gameWindow_ >= 0 && event.Window == gameWindow_) {
@@ -173,15 +203,25 @@ void GameWindow::ShowChanges() {
         }
     }
     arrivals_.clear();
-    for (GameView* view : fresh_) {
-        RefreshPanel(*view);
-    }
-    fresh_.clear();
     changed_.TakeInto(taken_);
     for (const tavlora::Game* game : taken_) {
         if (GameView* view = FindView(*game)) {
             RefreshPanel(*view);
         }
+    }
+    // Only now: showing another game may build a panel, which is refreshed with the others
+    // built in this pass.
+    if (nextAfterEnd_) {
+        nextAfterEnd_ = false;
+        ShowNextGameAfterMove();
+    }
+    for (GameView* view : fresh_) {
+        RefreshPanel(*view);
+    }
+    fresh_.clear();
+    // Whose turn it is changes only with a noted game, or with the games themselves.
+    if (!taken_.empty() || shownWaiting_ < 0 || ownGamesFrom_ != state_.Games.size()) {
+        RefreshWaitingCount();
     }
 }
 
@@ -206,6 +246,7 @@ void GameWindow::HandleButton(int control) {
         }
     } else if (control == view.AcceptDrawButton) {
         SendGameCommand(state_, game, GameCommand::AcceptDraw);
+        view.DrawAccepted = true;
     } else if (state_.IsSinglePlayer()) {
         // The side to move is the one that resigns.
         Resign(state_, game, game.SideToMove);
@@ -214,11 +255,76 @@ void GameWindow::HandleButton(int control) {
     }
 }
 
+void GameWindow::HandleKey(int key) {
+    GameView& view = *currentView_;
+    if (rejectedView_) {
+        GameView& rejected = *rejectedView_;
+        rejectedView_ = nullptr;
+        SetStatus(rejected, StatusText(state_, *rejected.Game));
+        RefreshPanel(rejected);  // an end that came while the line told of the typed move
+    }
+    switch (EditTypedText(typed_, key)) {
+        case KeyCommand::PlayTyped:
+            if (typed_.empty()) {
+                break;
+            }
+            if (PlayTypedMove(services_, state_, gameWindow_, view, typed_)) {
+                typed_.clear();
+                RefreshGameView(view);
+                ShowNextGameAfterMove();
+            } else {
+                SetStatus(view, RejectedMoveText(typed_));
+                rejectedView_ = &view;
+                typed_.clear();
+            }
+            break;
+        case KeyCommand::NextGame:
+            ShowNextGame(view.Game);
+            break;
+        case KeyCommand::None:
+            break;
+    }
+    ShowTypedText();
+}
+
+void GameWindow::ShowNextGame(const tavlora::Game* after) {
+    if (!order_) {
+        return;
+    }
+    const std::vector<tavlora::Game*> order = order_->GamesInListOrder();
+    tavlora::Game* next = NextGameToMove(order, state_.OwnPlayerIndex, after);
+    if (next && next != currentView_->Game) {
+        OpenGameView(*next);
+    }
+}
+
+void GameWindow::ShowNextGameAfterMove() {
+    if (order_ && order_->NextGameAfterMove()) {
+        ShowNextGame(nullptr);
+    }
+}
+
+bool GameWindow::EndedByLocalUser(const GameView& view) const {
+    const tavlora::Game& game = *view.Game;
+    // In a lost game SideToMove is the losing side.
+    const bool ownLoss = game.PlayerIndex[game.SideToMove] == state_.OwnPlayerIndex;
+    switch (game.State) {
+        case Resigned:
+        case TimeOut:
+            return ownLoss;
+        case DrawAgreed:
+            return view.DrawAccepted;
+        default:
+            return false;  // mate and stalemate come with a move, which took the user on already
+    }
+}
+
 void GameWindow::RefreshPanel(GameView& view) {
     const tavlora::Game& game = *view.Game;
     // A game that ended on time, by agreement or by resignation ended without a move, so its
-    // end text replaces the status line here. Built once per change of State.
-    if (game.State >= TimeOut && view.ShownEndState != game.State) {
+    // end text replaces the status line here, unless it tells of a refused typed move. Built
+    // once per change of State.
+    if (game.State >= TimeOut && view.ShownEndState != game.State && &view != rejectedView_) {
         SetStatus(view, EndText(state_, game));
         view.ShownEndState = game.State;
     }
@@ -227,8 +333,44 @@ void GameWindow::RefreshPanel(GameView& view) {
         services_.SetEnabled(view.OfferDrawButton, false);
         services_.SetEnabled(view.ResignButton, false);
         view.EndShown = true;
+        // The user's own end of the game he looks at takes him on as his move does, but never
+        // from under a move he is choosing by mouse or typing.
+        if (&view == currentView_ && view.SeenRunning && EndedByLocalUser(view) &&
+            !view.SelectionShown && typed_.empty()) {
+            nextAfterEnd_ = true;
+        }
     }
+    view.SeenRunning = view.SeenRunning || IsRunning(game);
     RefreshClockLabels(services_, view, fonts_);
+}
+
+void GameWindow::RefreshWaitingCount() {
+    if (waitingLine_ < 0) {
+        return;
+    }
+    if (ownGamesFrom_ != state_.Games.size()) {
+        // Games are only ever appended and never change their players.
+        for (size_t i = ownGamesFrom_; i < state_.Games.size(); ++i) {
+            if (LocalUserPlays(state_.Games[i])) {
+                ownGames_.push_back(&state_.Games[i]);
+            }
+        }
+        ownGamesFrom_ = state_.Games.size();
+    }
+    const int waiting = CountGamesToMove(ownGames_, state_.OwnPlayerIndex);
+    if (waiting != shownWaiting_) {
+        services_.SetText(waitingLine_, "Am Zug in " + std::to_string(waiting) +
+                                            (waiting == 1 ? " Spiel" : " Spielen"));
+        shownWaiting_ = waiting;
+    }
+}
+
+void GameWindow::ShowTypedText() {
+    const std::string text = typed_.empty() ? "" : "Zug: " + typed_;
+    if (text != shownTyped_) {
+        services_.SetText(typedLine_, text);
+        shownTyped_ = text;
+    }
 }
 
 void GameWindow::SetStatus(GameView& view, const std::string& text) {

@@ -6,8 +6,6 @@
 
 #include "net/game_play.h"
 #include "net/latin1.h"
-#include "net/server.h"
-#include "rules/clock.h"
 
 namespace tavlora {
 
@@ -42,9 +40,8 @@ public:
     }
 
     bool operator()(const MsgWelcome& m) {
-        if (m.MaxPlayer < 2 || m.MaxPlayer > MostParticipants || m.PlayerCount < 2 ||
-            m.PlayerCount > m.MaxPlayer || m.TimeByPlayer > MaxTimeLimit ||
-            m.TimeByMove > MaxTimeLimit) {
+        // The count holds the server's own participant and the newcomer: two at least.
+        if (!LobbyFits(m.MaxPlayer, m.PlayerCount, 2, m.TimeByPlayer, m.TimeByMove)) {
             // Not a server this program can join; waiting on would wait for ever.
             GiveUp(state_, view_, JoinFailedText);
             return false;
@@ -108,7 +105,7 @@ public:
 
     void operator()(const MsgPlayerLeft& m) {
         if (state_.PlayPhase == GamesStartedPhase) {
-            // After the start nobody moves; the leaver loses every game it has.
+            // After the start nobody moves; the leaver loses every game still running.
             if (m.PlayerCount == state_.PlayerCount && m.Index >= 1 &&
                 m.Index < state_.PlayerCount) {
                 ParticipantLeft(state_, m.Index);
@@ -146,8 +143,7 @@ public:
             }
         }
         state_.PlayerCount = m.PlayerCount;
-        CreatePairGames(state_, m.Colours);
-        StartGames(state_, view_);
+        BeginGames(state_, view_, m.Colours);
     }
 
     // Games: the server has refereed them; the tests here only keep the copies sound.

@@ -9,7 +9,8 @@
 
 namespace tavlora {
 
-void CreatePairGames(ProgramState& state, std::span<const int32_t> colours) {
+void BeginGames(ProgramState& state, NetView& view, std::span<const int32_t> colours) {
+    assert(state.PlayPhase != GamesStartedPhase);
     assert(colours.size() == static_cast<size_t>(PairCount(state.PlayerCount)));
     size_t pair = 0;
     for (int32_t i = 0; i + 1 < state.PlayerCount; ++i) {
@@ -19,6 +20,8 @@ void CreatePairGames(ProgramState& state, std::span<const int32_t> colours) {
             state.KeyedGames.Add(game);
         }
     }
+    state.PlayPhase = GamesStartedPhase;
+    view.ShowGamesStarted();
 }
 
 std::optional<Move> MatchLegalMove(const Game& game, const Move& received) {
@@ -78,9 +81,10 @@ void Resign(ProgramState& state, Game& game, int32_t side) {
 
 void ParticipantLeft(ProgramState& state, int32_t leaver) {
     state.Players[static_cast<size_t>(leaver)].Left = true;
+    // A game that had ended keeps its end: its result may already be counted and saved.
     for (Game& game : state.Games) {
         const int32_t side = SideOf(game, leaver);
-        if (side >= 0) {
+        if (side >= 0 && IsRunning(game)) {
             Resign(state, game, side);
         }
     }

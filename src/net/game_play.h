@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What the game messages and the local user do to the games, alike on the server and on every
-// client: the games of all pairs at the start, a move, a time-out, an agreed draw, a
+// client: the start of play with the games of all pairs, a move, a time-out, an agreed draw, a
 // resignation, and the losses of a participant who has left; each tells GameChanged. The test
 // that keeps a peer's move within the rules lives here too, so both sides apply the very same
 // one.
@@ -15,11 +15,12 @@
 
 namespace tavlora {
 
-// Games
-// Creates one game per pair (i, j), i < j, in the order i = 0 .. PlayerCount - 2 and
-// j = i + 1 .. PlayerCount - 1, and files each under its key. Colour 0 makes i White and
-// j Black, 1 the other way round; there is one colour per pair.
-void CreatePairGames(ProgramState& state, std::span<const int32_t> colours);
+// The start
+// Play begins, alike on the server and on every client: one game per pair (i, j), i < j, in
+// the order i = 0 .. PlayerCount - 2 and j = i + 1 .. PlayerCount - 1, each filed under its
+// key (colour 0 makes i White and j Black, 1 the other way round; one colour per pair), then
+// PlayPhase 2 and the lobby's games layout. Once only.
+void BeginGames(ProgramState& state, NetView& view, std::span<const int32_t> colours);
 
 // Moves
 // The move of game.Moves that received names: the same squares and kind, and, for a pawn
@@ -48,8 +49,8 @@ void AgreeDraw(ProgramState& state, Game& game);
 // The game is lost for side, which becomes SideToMove.
 void Resign(ProgramState& state, Game& game, int32_t side);
 
-// A participant has left after the start: its entry is marked, and every game of it, whatever
-// its State, becomes lost for it. Result, once set, stays.
+// A participant has left after the start: its entry is marked, and every running game of it
+// becomes lost for it. A game that had ended stays as it ended.
 void ParticipantLeft(ProgramState& state, int32_t leaver);
 
 }  // namespace tavlora

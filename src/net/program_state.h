@@ -14,6 +14,7 @@
 #include "net/game_changes.h"
 #include "net/game_keys.h"
 #include "net/protocol.h"
+#include "net/tournament_recorder.h"
 #include "net/transport.h"
 #include "platform/system.h"
 #include "rules/game.h"
@@ -26,6 +27,11 @@ struct Player {
     int32_t PlayerReady = 0;
     bool Left = false;        // left after the start: the entry stays, its games are lost
     uint32_t WelcomedAt = 0;  // server: tick count of the welcome, while no name has come
+    // The way back after a dropped connection, once the games have started.
+    bool CanReturn = false;  // its program announced that it can come back
+    bool Away = false;       // its connection ended; it may still come back
+    uint32_t AwaySince = 0;  // server: tick count when it went away
+    ReturnSecret Secret{};   // server: what proves a return; all zero while none was given
 };
 
 enum PlayPhaseValue : int32_t {
@@ -57,6 +63,11 @@ struct ProgramState : RulesContext {
     ConnectionId ServerConnection = NoConnection;  // a client's connection to the server
     uint16_t NetworkPort = DefaultPort;  // the same for server and clients; tests pick a free one
     int ConnectLimitMs = ConnectTimeoutMs;  // for the server to answer a connect; tests shorten it
+    // How long a participant whose connection ended after the start may take to come back:
+    // the host's setting on the server, what the server granted on a client. 0: no way back.
+    int32_t RejoinSeconds = 0;
+    // The host's record of what changes the running tournament; none on a client.
+    TournamentRecorder* Recorder = nullptr;
     Transport Network;     // the listening socket and every connection, or the one to the server
     RandomSource Random;   // the colour draws and the first game shown
     ClockSchedule Clocks;  // when each running game next needs the game tick

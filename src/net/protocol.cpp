@@ -1,129 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "net/protocol.h"
 
-#include <algorithm>
-#include <cassert>
-#include <concepts>
-#include <type_traits>
 #include <utility>
 
-#include "net/latin1.h"
+#include "net/fields.h"
+#include "rules/clock.h"
 
 namespace tavlora {
 
 namespace {
 
-// The field vocabulary. BodyWriter and BodyReader offer the same operations, so that one
-// description of a message's fields (Fields below) encodes and decodes it: the writer gets
-// the fields of a const message and appends them, the reader fills them in. Each operation
-// returns the coder, so a message's fixed fields read as one row.
-
-class BodyWriter {
-public:
-    explicit BodyWriter(uint8_t code) { bytes_.push_back(code); }
-
-    BodyWriter& Byte(int32_t value) {
-        bytes_.push_back(static_cast<uint8_t>(value));
-        return *this;
-    }
-    BodyWriter& Int32(int32_t value) {
-        AppendInt32(bytes_, value);
-        return *this;
-    }
-    BodyWriter& Text(const std::string& utf8) {
-        const std::string latin1 = Utf8ToLatin1(utf8);
-        const size_t length = std::min(latin1.size(), MaxTextLength);
-        bytes_.insert(bytes_.end(), latin1.begin(), latin1.begin() + length);
-        bytes_.push_back(0);
-        return *this;
-    }
-    // A byte that gives the length of a list; the reader refuses one below least.
-    BodyWriter& Count(int32_t count, [[maybe_unused]] int32_t least) {
-        assert(count >= least && count <= MostParticipants);
-        return Byte(count);
-    }
-    // The items of a list, each through itemFields; length is what the count implies.
-    template <typename T, typename F>
-    BodyWriter& List(const std::vector<T>& items, [[maybe_unused]] int32_t length, F itemFields) {
-        assert(items.size() == static_cast<size_t>(length));
-        for (const T& item : items) {
-            itemFields(item);
-        }
-        return *this;
-    }
-
-    Bytes Take() { return std::move(bytes_); }
-
-private:
-    Bytes bytes_;
-};
-
-// Reads the fields after the code. A read past the end, a text without its zero byte or a
-// count below its least sets a sticky failure and yields 0 or an empty text, so a message's
-// fields are all read and the body is judged once at the end.
-class BodyReader {
-public:
-    explicit BodyReader(std::span<const uint8_t> body) : body_(body) {}
-
-    BodyReader& Byte(int32_t& value) {
-        value = 0;
-        if (Has(1)) {
-            value = static_cast<int8_t>(body_[pos_++]);
-        }
-        return *this;
-    }
-    BodyReader& Int32(int32_t& value) {
-        value = 0;
-        if (Has(4)) {
-            value = ReadInt32(body_.data() + pos_);
-            pos_ += 4;
-        }
-        return *this;
-    }
-    BodyReader& Text(std::string& utf8) {
-        const auto rest = body_.subspan(pos_);
-        const auto end = std::find(rest.begin(), rest.end(), uint8_t{0});
-        if (failed_ || end == rest.end()) {
-            failed_ = true;
-            return *this;
-        }
-        pos_ += static_cast<size_t>(end - rest.begin()) + 1;
-        utf8 = Latin1ToUtf8(std::string(rest.begin(), end));
-        return *this;
-    }
-    BodyReader& Count(int32_t& count, int32_t least) {
-        Byte(count);
-        failed_ = failed_ || count < least;
-        return *this;
-    }
-    // Stops at the first failure, so a count the body cannot back costs no more reads.
-    template <typename T, typename F>
-    BodyReader& List(std::vector<T>& items, int32_t length, F itemFields) {
-        for (int32_t i = 0; i < length && !failed_; ++i) {
-            itemFields(items.emplace_back());
-        }
-        return *this;
-    }
-
-    // Every field was there and nothing is left over.
-    bool Finished() const { return !failed_ && pos_ == body_.size(); }
-
-private:
-    bool Has(size_t count) {
-        failed_ = failed_ || body_.size() - pos_ < count;
-        return !failed_;
-    }
-
-    std::span<const uint8_t> body_;
-    size_t pos_ = 1;  // past the code
-    bool failed_ = false;
-};
-
-// Fields(io, m) takes m as const when io writes and mutable when it reads; these name the
-// message either way.
-template <typename M, typename T>
-concept Is = std::same_as<std::remove_const_t<M>, T>;
-
+// A message of one family (the refusals, the two name messages, the game commands), as Is
+// names one message.
 template <typename M, template <uint8_t> class Family>
 constexpr bool IsFamilyMember = false;
 template <uint8_t C, template <uint8_t> class Family>
@@ -202,7 +90,7 @@ static_assert(CodesMatchIndexes(MessageCodes), "a message's code is its index in
 
 template <typename T>
 std::optional<Message> DecodeAs(std::span<const uint8_t> body) {
-    BodyReader in(body);
+    BodyReader in(body.subspan(1));  // past the code
     T message{};
     Fields(in, message);
     if (!in.Finished()) {
@@ -227,7 +115,8 @@ std::optional<Message> DecodeByCode(std::span<const uint8_t> body, std::index_se
 Bytes EncodeBody(const Message& message) {
     return std::visit(
         [](const auto& m) {
-            BodyWriter out(m.Code);
+            BodyWriter out;
+            out.Byte(m.Code);
             Fields(out, m);
             return out.Take();
         },
@@ -243,6 +132,12 @@ std::optional<Message> DecodeBody(std::span<const uint8_t> body) {
         return std::nullopt;
     }
     return DecodeByCode(body, MessageCodes);
+}
+
+bool LobbyFits(int32_t maxPlayer, int32_t playerCount, int32_t leastCount, int32_t timeByPlayer,
+               int32_t timeByMove) {
+    return maxPlayer >= 2 && maxPlayer <= MostParticipants && playerCount >= leastCount &&
+           playerCount <= maxPlayer && timeByPlayer <= MaxTimeLimit && timeByMove <= MaxTimeLimit;
 }
 
 }  // namespace tavlora

@@ -5,6 +5,7 @@
 // against any table, so the server and the client test ranges against their own.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -12,18 +13,16 @@
 #include <variant>
 #include <vector>
 
+#include "net/fields.h"
 #include "net/framing.h"
 #include "net/wire_bytes.h"
 #include "rules/types.h"
 
 namespace tavlora {
 
-// Participant indexes and counts travel as bytes that arrive unchanged only up to 127.
-constexpr int32_t MostParticipants = 127;
-
-// A text is cut to this many bytes when it is encoded, so that every message the program
-// builds stays within MaxBodyLength: a welcome listing 126 such names is still below it.
-constexpr size_t MaxTextLength = 8000;
+// What a participant's program shows to prove that it is coming back: 128 bits from the
+// operating system's random source, given by the server at the start.
+using ReturnSecret = std::array<uint8_t, 16>;
 
 // The number of games, one per pair, among count participants: the colour bytes of
 // MsgStartGames.
@@ -154,5 +153,12 @@ Frame EncodeFrame(const Message& message);
 // lacks its zero byte, a count is negative, or bytes are left over. Never reads outside
 // the body.
 std::optional<Message> DecodeBody(std::span<const uint8_t> body);
+
+// Limits
+// Whether a server's account of its lobby, in its welcome or in its answer to a search, is one
+// this program can join: room for 2 to MostParticipants, leastCount to that many there, and
+// time limits whose seconds fit the clocks (a negative one means none).
+bool LobbyFits(int32_t maxPlayer, int32_t playerCount, int32_t leastCount, int32_t timeByPlayer,
+               int32_t timeByMove);
 
 }  // namespace tavlora

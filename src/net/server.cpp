@@ -61,7 +61,8 @@ void AcceptNewConnection(ProgramState& state, NetView& view, ConnectionId connec
     state.Network.Send(connection, EncodeFrame(welcome));
 }
 
-// Before the start the table closes the gap; after it the leaver stays and loses every game.
+// Before the start the table closes the gap; after it the leaver stays and loses every game
+// still running.
 void RemoveParticipant(ProgramState& state, NetView& view, int32_t index) {
     if (state.PlayPhase == GamesStartedPhase) {
         ParticipantLeft(state, index);
@@ -327,17 +328,13 @@ void RunServerUpkeep(ProgramState& state, NetView& view) {
 }
 
 void StartGames(ProgramState& state, NetView& view) {
-    assert(state.PlayPhase != GamesStartedPhase);
-    state.PlayPhase = GamesStartedPhase;
-    if (state.IsServer()) {
-        MsgStartGames start{state.PlayerCount, {}};
-        for (int32_t pair = 0; pair < PairCount(state.PlayerCount); ++pair) {
-            start.Colours.push_back(state.Random.RandomBelow(2));
-        }
-        CreatePairGames(state, start.Colours);
-        SendToClients(state, EncodeFrame(start));
+    assert(state.IsServer());
+    MsgStartGames start{state.PlayerCount, {}};
+    for (int32_t pair = 0; pair < PairCount(state.PlayerCount); ++pair) {
+        start.Colours.push_back(state.Random.RandomBelow(2));
     }
-    view.ShowGamesStarted();
+    BeginGames(state, view, start.Colours);
+    SendToClients(state, EncodeFrame(start));
 }
 
 }  // namespace tavlora

@@ -25,9 +25,8 @@ void PollServer(ProgramState& state, NetView& view);
 // freed.
 void RunServerUpkeep(ProgramState& state, NetView& view);
 
-// Both sides, once: PlayPhase 2 and the games layout. On the server it first creates one
-// game per pair of participants with random colours and sends MsgStartGames; a client calls
-// it after it has created its games from that message.
+// The server's user has pressed "Spiel starten": a colour drawn at random for every pair of
+// participants, play begins here (BeginGames) and MsgStartGames tells every client. Once.
 void StartGames(ProgramState& state, NetView& view);
 
 }  // namespace tavlora

@@ -108,8 +108,9 @@ void RecordingWindowServices::InjectEvent(const Event& event) {
     Events_.push_back(event);
 }
 
-void RecordingWindowServices::Queue(EventKind kind, int window, int control, int shortcut) {
-    Events_.push_back(Event{kind, window, control, shortcut});
+void RecordingWindowServices::Queue(EventKind kind, int window, int control, int shortcut,
+                                    int key) {
+    Events_.push_back(Event{kind, window, control, shortcut, key});
 }
 
 // Windows
@@ -201,6 +202,10 @@ void RecordingWindowServices::SetClientHeight(int window, int height) {
 
 void RecordingWindowServices::BindReturnKey(int window, int shortcut) {
     WindowAt(window).ReturnShortcut = shortcut;
+}
+
+void RecordingWindowServices::CaptureKeys(int window) {
+    WindowAt(window).KeysCaptured = true;
 }
 
 // Controls
@@ -695,6 +700,23 @@ void RecordingWindowServices::PressReturn(int window) {
     Active_ = window;
     if (record.ReturnShortcut >= 0) {
         Queue(EventKind::Shortcut, -1, -1, record.ReturnShortcut);
+    }
+}
+
+void RecordingWindowServices::PressKey(int window, int key) {
+    const WindowRecord& record = WindowAt(window);
+    if (!record.Visible) {
+        return;
+    }
+    Active_ = window;
+    if (record.KeysCaptured) {
+        Queue(EventKind::Key, window, -1, -1, key);
+    }
+}
+
+void RecordingWindowServices::TypeKeys(int window, const std::string& characters) {
+    for (const char c : characters) {
+        PressKey(window, static_cast<unsigned char>(c));
     }
 }
 

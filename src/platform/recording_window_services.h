@@ -29,8 +29,9 @@ struct WindowRecord {
     std::string Title;
     bool Visible = true;
     bool Minimised = false;
-    int ReturnShortcut = -1;  // -1 while no shortcut is bound
-    Point Mouse;              // what MouseInWindow answers; set by tests
+    int ReturnShortcut = -1;    // -1 while no shortcut is bound
+    bool KeysCaptured = false;  // keys raise Key events (CaptureKeys)
+    Point Mouse;                // what MouseInWindow answers; set by tests
 };
 
 struct ColumnRecord {
@@ -108,6 +109,7 @@ public:
     void ActivateWindow(int window) override;
     void SetClientHeight(int window, int height) override;
     void BindReturnKey(int window, int shortcut) override;
+    void CaptureKeys(int window) override;
 
     // Controls
     int CreateControl(const ControlSpec& spec) override;
@@ -182,6 +184,9 @@ public:
     bool TypeText(int field, const std::string& text);  // replaces the text; no event
     void PressReturn(int window);    // the window becomes active; a Shortcut event if bound
     void PressCloseBox(int window);  // a Close event
+    // A key (a KeyCode) in the window, which becomes active: a Key event if it captures keys.
+    void PressKey(int window, int key);
+    void TypeKeys(int window, const std::string& characters);  // PressKey for each byte
     void MinimiseWindow(int window);
 
     // For tests: records
@@ -213,7 +218,7 @@ private:
     CellRecord& CellAt(int list, int row, int column, const char* operation);
     const CellRecord* CellIfSet(int list, int row, int column) const;
     bool Usable(int control) const;  // shown and enabled, as the user needs it
-    void Queue(EventKind kind, int window, int control, int shortcut = -1);
+    void Queue(EventKind kind, int window, int control, int shortcut = -1, int key = -1);
 
     int NextId_ = FirstAssignedId;
     int Sequence_ = 0;

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The tick counter from CLOCK_MONOTONIC, the random source and the host name.
+// The tick counter from CLOCK_MONOTONIC, the random sources and the host name.
 #include "platform/system.h"
 
 #include <limits.h>
+#include <sys/random.h>
 #include <time.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 namespace tavlora {
 
@@ -25,6 +28,21 @@ int RandomSource::RandomBelow(int n) {
     }
     // uniform_int_distribution rejects the biased tail, so every value has the same chance.
     return std::uniform_int_distribution<int>(0, n - 1)(Engine_);
+}
+
+bool SystemRandomBytes(std::span<uint8_t> bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t count = getrandom(bytes.data() + done, bytes.size() - done, 0);
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            return false;
+        }
+        done += static_cast<size_t>(count);
+    }
+    return true;
 }
 
 std::string HostName() {

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What the program asks of the operating system besides windows and sockets: the
-// millisecond tick counter, a uniform random source and the computer's host name.
+// millisecond tick counter, a uniform random source, random bytes for secrets and the
+// computer's host name.
 #pragma once
 
 #include <cstdint>
 #include <random>
+#include <span>
 #include <string>
 
 namespace tavlora {
@@ -24,6 +26,9 @@ public:
 private:
     std::mt19937 Engine_;
 };
+
+// Fills bytes from the operating system's random source, for secrets; false when it fails.
+bool SystemRandomBytes(std::span<uint8_t> bytes);
 
 // The computer's host name; empty when the system cannot say.
 std::string HostName();

@@ -22,13 +22,22 @@ constexpr int32_t DefaultColour = -1;
 // The system's default control font.
 constexpr int DefaultFont = -1;
 
-enum class EventKind { None, Control, Shortcut, Close };
+enum class EventKind { None, Control, Shortcut, Close, Key };
+
+// The keys of a Key event: a character as its Latin-1 code (32 to 255, Space is 32), or one of
+// these.
+enum KeyCode : int {
+    ReturnKey = 256,  // also the keypad's Enter
+    BackspaceKey,
+    EscapeKey,
+};
 
 struct Event {
     EventKind Kind = EventKind::None;
-    int Window = -1;    // Control and Close events
+    int Window = -1;    // Control, Close and Key events
     int Control = -1;   // Control events
     int Shortcut = -1;  // Shortcut events
+    int Key = -1;       // Key events: a KeyCode
 };
 
 struct Point {
@@ -123,6 +132,10 @@ public:
     virtual void SetClientHeight(int window, int height) = 0;
     // Return in this window (while it is active) raises a Shortcut event with this identifier.
     virtual void BindReturnKey(int window, int shortcut) = 0;
+    // From now on every key pressed in this window while it is active raises a Key event
+    // (Return, Backspace, Escape and the characters of Latin-1 typed without Ctrl or Alt; other
+    // keys are dropped) and reaches none of its controls, so no key can press a button of it.
+    virtual void CaptureKeys(int window) = 0;
 
     // Controls, created shown and enabled; returns the identifier. Creating under an
     // identifier that is in use destroys that control first. Every other operation requires

@@ -58,12 +58,13 @@ std::optional<uint32_t> OverdueOf(int32_t limit, int32_t left, uint32_t stamp) {
     return stamp + static_cast<uint32_t>(std::max<int64_t>(OverdueAfterStamp(left), 0));
 }
 
+// Never above the count: what is stored here is where the next turn starts, so anything
+// granted above it would be granted again with every move.
 int32_t LimitClock(int32_t claimed, int32_t limitMinutes, int32_t counted) {
     if (limitMinutes <= 0) {
         return 0;
     }
-    const int64_t most = std::min<int64_t>(int64_t{limitMinutes} * 60,
-                                           int64_t{std::max(counted, 0)} + ClockAllowanceSeconds);
+    const int64_t most = std::min<int64_t>(int64_t{limitMinutes} * 60, std::max(counted, 0));
     return static_cast<int32_t>(std::clamp<int64_t>(claimed, 0, most));
 }
 

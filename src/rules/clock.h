@@ -15,10 +15,11 @@ namespace tavlora {
 // The longest time limit, in minutes, whose seconds still fit the 32-bit clocks.
 constexpr int32_t MaxTimeLimit = INT32_MAX / 60;
 
-// How far a mover's program may be ahead of the referee's count of its clocks: the time a
-// message takes across a busy network and through a busy server. A claim above the referee's
-// count by more is cut to it, and a program that has not declared its own time-out this long
-// after the referee's clock reached zero has the game ended on time by the referee.
+// How late a mover's message may come after the referee's count of its clocks reached zero:
+// the time a message takes across a busy network and through a busy server. A move within it
+// is still taken, with 0 left; a program that has not moved or declared its own time-out this
+// long after has the game ended on time by the referee. It forgives lateness and never adds
+// time: a claimed clock is never kept above the referee's count.
 constexpr int32_t ClockAllowanceSeconds = 2;
 
 // The tick count of one pass over the games, read when a clock first needs it and then kept:
@@ -79,7 +80,7 @@ bool OutOfTimeBeyondAllowance(const GameValue& game, const RulesContext& context
 std::optional<uint32_t> OverdueAt(const GameValue& game, const RulesContext& context);
 
 // The claim of the side to move, each clock kept within 0 .. its limit (0 when that limit is
-// off) and at most the allowance above game's own count of it.
+// off) and never above game's own count of it.
 ClockClaim LimitClaim(const GameValue& game, ClockClaim claim, const RulesContext& context);
 
 }  // namespace tavlora

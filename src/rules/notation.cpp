@@ -2,6 +2,8 @@
 // Long algebraic notation of moves, and the look-up of a move by its squares.
 #include "rules/notation.h"
 
+#include <utility>
+
 namespace tavlora {
 
 const char* PieceLetter(int32_t piece) {
@@ -44,13 +46,17 @@ std::string MoveText(const Move& move) {
     return text;
 }
 
-Move* FindMove(MoveList& list, int32_t fromX, int32_t fromY, int32_t toX, int32_t toY) {
-    for (Move& move : list) {
+const Move* FindMove(const MoveList& list, int32_t fromX, int32_t fromY, int32_t toX, int32_t toY) {
+    for (const Move& move : list) {
         if (move.FromX == fromX && move.FromY == fromY && move.ToX == toX && move.ToY == toY) {
             return &move;
         }
     }
     return nullptr;
+}
+
+Move* FindMove(MoveList& list, int32_t fromX, int32_t fromY, int32_t toX, int32_t toY) {
+    return const_cast<Move*>(FindMove(std::as_const(list), fromX, fromY, toX, toY));
 }
 
 }  // namespace tavlora

@@ -26,5 +26,6 @@ std::string MoveText(const Move& move);
 // The first move of list from (fromX, fromY) to (toX, toY), or nullptr. The result points
 // into the list, so a caller may fill in its Promotion.
 Move* FindMove(MoveList& list, int32_t fromX, int32_t fromY, int32_t toX, int32_t toY);
+const Move* FindMove(const MoveList& list, int32_t fromX, int32_t fromY, int32_t toX, int32_t toY);
 
 }  // namespace tavlora

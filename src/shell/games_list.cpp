@@ -67,6 +67,17 @@ void LobbyGamesList::OpenSelectedGame() {
     services_.SetState(list_, -1);
 }
 
+std::vector<Game*> LobbyGamesList::GamesInRowOrder() const {
+    std::vector<Game*> games;
+    games.reserve(rows_.size());
+    for (const Row& row : rows_) {
+        if (row.Shown) {
+            games.push_back(row.Shown);
+        }
+    }
+    return games;
+}
+
 void LobbyGamesList::FindShownGames(bool showAll) {
     // Games are only ever appended and never change their players, so the selection can
     // change only with the box or the number of games.

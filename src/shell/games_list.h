@@ -47,6 +47,8 @@ public:
     void NamesChanged() { rewriteAll_ = namesChanged_ = true; }
     // Shows the game of the selected row, if a row is selected, and clears the selection.
     void OpenSelectedGame();
+    // The games of the rows, top to bottom, as the last pass left them.
+    std::vector<Game*> GamesInRowOrder() const;
 
 private:
     // What a row of the list shows, by what its texts were built from: a text is written only

@@ -20,6 +20,8 @@ constexpr int NameColumn = 1;
 
 // "Spiel starten" or "Bereit", and "Tabelle" once the games have started.
 constexpr Rect StartButtonPlace{280, 405, 130, 20};
+// Under "Alle Spiele anzeigen", left of "Tabelle", above the chat.
+constexpr Rect NextGameBoxPlace{10, 417, 260, 15};
 
 // Where the chat goes once the games list takes its place.
 constexpr int ChatOutputTopWithGames = 435;
@@ -45,7 +47,20 @@ Lobby::Lobby(WindowServices& services, ProgramState& state, GameWindow& gameWind
     : services_(services),
       state_(state),
       gameWindow_(gameWindow),
-      games_(services, state, gameWindow, LobbyControls::GamesList) {}
+      games_(services, state, gameWindow, LobbyControls::GamesList) {
+    gameWindow_.SetGameOrder(this);
+}
+
+Lobby::~Lobby() {
+    gameWindow_.SetGameOrder(nullptr);
+}
+
+void Lobby::SetNextGameAfterMove(bool on) {
+    nextGameAfterMove_ = on;
+    if (nextGameBox_ >= 0) {
+        services_.SetState(nextGameBox_, on ? 1 : 0);
+    }
+}
 
 void Lobby::BuildLobbyWindow() {
     services_.OpenWindow({.Id = LobbyWindowId,
@@ -105,6 +120,13 @@ void Lobby::BuildLobbyWindow() {
 void Lobby::HandleLobbyControl(int control) {
     if (standingsButton_ >= 0 && control == standingsButton_ && ShowStandings) {
         ShowStandings();
+        return;
+    }
+    if (nextGameBox_ >= 0 && control == nextGameBox_) {
+        nextGameAfterMove_ = services_.State(nextGameBox_) != 0;
+        if (NextGameAfterMoveChanged) {
+            NextGameAfterMoveChanged(nextGameAfterMove_);
+        }
         return;
     }
     switch (control) {
@@ -234,6 +256,11 @@ void Lobby::ShowGamesStarted() {
     standings.Geometry = StartButtonPlace;
     standings.Text = "Tabelle";
     standingsButton_ = services_.CreateControl(standings);
+    nextGameBox_ = services_.CreateControl({.Window = LobbyWindowId,
+                                            .Kind = ControlKind::CheckBox,
+                                            .Geometry = NextGameBoxPlace,
+                                            .Text = "Nach dem Zug zum nächsten Spiel"});
+    services_.SetState(nextGameBox_, nextGameAfterMove_ ? 1 : 0);
     if (GamesStarted) {
         GamesStarted();
     }

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The lobby window of the two network modes: the players list, the chat and the start
 // controls while participants gather, then the games list. The main loop hands it its
-// events; the server and the client make their changes visible through its NetView side.
+// events; the server and the client make their changes visible through its NetView side,
+// and the Game window finds the user's next game through its GameOrder side.
 #pragma once
 
 #include <functional>
@@ -44,9 +45,13 @@ inline constexpr const char* FreePlace = "<Offen>";
 // gefunden" when there is none.
 std::string ServerAddressLine(const std::vector<Ipv4Interface>& interfaces);
 
-class Lobby final : public NetView {
+class Lobby final : public NetView, public GameOrder {
 public:
+    // Becomes gameWindow's order of the next games for its lifetime.
     Lobby(WindowServices& services, ProgramState& state, GameWindow& gameWindow);
+    ~Lobby() override;
+    Lobby(const Lobby&) = delete;
+    Lobby& operator=(const Lobby&) = delete;
 
     // Opens the window with the players list filled from Players, the hidden games list, the
     // chat, and "Spiel starten" (server, disabled) or "Bereit" (client).
@@ -70,6 +75,15 @@ public:
     // Called once the games have been created and the lobby shows them, before the network
     // work of the pass goes on: play begins.
     std::function<void()> GamesStarted;
+
+    // "Nach dem Zug zum nächsten Spiel", shown with the games list: ticked unless this says
+    // otherwise before the games start. Ticking or clearing it calls NextGameAfterMoveChanged.
+    void SetNextGameAfterMove(bool on);
+    std::function<void(bool on)> NextGameAfterMoveChanged;
+
+    // GameOrder
+    std::vector<Game*> GamesInListOrder() const override { return games_.GamesInRowOrder(); }
+    bool NextGameAfterMove() const override { return nextGameAfterMove_; }
 
     // NetView
     void ShowPlayerRow(int index) override;
@@ -95,6 +109,8 @@ private:
     int playerRows_ = 0;        // rows of the players list, which only this class adds and removes
     int startControl_ = -1;     // "Spiel starten" or "Bereit" while it exists
     int standingsButton_ = -1;  // "Tabelle" once the games have started
+    int nextGameBox_ = -1;      // "Nach dem Zug zum nächsten Spiel" once the games have started
+    bool nextGameAfterMove_ = true;
 };
 
 }  // namespace tavlora

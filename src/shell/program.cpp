@@ -80,6 +80,11 @@ void Program::RunMainLoop() {
         };
         // Before the pass takes another message, which might end a game.
         lobby_->GamesStarted = [this] { BeginOutcome(); };
+        // The lobby's choice of the next game is kept as the user changes it.
+        lobby_->SetNextGameAfterMove(LoadSettings(environment_).NextGameAfterMove != 0);
+        lobby_->NextGameAfterMoveChanged = [this](bool on) {
+            SaveNextGameAfterMove(environment_, on);
+        };
         lobby_->BuildLobbyWindow();
         if (state_.IsServer()) {
             lobby_->ShowServerAddresses(Ipv4Interfaces());

@@ -8,6 +8,7 @@
 #include <array>
 #include <cassert>
 #include <cstdlib>
+#include <functional>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -32,10 +33,10 @@ struct SettingsKey {
     std::string Settings::*Text;
     int32_t Settings::*Number;
     int32_t NumberDefault;
-    unsigned WrittenByTabs;  // TabBit of each way to play that writes the key
+    unsigned WrittenByTabs;  // TabBit of each way to play that writes the key; 0: its own writer
 };
 
-constexpr std::array<SettingsKey, 7> kSettingsKeys = {{
+constexpr std::array<SettingsKey, 8> kSettingsKeys = {{
     {"Name", &Settings::Name, nullptr, 0, AllTabs},
     {"PlayerMode", nullptr, &Settings::PlayerMode, ClientMode, AllTabs},
     {"MaxPlayer", nullptr, &Settings::MaxPlayer, 8, TabBit(ServerMode)},
@@ -43,6 +44,7 @@ constexpr std::array<SettingsKey, 7> kSettingsKeys = {{
     {"TimeByMove", nullptr, &Settings::TimeByMove, 0, TimeLimitTabs},
     {"Name2", &Settings::Name2, nullptr, 0, TabBit(SinglePlayerMode)},
     {"ServerIP", nullptr, &Settings::ServerIP, 16777343, TabBit(ClientMode)},  // 127.0.0.1
+    {"NextGameAfterMove", nullptr, &Settings::NextGameAfterMove, 1, 0},
 }};
 
 constexpr std::string_view kCompanyFolder = "Zendrik";
@@ -305,6 +307,56 @@ int32_t ReadNumber(std::string_view value) {
 // Far beyond any settings file; a larger file is taken as unreadable rather than loaded.
 constexpr size_t kMaxFileSize = 1 << 20;
 
+// Writes the keys that `written` selects with their values: keys present keep their line,
+// missing ones are added before the first group header, every other line stays. The old file
+// is replaced in one step; when it cannot be written it stays as it was.
+void WriteKeys(const SettingsEnvironment& environment, const Settings& values,
+               const std::function<bool(const SettingsKey&)>& written) {
+    std::string path = SettingsFilePath(environment);
+    if (path.empty()) {
+        return;
+    }
+    MakeSettingsFolder(environment);
+    // A link is followed, so that the file it names is replaced and not the link itself.
+    if (char* target = realpath(path.c_str(), nullptr)) {
+        path = target;
+        std::free(target);
+    }
+
+    const std::optional<std::string> content = ReadWholeFile(path, kMaxFileSize);
+    if (!content) {
+        return;
+    }
+    std::optional<mode_t> mode;
+    struct stat status {};
+    if (stat(path.c_str(), &status) == 0) {
+        // Renaming over a write-protected file would succeed; such a file is left alone.
+        if (access(path.c_str(), W_OK) != 0) {
+            return;
+        }
+        mode = status.st_mode & 07777;
+    }
+
+    IniFile file = ParseIni(*content);
+    size_t insertAt = InsertionPlace(file);
+    for (const SettingsKey& key : kSettingsKeys) {
+        if (!written(key)) {
+            continue;
+        }
+        std::string line(key.Key);
+        line += " = ";
+        line += key.Text ? EncodeText(values.*key.Text, file.TextEncoding)
+                         : std::to_string(values.*key.Number);
+        if (const std::optional<FoundKey> found = FindKey(file, key.Key)) {
+            file.Lines[found->Line] = std::move(line);
+        } else {
+            file.Lines.insert(file.Lines.begin() + static_cast<ptrdiff_t>(insertAt++),
+                              std::move(line));
+        }
+    }
+    ReplaceFile(path, FormatIni(file), mode);
+}
+
 }  // namespace
 
 std::string FindAppDataFolder(const char* appData, const char* xdgConfigHome, const char* home) {
@@ -378,51 +430,17 @@ Settings LoadSettings(const SettingsEnvironment& environment) {
 
 void SaveSettings(const SettingsEnvironment& environment, int32_t tab, const Settings& values) {
     assert(tab == ServerMode || tab == ClientMode || tab == SinglePlayerMode);
-    std::string path = SettingsFilePath(environment);
-    if (path.empty()) {
-        return;
-    }
-    MakeSettingsFolder(environment);
-    // A link is followed, so that the file it names is replaced and not the link itself.
-    if (char* target = realpath(path.c_str(), nullptr)) {
-        path = target;
-        std::free(target);
-    }
-
-    const std::optional<std::string> content = ReadWholeFile(path, kMaxFileSize);
-    if (!content) {
-        return;
-    }
-    std::optional<mode_t> mode;
-    struct stat status {};
-    if (stat(path.c_str(), &status) == 0) {
-        // Renaming over a write-protected file would succeed; such a file is left alone.
-        if (access(path.c_str(), W_OK) != 0) {
-            return;
-        }
-        mode = status.st_mode & 07777;
-    }
-
-    IniFile file = ParseIni(*content);
     Settings written = values;
     written.PlayerMode = tab;
-    size_t insertAt = InsertionPlace(file);
-    for (const SettingsKey& key : kSettingsKeys) {
-        if ((key.WrittenByTabs & TabBit(tab)) == 0) {
-            continue;
-        }
-        std::string line(key.Key);
-        line += " = ";
-        line += key.Text ? EncodeText(written.*key.Text, file.TextEncoding)
-                         : std::to_string(written.*key.Number);
-        if (const std::optional<FoundKey> found = FindKey(file, key.Key)) {
-            file.Lines[found->Line] = std::move(line);
-        } else {
-            file.Lines.insert(file.Lines.begin() + static_cast<ptrdiff_t>(insertAt++),
-                              std::move(line));
-        }
-    }
-    ReplaceFile(path, FormatIni(file), mode);
+    WriteKeys(environment, written,
+              [tab](const SettingsKey& key) { return (key.WrittenByTabs & TabBit(tab)) != 0; });
+}
+
+void SaveNextGameAfterMove(const SettingsEnvironment& environment, bool on) {
+    Settings values;
+    values.NextGameAfterMove = on ? 1 : 0;
+    WriteKeys(environment, values,
+              [](const SettingsKey& key) { return key.Number == &Settings::NextGameAfterMove; });
 }
 
 }  // namespace tavlora

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The settings file Preference.ini, which keeps the settings window's inputs from one start
-// to the next: where it lives, its line syntax, the seven keys with their defaults, and which
-// keys each way to play writes. Problems with the file are never reported; they give defaults.
+// The settings file Preference.ini, which keeps the settings window's inputs and the lobby's
+// choice of the next game from one start to the next: where it lives, its line syntax, the
+// keys with their defaults, and which keys each way to play writes. Problems with the file are
+// never reported; they give defaults.
 #pragma once
 
 #include <cstdint>
@@ -16,8 +17,8 @@ enum PlayerModeValue : int32_t {
     SinglePlayerMode = 2,
 };
 
-// The seven values the file keeps; their defaults belong to LoadSettings. Texts are UTF-8
-// whatever the file's own encoding.
+// The values the file keeps; their defaults belong to LoadSettings. Texts are UTF-8 whatever
+// the file's own encoding.
 struct Settings {
     std::string Name;
     int32_t PlayerMode = 0;
@@ -28,6 +29,8 @@ struct Settings {
     // The address a.b.c.d as a + b*256 + c*65536 + d*16777216, as a signed number: the
     // first number of the address is the lowest byte.
     int32_t ServerIP = 0;
+    // "Nach dem Zug zum nächsten Spiel" in the lobby: 1 ticked, 0 not.
+    int32_t NextGameAfterMove = 0;
 };
 
 // What the file's place and its defaults depend on. The program takes it from the process
@@ -70,5 +73,9 @@ Settings LoadSettings(const SettingsEnvironment& environment);
 // before the first group header; every other line stays. The old file is replaced in one
 // step, so it is never left half-written; when it cannot be written it stays as it was.
 void SaveSettings(const SettingsEnvironment& environment, int32_t tab, const Settings& values);
+
+// Writes NextGameAfterMove alone, 1 or 0, in the same way: the lobby keeps its check box as
+// the user changes it.
+void SaveNextGameAfterMove(const SettingsEnvironment& environment, bool on);
 
 }  // namespace tavlora

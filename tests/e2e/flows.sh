@@ -178,12 +178,13 @@ e2e_start_server() {
     E2E_NAME[$inst]="$name" E2E_INSTANCE_OF[$name]="$inst" E2E_LOBBY[$inst]="$E2E_WINDOW"
 }
 
-# e2e_join <instance> <name> [address]: starts a client for the address (the value of the address
-# field, first number in the lowest byte; 127.0.0.1 when not given), connects and waits for the
-# lobby.
+# e2e_join <instance> <name> [address [Key=value ...]]: starts a client for the address (the
+# value of the address field, first number in the lowest byte; 127.0.0.1 when not given) with
+# the given further settings, connects and waits for the lobby.
 e2e_join() {
     local inst="$1" name="$2" address="${3:-16777343}"
-    e2e_start "$inst" "Name=$name" PlayerMode=1 "ServerIP=$address"
+    shift $(($# < 3 ? $# : 3))
+    e2e_start "$inst" "Name=$name" PlayerMode=1 "ServerIP=$address" "$@"
     e2e_wait_window "$inst" '^Tavlora - Einstellungen$'
     e2e_click_page "$inst" "$E2E_WINDOW" "$E2E_START_X" "$E2E_START_Y"
     e2e_wait_window "$inst" '^Tavlora - Lobby$'

@@ -19,14 +19,15 @@ e2e_init "${1:?usage: lan.sh <tavlora> <close_window>}" "${2:?close_window helpe
 ready_column=(12 27 36 36)   # the "Bereit" cells of the players list, rows 0 .. 2
 games_titles=(12 227 160 24) # the "Spiele" cells of the games list, rows 0 .. 1
 
-# The server, with clocks, so that the Game windows open by themselves at the start.
-e2e_start_server server Sam MaxPlayer=3 TimeByPlayer=10 TimeByMove=2
+# The server, with clocks, so that the Game windows open by themselves at the start. Every
+# window stays on the game just moved in, which the checks below look at.
+e2e_start_server server Sam MaxPlayer=3 TimeByPlayer=10 TimeByMove=2 NextGameAfterMove=0
 e2e_button_disabled server "${E2E_LOBBY[server]}" "${E2E_LOBBY_BUTTON[@]}" ||
     e2e_fail "\"Spiel starten\" is enabled with no client there"
 
 # Cleo joins first and becomes participant 1, Dirk participant 2.
-e2e_join c1 Cleo
-e2e_join c2 Dirk
+e2e_join c1 Cleo 16777343 NextGameAfterMove=0
+e2e_join c2 Dirk 16777343 NextGameAfterMove=0
 e2e_note "both clients are in the lobby"
 e2e_button_disabled server "${E2E_LOBBY[server]}" "${E2E_LOBBY_BUTTON[@]}" ||
     e2e_fail "\"Spiel starten\" is enabled while no client is ready"

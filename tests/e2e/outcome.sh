@@ -29,10 +29,11 @@ declare -A E2E_TABLE=()
 # The standings window's list: the header and the three rows.
 standings_rows=(12 12 436 60)
 
-# A game clock, so that every Game window opens by itself with one of its user's games.
-e2e_start_server server Sam MaxPlayer=3 TimeByPlayer=10
-e2e_join c1 Cleo
-e2e_join c2 Dirk
+# A game clock, so that every Game window opens by itself with one of its user's games. Each
+# Game window stays on its game after a move, since the run resigns the game it has just moved in.
+e2e_start_server server Sam MaxPlayer=3 TimeByPlayer=10 NextGameAfterMove=0
+e2e_join c1 Cleo 16777343 NextGameAfterMove=0
+e2e_join c2 Dirk 16777343 NextGameAfterMove=0
 e2e_press_lobby_button c1
 e2e_press_lobby_button c2
 e2e_wait_until 5 "\"Spiel starten\" is not enabled once both clients are ready" \

@@ -50,7 +50,7 @@ protected:
             window.ShowChanges();
         }
         services_.WaitEvent(0);
-        Save(window.Window(), file, 590, 470);
+        Save(window.Window(), file, 590, 500);
     }
 
     void Save(int window, const std::string& file, int width, int height) {

@@ -20,9 +20,12 @@ TEST_F(GameWindowTest, OpensTheWindowWithThePanelAtItsPlaces) {
     state_.TimeByMove = 2;
     OpenNewGame();
 
+    // The panel fills the top 590 x 470; the strip below it holds the move being typed (and in
+    // network play the count of waiting games).
     const WindowRecord& window = *services_.Window(window_.Window());
     EXPECT_EQ(std::tuple(window.X, window.Y, window.ClientW, window.ClientH),
-              std::tuple(0, 0, 590, 470));
+              std::tuple(0, 0, 590, 500));
+    EXPECT_TRUE(window.KeysCaptured);
     EXPECT_EQ(services_.Titles, (std::vector<std::string>{"Tavlora", "Tavlora (Anna - Bernd)"}));
 
     struct Expected {
@@ -38,6 +41,7 @@ TEST_F(GameWindowTest, OpensTheWindowWithThePanelAtItsPlaces) {
     const int small = smallFont_;
     using enum ControlKind;
     const std::vector<Expected> expected = {
+        {Text, {350, 466, 230, 26}, "", large, true, NoOptions},
         {Container, {0, 0, 590, 470}, "", none, true, NoOptions},
         {Text, {450, 10, 120, 15}, "Vergangene Züge:", none, true, NoOptions},
         {Image, {10, 10, 420, 420}, "", none, true, NoOptions},
@@ -69,7 +73,7 @@ TEST_F(GameWindowTest, OpensTheWindowWithThePanelAtItsPlaces) {
         EXPECT_EQ(control.Visible, expected[i].Visible);
         EXPECT_EQ(control.Options, expected[i].Options);
         EXPECT_TRUE(control.Enabled);
-        EXPECT_EQ(control.Parent, i == 0 ? -1 : controls[0]->Id);
+        EXPECT_EQ(control.Parent, i <= 1 ? -1 : controls[1]->Id);
     }
     EXPECT_EQ(Control(View().BoardPicture).ImageSource, View().BoardImage);
 }

@@ -62,6 +62,7 @@ struct DoubleBackend {
     void SelectTab(int panel, int page) { ASSERT_TRUE(Services.SelectTab(panel, page)); }
     void PressCloseBox(int window) { Services.PressCloseBox(window); }
     void PressReturn(int window) { Services.PressReturn(window); }
+    void PressKey(int window, int key) { Services.PressKey(window, key); }
     std::string Title(int window) const { return Services.Window(window)->Title; }
     int ClientHeight(int window) const { return Services.Window(window)->ClientH; }
 };
@@ -103,6 +104,27 @@ struct QtBackend {
         widget->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(widget));
         QTest::keyClick(widget, Qt::Key_Return);
+    }
+    // A key as the window system delivers it: to the widget with the keyboard focus.
+    void PressKey(int window, int key) {
+        QWidget* widget = Services.WindowWidget(window);
+        widget->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(widget));
+        QWidget* focus = QApplication::focusWidget() ? QApplication::focusWidget() : widget;
+        switch (key) {
+            case ReturnKey:
+                QTest::keyClick(focus, Qt::Key_Return);
+                break;
+            case BackspaceKey:
+                QTest::keyClick(focus, Qt::Key_Backspace);
+                break;
+            case EscapeKey:
+                QTest::keyClick(focus, Qt::Key_Escape);
+                break;
+            default:
+                QTest::keyClick(focus, static_cast<char>(key));
+                break;
+        }
     }
     std::string Title(int window) const {
         return Services.WindowWidget(window)->windowTitle().toStdString();
@@ -521,6 +543,26 @@ TYPED_TEST(WindowServicesTest, ReturnRaisesTheBoundShortcut) {
     EXPECT_EQ(ws.FocusedControl(), 6);
 }
 
+TYPED_TEST(WindowServicesTest, KeysOfACapturingWindowAreEventsAndPressNoButton) {
+    WindowServices& ws = this->Ws();
+    const int window = this->OpenTestWindow();
+    const int resign = this->Make(window, ControlKind::Button, {10, 10, 110, 20}, "Spiel aufgeben");
+    ws.CaptureKeys(window);
+    ws.SetFocus(resign);
+    const std::array<int, 7> keys = {' ', ReturnKey, 'N', 'f', '3', BackspaceKey, EscapeKey};
+    for (int key : keys) {
+        this->Backend_.PressKey(window, key);
+    }
+    const std::vector<Event> events = this->DrainEvents();
+    ASSERT_EQ(events.size(), keys.size());
+    for (size_t i = 0; i < keys.size(); ++i) {
+        EXPECT_EQ(events[i].Kind, EventKind::Key) << i;
+        EXPECT_EQ(events[i].Window, window) << i;
+        EXPECT_EQ(events[i].Key, keys[i]) << i;
+    }
+    EXPECT_EQ(ws.FocusedControl(), resign);
+}
+
 TYPED_TEST(WindowServicesTest, ReopeningWindowZeroReplacesTheSettingsWindow) {
     WindowServices& ws = this->Ws();
     this->OpenTestWindow(0);
@@ -742,6 +784,33 @@ TEST_F(QtWindowServicesTest, ReadableSocketEndsTheWaitOncePerUnreadData) {
     }
     Ws().UnwatchSocket(pair[0]);
     close(pair[0]);
+}
+
+// What capturing the keys prevents: Space on a button that holds the focus presses it.
+TEST_F(QtWindowServicesTest, SpacePressesAFocusedButtonOnlyInAWindowThatLeavesItsKeys) {
+    QtWindowServices& ws = Ws();
+    const int free = ws.OpenWindow({.X = 0, .Y = 0, .ClientW = 200, .ClientH = 100});
+    const int captured = ws.OpenWindow({.X = 300, .Y = 0, .ClientW = 200, .ClientH = 100});
+    const int freeButton = ws.CreateControl(
+        {.Window = free, .Kind = ControlKind::Button, .Geometry = {10, 10, 110, 20}, .Text = "A"});
+    const int capturedButton = ws.CreateControl({.Window = captured,
+                                                 .Kind = ControlKind::Button,
+                                                 .Geometry = {10, 10, 110, 20},
+                                                 .Text = "B"});
+    ws.CaptureKeys(captured);
+    for (const auto& [window, button] : {std::pair(free, freeButton), {captured, capturedButton}}) {
+        ws.SetFocus(button);
+        Backend_.PressKey(window, ' ');
+    }
+    std::vector<Event> events;
+    for (Event event = ws.WaitEvent(0); event.Kind != EventKind::None; event = ws.WaitEvent(0)) {
+        events.push_back(event);
+    }
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0].Kind, EventKind::Control);
+    EXPECT_EQ(events[0].Control, freeButton);
+    EXPECT_EQ(events[1].Kind, EventKind::Key);
+    EXPECT_EQ(events[1].Window, captured);
 }
 
 TEST_F(QtWindowServicesTest, WindowsAreFixedPlacedAndStayMinimised) {

@@ -131,6 +131,27 @@ TEST_F(SettingsFileTest, ClientStartAfterServerStartRewritesInPlaceAndAddsServer
     EXPECT_EQ(settings.ServerIP, Address(10, 0, 0, 200));
 }
 
+TEST_F(SettingsFileTest, NextGameAfterMoveIsKeptAloneAndNoWayToPlayWritesIt) {
+    EXPECT_EQ(Load().NextGameAfterMove, 1) << "ticked without a file";
+    const std::string others =
+        "; Tavlora\r\nname=Anna\r\nPlayerMode = 0\r\nTimeByMove = 2\r\n[Gruppe]\r\nx = 1\r\n";
+    WriteFile(others);
+    SaveNextGameAfterMove(environment_, false);
+    EXPECT_EQ(ReadFile(),
+              "; Tavlora\r\nname=Anna\r\nPlayerMode = 0\r\nTimeByMove = 2\r\n"
+              "NextGameAfterMove = 0\r\n[Gruppe]\r\nx = 1\r\n");
+    EXPECT_EQ(Load().NextGameAfterMove, 0);
+    SaveNextGameAfterMove(environment_, true);
+    EXPECT_EQ(Load().NextGameAfterMove, 1);
+    for (int32_t tab : {ServerMode, ClientMode, SinglePlayerMode}) {
+        Settings values = Played();
+        values.NextGameAfterMove = 0;
+        Save(tab, values);
+        EXPECT_EQ(Load().NextGameAfterMove, 1) << tab;
+    }
+    EXPECT_NE(ReadFile().find("\r\nNextGameAfterMove = 1\r\n"), std::string::npos);
+}
+
 TEST_F(SettingsFileTest, ReadsNumbers) {
     const struct {
         std::string Content;

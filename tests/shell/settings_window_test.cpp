@@ -442,6 +442,80 @@ TEST_F(SettingsWindowJoinTest, ATakenNameSendsTheUserBackToTheWindow) {
     EXPECT_FALSE(FileExists());
 }
 
+// A server speaking the protocol by hand: the first newcomer hears that its name is taken,
+// the one after it is welcomed, and later its connection ends: closed, or by a frame of an
+// impossible length (the parameter: that frame, or none).
+class SettingsWindowRejoinTest : public SettingsWindowTest,
+                                 public testing::WithParamInterface<std::optional<Bytes>> {
+protected:
+    void Serve() {
+        const NetEvent event = server_.Poll();
+        if (event.Kind == NetEventKind::NewConnection) {
+            const char* listed = welcomed_++ == 0 ? "Bert" : "Anna";
+            server_.Send(event.Connection, EncodeFrame(MsgWelcome{4, 2, 0, 0, {{listed, 1}}}));
+        } else if (event.Kind == NetEventKind::MessageArrived) {
+            joined_ = event.Connection;  // its name
+        }
+    }
+
+    Transport server_;
+    int welcomed_ = 0;
+    ConnectionId joined_ = NoConnection;
+};
+
+INSTANTIATE_TEST_SUITE_P(Ends, SettingsWindowRejoinTest,
+                         testing::Values(std::nullopt, Bytes{0xFB, 0xFF, 0xFF, 0xFF, 8}),
+                         [](const testing::TestParamInfo<std::optional<Bytes>>& test) {
+                             return test.param ? "ImpossibleLength" : "Closed";
+                         });
+
+// Refused, the box confirmed and at once joined again: the end of that connection is
+// reported once.
+TEST_P(SettingsWindowRejoinTest, AJoinRightAfterARefusalHasItsEndReportedOnce) {
+    ASSERT_TRUE(server_.Listen(0));
+    state_.NetworkPort = server_.ListeningPort();
+    int presses = 0;
+    int passes = 0;
+    services_.OnIdle = [this, &presses, &passes] {
+        Serve();
+        if (++passes == 20000) {
+            services_.PressCloseBox(SettingsWindowId);  // never joined
+        }
+        // The first press, and the next one as soon as the refusal's box has been confirmed.
+        if (presses == 0) {
+            services_.SelectTab(Ids::ModePanel, ClientMode);
+            services_.TypeText(Ids::NameField, "Bert");
+            services_.SetState(Ids::ServerIPField, Localhost);
+        }
+        if (presses == static_cast<int>(services_.MessageBoxes().size())) {
+            presses += services_.Click(Ids::ConnectButton) ? 1 : 0;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+    };
+    ASSERT_EQ(RunSettingsWindow(services_, state_, environment_), SettingsOutcome::Ready);
+    EXPECT_THAT(Messages(),
+                ElementsAre("Verbindung zum Server fehlgeschlagen.\nName existiert bereits."));
+
+    while (joined_ == NoConnection) {
+        Serve();
+    }
+    if (GetParam()) {
+        server_.Send(joined_, std::make_shared<const Bytes>(*GetParam()));
+    } else {
+        server_.Close(joined_);
+    }
+    struct : NetView {
+        void ShowNetworkError(const std::string& text) override { Errors.push_back(text); }
+        std::vector<std::string> Errors;
+    } lobby;
+    for (int pass = 0; pass < 300; ++pass) {
+        Serve();
+        PollClient(state_, lobby);
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+    EXPECT_THAT(lobby.Errors, ElementsAre("Verbindung zum Server unterbrochen."));
+}
+
 TEST_F(SettingsWindowTest, AConnectThatHangsLeavesTheWindowWorkingAndFailsAtTheLimit) {
     const FullListener server;
     state_.NetworkPort = server.Port();

@@ -15,7 +15,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -23,8 +22,8 @@
 #include <map>
 #include <memory>
 #include <sstream>
-#include <thread>
 
+#include "gamewindow/game_window.h"
 #include "net/play/tournament.h"
 #include "net/senders.h"
 #include "net/server.h"
@@ -415,6 +414,67 @@ TEST(TournamentOutcome, EveryGameIsSavedAndEveryProgramShowsTheSameStandings) {
     EXPECT_TRUE(server.StandingsShown());
 }
 
+// Rolf resigns against Sven, then Sven leaves: his running games become his losses, while the
+// game he had won stays won, alike in a Game window opened before his departure and in one
+// opened after it, in the games list, the standings and the saved games of every program.
+TEST(TournamentOutcome, AGameThatHadEndedStaysAsItEndedWhenAPlayerOfItLeaves) {
+    TemporaryFolder root;
+    OutcomeTournament t(root.Path, {"Max", "Rolf", "Sven", "Cleo"});
+    t.Start();
+    t.Play(1, 2, "e2e4 e7e5");
+    t.Command(1, 2, GameCommand::Resign);
+    const Game ended = t.PairGame(1, 2);
+    ASSERT_EQ(ended.State, Resigned);
+    ASSERT_EQ(ended.PlayerIndex[ended.SideToMove], 1);
+
+    // Cleo watches that game: one window opened before Sven leaves, one after.
+    const auto endText = [](RecordingWindowServices& services, GameWindow& window, Game& game) {
+        window.OpenGameView(game);
+        window.ShowChanges();
+        return services.Text(window.FindView(game)->StatusLine);
+    };
+    Program& cleo = t.At(3);
+    Game& watched = GameOf(*cleo.Participant, ended.PlayerIndex[White], ended.PlayerIndex[Black]);
+    RecordingWindowServices beforeServices;
+    RecordingWindowServices afterServices;
+    GameWindow before(beforeServices, cleo.State(), DefaultFont, DefaultFont);
+    GameWindow after(afterServices, cleo.State(), DefaultFont, DefaultFont);
+    EXPECT_EQ(endText(beforeServices, before, watched), "Rolf hat aufgegeben");
+
+    t.Close(2);
+    EXPECT_EQ(endText(beforeServices, before, watched), "Rolf hat aufgegeben");
+    EXPECT_EQ(endText(afterServices, after, watched), "Rolf hat aufgegeben");
+    for (int32_t participant : {0, 1, 3}) {
+        SCOPED_TRACE(testing::Message() << "program of participant " << participant);
+        Program& program = t.At(participant);
+        for (const Game& game : program.State().Games) {
+            const int32_t sven = SideOf(game, 2);
+            if (game.PlayerIndex[White] == ended.PlayerIndex[White] &&
+                game.PlayerIndex[Black] == ended.PlayerIndex[Black]) {
+                EXPECT_EQ(game.State, ended.State);
+                EXPECT_EQ(game.SideToMove, ended.SideToMove);
+                EXPECT_EQ(game.Result, sven);
+            } else if (sven >= 0) {
+                EXPECT_EQ(game.State, Resigned);
+                EXPECT_EQ(game.SideToMove, sven);
+                EXPECT_EQ(game.Result, 1 - sven);
+            }
+        }
+        program.Outcome->ShowStandings();
+        const ControlRecord* list = program.List();
+        ASSERT_NE(list, nullptr);
+        for (int row = 0; row < 4; ++row) {
+            if (program.Services.CellText(list->Id, row, 1) == "Sven (gegangen)") {
+                EXPECT_EQ(program.Services.CellText(list->Id, row, 2), "1");
+            }
+        }
+        const std::vector<PgnGame> games = ReadPgn(program.PgnFile());
+        ASSERT_EQ(games.size(), 3u);  // Rolf's resignation, then Sven's two running games
+        EXPECT_EQ(games[0].Tags.at("Termination"), "normal");
+        EXPECT_EQ(games[0].Tags.at("Result"), ResultToken(ended.Result));
+    }
+}
+
 // Play goes on where the games cannot be saved; the standings window says so, and where.
 TEST(TournamentOutcome, UnwritableFolderLeavesPlayUndisturbedAndSaysSo) {
     TemporaryFolder root;
@@ -453,51 +513,74 @@ TEST(TournamentOutcome, UnwritableFolderLeavesPlayUndisturbedAndSaysSo) {
     })) << "see the child's output above";
 }
 
-// Killed while games end one after the other, every program leaves whole games only.
+// Killed while games end one after the other, every program leaves whole games only: each
+// program's file holds exactly the games it had saved when the kill came, the kill coming
+// between one program's save and the next one's, in the middle of the tournament.
 TEST(TournamentOutcome, KilledMidTournamentLeavesOnlyWholeGames) {
     if (PgnExtract().empty()) {
         GTEST_SKIP() << "pgn-extract is missing (scripts/install-deps installs it)";
     }
     TemporaryFolder root;
     const std::vector<std::string> names = {"Sam", "Anna", "Bert", "Cleo", "Dora", "Emil"};
-    int pipe[2];
-    ASSERT_EQ(::pipe(pipe), 0);
+    // Six games saved by all six programs, then the seventh by some of them.
+    constexpr int SavesBeforeTheKill = 6 * 6 + 4;
+    int saved[2];  // the child names each program that has saved a game
+    int go[2];     // and waits for the word to go on
+    ASSERT_EQ(pipe(saved), 0);
+    ASSERT_EQ(pipe(go), 0);
     const pid_t child = fork();
     if (child == 0) {
-        close(pipe[0]);
+        close(saved[0]);
+        close(go[1]);
         OutcomeTournament t(root.Path, names);
         t.Start();
+        for (int32_t i = 0; i < static_cast<int32_t>(names.size()); ++i) {
+            ProgramState& state = t.At(i).State();
+            state.GameEnded = [save = state.GameEnded, i, &saved, &go](const Game& game) {
+                save(game);
+                const char mark = static_cast<char>(i);
+                char word = 0;
+                if (write(saved[1], &mark, 1) != 1 || read(go[0], &word, 1) != 1) {
+                    _exit(3);
+                }
+            };
+        }
         // Game after game ends by resignation, until the kill.
         for (int32_t i = 0; i < 6; ++i) {
             for (int32_t j = i + 1; j < 6; ++j) {
                 t.Play(i, j, "e2e4 e7e5 g1f3");
                 t.Command(i, j, GameCommand::Resign);
-                if (write(pipe[1], "x", 1) != 1) {
-                    _exit(3);
-                }
             }
         }
-        pause();
-        _exit(0);
+        _exit(4);  // the tournament ended before the kill
     }
-    close(pipe[1]);
-    for (int ended = 0; ended < 6;) {
-        char marks[6];
-        const ssize_t count = read(pipe[0], marks, sizeof marks);
-        ASSERT_GT(count, 0) << "the tournament ended before six games";
-        ended += static_cast<int>(count);
+    close(saved[1]);
+    close(go[0]);
+    std::vector<size_t> expected(names.size(), 0);
+    for (int saves = 0; saves < SavesBeforeTheKill; ++saves) {
+        char mark = 0;
+        ASSERT_EQ(read(saved[0], &mark, 1), 1) << "the child ended after " << saves << " saves";
+        ASSERT_LT(static_cast<size_t>(mark), names.size());
+        ++expected[static_cast<size_t>(mark)];
+        if (saves + 1 < SavesBeforeTheKill && write(go[1], "x", 1) != 1) {
+            FAIL() << "the child does not listen";
+        }
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(7));
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
-    close(pipe[0]);
+    close(saved[0]);
+    close(go[1]);
 
+    size_t total = 0;
     for (size_t i = 0; i < names.size(); ++i) {
         const std::string folder = root.Path + "/" + std::to_string(i) + "/Partien";
         ASSERT_TRUE(fs::exists(folder));
         const std::vector<PgnGame> games = ReadBack(fs::directory_iterator(folder)->path());
-        EXPECT_GE(games.size(), 6u) << folder;
+        EXPECT_EQ(games.size(), expected[i]) << folder;
+        EXPECT_TRUE(expected[i] == 6 || expected[i] == 7) << folder;
+        total += games.size();
     }
+    EXPECT_EQ(total, static_cast<size_t>(SavesBeforeTheKill));
 }
 
 }  // namespace

@@ -27,6 +27,16 @@ ServerThread::ServerThread(const std::string& name, int32_t maxPlayer, int32_t t
         return;
     }
     port_ = state_.Network.ListeningPort();
+    state_.GameEnded = [this](const Game& game) {
+        // A step takes many messages before its tick tells their ends, so a departure is
+        // recorded before the first of the games it ended.
+        if (game.State == Resigned) {
+            NoteDeparture(game.PlayerIndex[game.SideToMove]);
+        }
+        ends_.push_back({.PlayerIndex = {game.PlayerIndex[White], game.PlayerIndex[Black]},
+                         .State = game.State,
+                         .SideToMove = game.SideToMove});
+    };
     thread_ = std::thread([this] { Run(); });
 }
 
@@ -50,6 +60,14 @@ const ProgramState& ServerThread::Stop() {
     return state_;
 }
 
+void ServerThread::NoteDeparture(int32_t index) {
+    const auto i = static_cast<size_t>(index);
+    if (state_.Players[i].Left && !left_[i]) {
+        ends_.push_back({.Leaver = index});
+        left_[i] = true;
+    }
+}
+
 void ServerThread::Run() {
     while (!stop_) {
         if (const uint32_t ms = advance_) {
@@ -59,7 +77,7 @@ void ServerThread::Run() {
         }
         RunPlayStep(state_, view_);
         for (int32_t i = 1; i < state_.PlayerCount; ++i) {
-            left_[static_cast<size_t>(i)] = state_.Players[static_cast<size_t>(i)].Left;
+            NoteDeparture(i);
         }
         if (!started_ && view_.Enabled && state_.PlayerCount == startAt_) {
             StartGames(state_, view_);

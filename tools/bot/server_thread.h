@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "net/net_view.h"
 #include "net/program_state.h"
@@ -28,6 +29,15 @@ public:
 private:
     friend class ServerThread;
     std::atomic<uint32_t> now_ = 1000;
+};
+
+// What ended on the server, in the order it happened: a game, as the game tick gave it its
+// Result, with its end as it stood then; or a participant's departure after the start.
+struct ServerEnd {
+    int32_t Leaver = -1;  // the participant who left, or -1 for a game
+    int32_t PlayerIndex[2] = {-1, -1};
+    int32_t State = Running;
+    int32_t SideToMove = White;
 };
 
 class ServerThread {
@@ -53,6 +63,8 @@ public:
     bool HasLeft(int32_t index) const;
     // Stops the polling; only then may the state be read.
     const ProgramState& Stop();
+    // The ends of games and the departures so far; only once stopped.
+    const std::vector<ServerEnd>& Ends() const { return ends_; }
 
 private:
     class StartView final : public NetView {
@@ -63,6 +75,8 @@ private:
     };
 
     void Run();
+    // Records participant index's departure once, when the server has marked it.
+    void NoteDeparture(int32_t index);
 
     ProgramState state_;
     StartView view_;
@@ -72,6 +86,7 @@ private:
     std::atomic<bool> started_ = false;
     std::atomic<uint32_t> advance_ = 0;  // ms the clock is to move on; 0 once it has
     std::array<std::atomic<bool>, MostParticipants> left_{};  // Player::Left, by index
+    std::vector<ServerEnd> ends_;
     std::atomic<bool> stop_ = false;
     std::thread thread_;
 };

@@ -10,10 +10,6 @@ namespace tavlora {
 
 namespace {
 
-uint64_t Key(int32_t white, int32_t black) {
-    return uint64_t{static_cast<uint32_t>(white)} << 32 | static_cast<uint32_t>(black);
-}
-
 bool SameBoard(const Game& a, const Game& b) {
     for (int32_t x = 0; x < 8; ++x) {
         for (int32_t y = 0; y < 8; ++y) {
@@ -38,11 +34,29 @@ bool CrossedTheEnd(const Game& referee, const Game& copy, int32_t own) {
            std::equal(referee.History.begin(), referee.History.end(), copy.History.begin());
 }
 
+// The side that lost a game that ended with a loser; -1 for a running or drawn game.
+int32_t Loser(const Game& game) {
+    const bool lost = game.State == Checkmate || game.State == TimeOut || game.State == Resigned;
+    return lost ? game.SideToMove : -1;
+}
+
+// Whether own's resignation was on its way when own's clock ran out on its copy: a client's
+// resignation takes effect only when the server's echo comes back, so the copy ends on time
+// while the server has the resignation, with the same loser.
+bool RanOutWhileResigning(const Game& referee, const Game& copy, int32_t own) {
+    return referee.State == Resigned && copy.State == TimeOut &&
+           Loser(referee) == SideOf(copy, own) && Loser(copy) == Loser(referee);
+}
+
 }  // namespace
+
+uint64_t GameKey(int32_t white, int32_t black) {
+    return uint64_t{static_cast<uint32_t>(white)} << 32 | static_cast<uint32_t>(black);
+}
 
 RefereeGames::RefereeGames(const ProgramState& server) {
     for (const Game& game : server.Games) {
-        games_.emplace(Key(game.PlayerIndex[White], game.PlayerIndex[Black]), &game);
+        games_.emplace(GameKey(game.PlayerIndex[White], game.PlayerIndex[Black]), &game);
     }
 }
 
@@ -52,7 +66,7 @@ void RefereeGames::Compare(const GamesList& copy, int32_t own, const std::string
         ++agreement.Compared;
         const std::string which = name + ", game " + std::to_string(game.PlayerIndex[White]) + "-" +
                                   std::to_string(game.PlayerIndex[Black]) + ": ";
-        const auto found = games_.find(Key(game.PlayerIndex[White], game.PlayerIndex[Black]));
+        const auto found = games_.find(GameKey(game.PlayerIndex[White], game.PlayerIndex[Black]));
         if (found == games_.end()) {
             agreement.Mismatches.push_back(which + "not on the server");
             continue;
@@ -68,9 +82,17 @@ void RefereeGames::Compare(const GamesList& copy, int32_t own, const std::string
         if (!crossed && !SameBoard(game, referee)) {
             differs += " board";
         }
-        if (game.State != referee.State) {
+        // A crossing move that mated keeps its mate on its mover's board, whatever end the
+        // server gave first; the winner must still be the same.
+        const bool matedOnTheWay = crossed && game.State == Checkmate;
+        if (game.State != referee.State && !matedOnTheWay &&
+            !RanOutWhileResigning(referee, game, own)) {
             differs += " State " + std::to_string(game.State) + " (server " +
                        std::to_string(referee.State) + ")";
+        }
+        if (Loser(game) != Loser(referee) && !matedOnTheWay) {
+            differs += " loser " + std::to_string(Loser(game)) + " (server " +
+                       std::to_string(Loser(referee)) + ")";
         }
         if (game.Result != referee.Result) {
             differs += " Result " + std::to_string(game.Result) + " (server " +

@@ -24,19 +24,24 @@ struct Agreement {
     std::vector<std::string> Mismatches;  // what differs, one line each
 };
 
+// A game's key as one number: White's participant, then Black's.
+uint64_t GameKey(int32_t white, int32_t black);
+
 class RefereeGames {
 public:
     // The server's games by their key; server must outlive this.
     explicit RefereeGames(const ProgramState& server);
 
     // Compares the games of copy, the program of participant own named name, with the
-    // server's: board, History, State and Result exactly, and the clocks that clocks names
-    // within the allowance.
+    // server's: board, History, State, Result and the loser of a lost game exactly, and the
+    // clocks that clocks names within the allowance.
     // One difference is the protocol's own: a move on its way while its game ended (by a
     // departure, a resignation, an agreed draw or a time-out the referee declared) stays on
     // its mover's board, since nobody confirms a move to its mover. A copy that holds exactly
     // one such last move of its owner beyond the server's History of an ended game is a
-    // crossing, not a mismatch, when all else that the end decides is the same.
+    // crossing, not a mismatch, when all else that the end decides is the same; a crossing
+    // move that mated keeps its mate there, with the same winner. Likewise a participant
+    // whose own clock ran out while his resignation was on its way keeps his time-out.
     void Compare(const GamesList& copy, int32_t own, const std::string& name, ClockCheck clocks,
                  Agreement& agreement) const;
 

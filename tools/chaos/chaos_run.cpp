@@ -122,6 +122,8 @@ private:
     bool Finish();
     void Resume();
     void Judge(const ProgramState& server);
+    // Every game that ended stayed as it ended.
+    void JudgeEnds(const ProgramState& server);
     void JudgeFault(const ProgramState& server, const Rogue& rogue, FaultRow& row) const;
     void CheckClocks(const Game& game, const std::string& whose);
 
@@ -150,6 +152,10 @@ private:
     RandomSource random_;
     Clock::time_point nextSlowRead_;
     uint32_t startTick_ = 0;
+    // Places in the server's ends (ServerThread::Ends): of each game's end, by its key, and of
+    // each departure, by the participant.
+    std::unordered_map<uint64_t, size_t> endOf_;
+    std::unordered_map<int32_t, size_t> departureOf_;
 };
 
 ChaosRun::ChaosRun(const ChaosOptions& options)
@@ -649,6 +655,7 @@ void ChaosRun::Judge(const ProgramState& server) {
             report_.RefereeTimeOuts += rogue != nullptr && rogue->Kind == FaultKind::Frozen;
         }
     }
+    JudgeEnds(server);
     for (const Rogue& rogue : rogues_) {
         JudgeFault(server, rogue, report_.Faults[static_cast<size_t>(rogue.Kind)]);
     }
@@ -663,6 +670,29 @@ void ChaosRun::Judge(const ProgramState& server) {
     }
 }
 
+void ChaosRun::JudgeEnds(const ProgramState& server) {
+    const std::vector<ServerEnd>& ends = server_.Ends();
+    for (size_t i = 0; i < ends.size(); ++i) {
+        const ServerEnd& end = ends[i];
+        if (end.Leaver >= 0) {
+            departureOf_[end.Leaver] = i;
+        } else {
+            endOf_[GameKey(end.PlayerIndex[White], end.PlayerIndex[Black])] = i;
+        }
+    }
+    for (const Game& game : server.Games) {
+        const auto found = endOf_.find(GameKey(game.PlayerIndex[White], game.PlayerIndex[Black]));
+        if (found == endOf_.end()) {
+            continue;
+        }
+        const ServerEnd& end = ends[found->second];
+        if (game.State != end.State || game.SideToMove != end.SideToMove) {
+            Fail("game " + std::to_string(game.PlayerIndex[White]) + "-" +
+                 std::to_string(game.PlayerIndex[Black]) + " changed after it had ended");
+        }
+    }
+}
+
 void ChaosRun::JudgeFault(const ProgramState& server, const Rogue& rogue, FaultRow& row) const {
     const Bot& bot = *rogue.Player;
     const int32_t self = bot.Index();
@@ -670,17 +700,23 @@ void ChaosRun::JudgeFault(const ProgramState& server, const Rogue& rogue, FaultR
     row.Left += gone ? 1 : 0;
     bool held = true;
     switch (Describe(rogue.Kind).Outcome) {
-        case FaultOutcome::Leaves:
-            // Every game of it lost; one against another leaver is lost for the later one.
-            held = gone;
+        case FaultOutcome::Leaves: {
+            // Every game it still played ended with its departure, lost for it; one that had
+            // ended before kept its end (which JudgeEnds holds every game to).
+            const auto departure = departureOf_.find(self);
+            held = gone && departure != departureOf_.end();
             for (const Game& game : server.Games) {
                 const int32_t side = SideOf(game, self);
-                const int32_t opponent = side >= 0 ? game.PlayerIndex[1 - side] : 0;
-                held = held && (side < 0 || (game.State == Resigned &&
-                                             (game.SideToMove == side ||
-                                              server.Players[static_cast<size_t>(opponent)].Left)));
+                if (side < 0 || !held) {
+                    continue;
+                }
+                const auto end =
+                    endOf_.find(GameKey(game.PlayerIndex[White], game.PlayerIndex[Black]));
+                held = end != endOf_.end() && (end->second < departure->second ||
+                                               (game.State == Resigned && game.SideToMove == side));
             }
             break;
+        }
         case FaultOutcome::Stays:
             held = !gone;
             break;

@@ -44,7 +44,7 @@ std::string Detail(const FaultRow& row) {
             return std::to_string(row.Left) + " cut off once 4 MiB piled up, " +
                    std::to_string(row.Participants - row.Left) + " caught up";
         default:
-            return "cut off; its games lost everywhere";
+            return "cut off; its running games lost everywhere";
     }
 }
 

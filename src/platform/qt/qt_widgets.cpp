@@ -11,6 +11,8 @@
 #include <QStyleOptionFrame>
 #include <algorithm>
 
+#include "platform/window_services.h"
+
 namespace tavlora {
 
 void ClientWindow::closeEvent(QCloseEvent* event) {
@@ -148,6 +150,63 @@ bool IPv4Edit::eventFilter(QObject* watched, QEvent* event) {
 void IPv4Edit::FocusPart(int part) {
     Parts_[part]->setFocus(Qt::OtherFocusReason);
     Parts_[part]->selectAll();
+}
+
+namespace {
+
+// The program's code of a key, or -1 for a key it does not take.
+int KeyCodeOf(const QKeyEvent& key) {
+    switch (key.key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            return ReturnKey;
+        case Qt::Key_Backspace:
+            return BackspaceKey;
+        case Qt::Key_Escape:
+            return EscapeKey;
+        default:
+            break;
+    }
+    if (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) {
+        return -1;
+    }
+    const QString text = key.text();
+    if (text.size() != 1) {
+        return -1;
+    }
+    const char16_t c = text[0].unicode();
+    const bool printable = (c >= 0x20 && c < 0x7F) || (c >= 0xA0 && c <= 0xFF);
+    return printable ? c : -1;
+}
+
+}  // namespace
+
+bool KeyCatcher::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::KeyPress && type != QEvent::KeyRelease &&
+        type != QEvent::ShortcutOverride) {
+        return false;
+    }
+    // The window system hands a key to the window's QWindow first and to the widget next;
+    // only the widget's delivery counts, so every key is reported once.
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget) {
+        return false;
+    }
+    auto it = Windows_.find(widget->window());
+    if (it == Windows_.end()) {
+        return false;
+    }
+    // Accepted, a shortcut override keeps the key from any shortcut; the key itself then
+    // arrives here as a press, which no widget of the window gets to see.
+    event->accept();
+    if (type == QEvent::KeyPress && OnKey) {
+        const int key = KeyCodeOf(*static_cast<QKeyEvent*>(event));
+        if (key >= 0) {
+            OnKey(it->second, key);
+        }
+    }
+    return true;
 }
 
 }  // namespace tavlora

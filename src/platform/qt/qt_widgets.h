@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The few widgets the Qt backend needs beyond Qt's own: a top-level window whose close box
-// only reports, an image that reports clicks, the four-number IPv4 address field, and a
-// validator that accepts text character by character.
+// only reports, an image that reports clicks, the four-number IPv4 address field, a
+// validator that accepts text character by character, and the catcher of a window's keys.
 #pragma once
 
 #include <QLabel>
@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 
 namespace tavlora {
 
@@ -68,6 +69,22 @@ private:
 
     std::array<QLineEdit*, 4> Parts_{};
     std::array<QLabel*, 3> Dots_{};
+};
+
+// Installed on the application: takes every key meant for a widget of a capturing window
+// before the widget sees it, Space and Return on a focused button included, and hands the
+// presses on to OnKey with the window's identifier and the program's key code.
+class KeyCatcher : public QObject {
+public:
+    void Capture(QWidget* window, int id) { Windows_[window] = id; }
+    void Release(QWidget* window) { Windows_.erase(window); }
+    std::function<void(int window, int key)> OnKey;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    std::map<QWidget*, int> Windows_;
 };
 
 }  // namespace tavlora

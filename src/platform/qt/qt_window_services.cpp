@@ -245,6 +245,9 @@ void QtWindowServices::CloseWindow(int window) {
     }
     std::erase_if(Controls_, [window](const auto& entry) { return entry.second.Window == window; });
     ForgetEvents(window, -1);
+    if (Keys_) {
+        Keys_->Release(it->second.Widget);
+    }
     delete it->second.Widget;
     Windows_.erase(window);
 }
@@ -301,6 +304,23 @@ void QtWindowServices::BindReturnKey(int window, int shortcut) {
         });
         entry.ReturnKeys.push_back(binding);
     }
+}
+
+void QtWindowServices::CaptureKeys(int window) {
+    const WindowEntry* entry = FindWindow(window);
+    if (!entry) {
+        return;
+    }
+    if (!Keys_) {
+        Keys_ = std::make_unique<KeyCatcher>();
+        Keys_->OnKey = [this](int id, int key) {
+            Event event{EventKind::Key, id};
+            event.Key = key;
+            Post(event);
+        };
+        QCoreApplication::instance()->installEventFilter(Keys_.get());
+    }
+    Keys_->Capture(entry->Widget, window);
 }
 
 // Controls

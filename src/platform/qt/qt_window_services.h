@@ -23,6 +23,7 @@ class QWidget;
 namespace tavlora {
 
 class ClientWindow;
+class KeyCatcher;
 class ReportView;
 
 class QtWindowServices : public WindowServices {
@@ -47,6 +48,7 @@ public:
     void ActivateWindow(int window) override;
     void SetClientHeight(int window, int height) override;
     void BindReturnKey(int window, int shortcut) override;
+    void CaptureKeys(int window) override;
 
     int CreateControl(const ControlSpec& spec) override;
     void DestroyControl(int control) override;
@@ -139,7 +141,8 @@ private:
     QFont DrawingFont_;  // of DrawText and TextWidth
     std::deque<Event> Events_;
     SocketWatch Sockets_;
-    QEventLoop* Waiting_ = nullptr;  // the loop of the wait in progress, if any
+    std::unique_ptr<KeyCatcher> Keys_;  // installed on the application with the first capture
+    QEventLoop* Waiting_ = nullptr;     // the loop of the wait in progress, if any
 };
 
 }  // namespace tavlora

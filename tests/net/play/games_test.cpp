@@ -235,10 +235,11 @@ TEST(Games, TimeOutIsSeenAlikeByAll) {
     ExpectSameGames(t);
 }
 
-TEST(Games, LeaverLosesEveryGameAfterTheStart) {
+TEST(Games, LeaverLosesEveryRunningGameAfterTheStart) {
     Tournament t("Max");
     StartWith(t, {"Anna", "Bert", "Cleo"});
-    // One of Anna's games has ended already, and the game window has set its Result.
+    // Bert resigns against Anna and the game window sets its Result: a win for Anna, which
+    // her departure must leave as it is.
     Side& bert = t.Participant(2);
     SendGameCommand(bert.State, PairGame(bert, 1, 2), GameCommand::Resign);
     t.Pump();
@@ -246,7 +247,8 @@ TEST(Games, LeaverLosesEveryGameAfterTheStart) {
         Game& finished = PairGame(*side, 1, 2);
         finished.Result = 1 - finished.SideToMove;
     }
-    const int32_t result = PairGame(t.Server(), 1, 2).Result;
+    const Game ended = PairGame(t.Server(), 1, 2);
+    ASSERT_EQ(ended.PlayerIndex[ended.SideToMove], 2);
 
     t.Leave(t.Participant(1));
     t.Pump();
@@ -254,14 +256,18 @@ TEST(Games, LeaverLosesEveryGameAfterTheStart) {
         SCOPED_TRACE(testing::Message() << "participant " << side->State.OwnPlayerIndex);
         for (const Game& game : side->State.Games) {
             const int32_t annaSide = SideOf(game, 1);
-            if (annaSide >= 0) {
+            if (SideOf(game, 2) >= 0 && annaSide >= 0) {
+                EXPECT_EQ(game.State, Resigned);
+                EXPECT_EQ(game.SideToMove, ended.SideToMove)
+                    << "Bert is still the one who resigned";
+                EXPECT_EQ(game.Result, ended.Result);
+            } else if (annaSide >= 0) {
                 EXPECT_EQ(game.State, Resigned);
                 EXPECT_EQ(game.SideToMove, annaSide);
             } else {
                 EXPECT_EQ(game.State, Running);
             }
         }
-        EXPECT_EQ(PairGame(*side, 1, 2).Result, result);
         EXPECT_EQ(side->State.PlayerCount, 4);
         EXPECT_EQ(side->State.Players[1].PlayerName, "Anna");
     }

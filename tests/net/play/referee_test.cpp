@@ -59,10 +59,14 @@ protected:
         return {-1, -1};
     }
 
-    // The hacker's next legal move in its game with Anna, claiming the given clocks.
+    // The hacker's next legal move in its game with Anna, claiming the given clocks; a pawn
+    // that reaches the last rank becomes a queen.
     MsgMove HackerMove(int32_t playerTimeLeft, int32_t moveTimeLeft) {
-        const Game& game = ServerGame();
-        return MsgMove{2, {Key()[0], Key()[1]}, playerTimeLeft, moveTimeLeft, game.Moves.front()};
+        Move move = ServerGame().Moves.front();
+        if (move.Promotion == PromotionPending) {
+            move.Promotion = Queen;
+        }
+        return MsgMove{2, {Key()[0], Key()[1]}, playerTimeLeft, moveTimeLeft, move};
     }
 
     // Anna answers with her first legal move, so the hacker is to move again.
@@ -115,9 +119,35 @@ TEST_P(RefereeClaims, AreKeptWithinTheLimitsAndTheServersCount) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Clocks, RefereeClaims,
-                         ::testing::Values(Claim{{1000000, 1000000}, {52, 52}},
-                                           Claim{{51, 49}, {51, 49}}, Claim{{53, 52}, {52, 52}},
+                         ::testing::Values(Claim{{1000000, 1000000}, {50, 50}},
+                                           Claim{{51, 49}, {50, 49}}, Claim{{48, 47}, {48, 47}},
                                            Claim{{-5, INT32_MIN}, {0, 0}}));
+
+// A liar claims a million seconds with every move of a long game, each taking a second and
+// a half of his turn: the allowance never adds up, and nobody is told of more time than the
+// server counted.
+TEST_F(Referee, ALiarsClockNeverRisesAboveTheServersCount) {
+    StartWithHackerToMove();
+    int turns = 0;
+    for (; turns < 30 && IsRunning(ServerGame()); ++turns) {
+        now += 1500;
+        Game& game = ServerGame();
+        TickOfPass counted(t.Server().State.TickCount);
+        CountDownClocks(game, counted);
+        const int32_t count = game.PlayerTimeLeft[hackerSide];
+        hacker->Send(HackerMove(1000000, 1000000));
+        t.Pump();
+        ASSERT_EQ(game.SideToMove, 1 - hackerSide) << "move " << turns << " was not taken";
+        for (Side* side : t.Sides()) {
+            EXPECT_LE(GameOf(*side, Key()[0], Key()[1]).PlayerTimeLeft[hackerSide], count);
+        }
+        if (IsRunning(game)) {
+            AnnaAnswers();
+        }
+    }
+    EXPECT_EQ(turns, 30);
+    EXPECT_LE(ServerGame().PlayerTimeLeft[hackerSide], 60 - turns);
+}
 
 TEST_F(Referee, AClientThatNeverDeclaresItsTimeOutLosesOnTimeEverywhere) {
     StartWithHackerToMove();
@@ -143,7 +173,7 @@ TEST_F(Referee, AClientThatNeverDeclaresItsTimeOutLosesOnTimeEverywhere) {
     }
 }
 
-TEST_F(Referee, AMoveWithinTheAllowanceCountsWithTheClockTheServerAllows) {
+TEST_F(Referee, AMoveWithinTheAllowanceIsTakenWithNothingLeft) {
     StartWithHackerToMove();
     now += 61000;
     t.Pump();
@@ -151,9 +181,10 @@ TEST_F(Referee, AMoveWithinTheAllowanceCountsWithTheClockTheServerAllows) {
     t.Pump();
     const Game& game = ServerGame();
     EXPECT_EQ(game.State, Running);
-    EXPECT_EQ(game.PlayerTimeLeft[hackerSide], ClockAllowanceSeconds);
+    EXPECT_EQ(game.SideToMove, 1 - hackerSide) << "the move was taken";
+    EXPECT_EQ(game.PlayerTimeLeft[hackerSide], 0);
     // Whatever it claims, the next turn starts from what the referee kept.
-    EXPECT_EQ(GameOf(*anna, Key()[0], Key()[1]).PlayerTimeLeft[hackerSide], ClockAllowanceSeconds);
+    EXPECT_EQ(GameOf(*anna, Key()[0], Key()[1]).PlayerTimeLeft[hackerSide], 0);
 }
 
 // Anna's program stands still (in the promotion choice, say) while her minute runs out on the
