@@ -46,6 +46,7 @@ struct GameView {
     // view, so it compares against these instead of reading the controls back.
     std::string ShownStatus;
     int32_t ShownEndState = Running;  // the State whose end text StatusLine shows, else Running
+    int32_t ShownAbsent = -1;         // the participant whose absence StatusLine shows, else -1
     ShownClock ShownPlayerClock[2];
     ShownClock ShownMoveClock[2];
     int32_t EmphasisedSide = White;  // the colour whose clock labels carry LargeFont

@@ -121,7 +121,7 @@ GameView& GameWindow::BuildPanel(tavlora::Game& game) {
 
 void GameWindow::RefreshGameView(GameView& view, MoveListRefresh moveList) {
     const tavlora::Game& game = *view.Game;
-    SetStatus(view, StatusText(state_, game));
+    ShowStatus(view);
 
     const MoveList& history = game.History;
     const size_t first =
@@ -150,6 +150,15 @@ void GameWindow::ShowDrawOffer(GameView& view) {
     services_.SetVisible(view.OfferDrawButton, false);
     services_.SetVisible(view.AcceptDrawButton, true);
     services_.SetGeometry(view.StatusLine, NarrowStatusRect);
+}
+
+void GameWindow::ReloadGameView(GameView& view) {
+    services_.ClearItems(view.MoveList);
+    view.EndShown = false;
+    if (LocalUserPlays(*view.Game)) {
+        services_.SetEnabled(view.ResignButton, true);
+    }
+    RefreshGameView(view, MoveListRefresh::Full);
 }
 
 GameWindowOutcome GameWindow::HandleGameWindowEvent(const Event& event) {
@@ -221,8 +230,9 @@ void GameWindow::HandleButton(int control) {
 void GameWindow::HandleKey(int key) {
     GameView& view = *currentView_;
     if (rejectedView_) {
-        SetStatus(*rejectedView_, StatusText(state_, *rejectedView_->Game));
+        GameView& rejected = *rejectedView_;
         rejectedView_ = nullptr;
+        ShowStatus(rejected);
     }
     switch (EditTypedText(typed_, key)) {
         case KeyCommand::PlayTyped:
@@ -282,6 +292,11 @@ bool GameWindow::EndedByLocalUser(const GameView& view) const {
 
 void GameWindow::RefreshPass(GameView& view) {
     const tavlora::Game& game = *view.Game;
+    // An opponent's absence shows as long as no refused typed move or end tells more.
+    if ((IsRunning(game) ? AbsentPlayer(state_, game) : -1) != view.ShownAbsent &&
+        &view != rejectedView_) {
+        ShowStatus(view);
+    }
     // A game that ended on time, by agreement or by resignation ended without a move, so its
     // end text replaces the status line here, unless it tells of a refused typed move. Built
     // once per change of State.
@@ -303,6 +318,13 @@ void GameWindow::RefreshPass(GameView& view) {
     }
     view.SeenRunning = view.SeenRunning || IsRunning(game);
     RefreshClockLabels(services_, view, fonts_);
+}
+
+void GameWindow::ShowStatus(GameView& view) {
+    const tavlora::Game& game = *view.Game;
+    view.ShownAbsent = IsRunning(game) ? AbsentPlayer(state_, game) : -1;
+    SetStatus(view, view.ShownAbsent >= 0 ? AwayText(state_, view.ShownAbsent)
+                                          : StatusText(state_, game));
 }
 
 void GameWindow::RefreshWaitingCount() {

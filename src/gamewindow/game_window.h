@@ -47,6 +47,9 @@ public:
     // The opponent offered a draw: the accept button takes the offer button's place. Ignored
     // for a finished game and for a game the local user does not play in.
     void ShowDrawOffer(GameView& view);
+    // The game changed other than by a move added (rebuilt from the server's moves after a
+    // return): the panel as if it were new, buttons unlocked while the game runs.
+    void ReloadGameView(GameView& view);
     // Board clicks, keys, buttons and the close box, then the game tick over all games and
     // the refresh pass over all views. EndProgram when the close box ends single-player mode.
     // Keys: a move typed and Return plays it; Space shows the next game that waits for the
@@ -76,6 +79,9 @@ private:
     // Whether the end of the view's game came from the local user's own hand.
     bool EndedByLocalUser(const GameView& view) const;
     void RefreshPass(GameView& view);
+    // The status line of a game without an end text: "<Name> ist abwesend" while a player of
+    // the running game is away, else StatusText.
+    void ShowStatus(GameView& view);
     void RefreshWaitingCount();
     void ShowTypedText();
     void SetStatus(GameView& view, const std::string& text);

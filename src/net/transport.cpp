@@ -56,6 +56,7 @@ ConnectionId Transport::StartConnect(const std::string& dottedAddress, uint16_t 
 ConnectionId Transport::Register(OwnedSocket socket, bool accepted) {
     // Ids are never reused, so a stale id can never reach a newer connection.
     const ConnectionId id = nextId_++;
+    DetectSilentPeer(socket.Get(), silenceLimitSeconds_);
     Connection& connection = connections_[id];
     connection.Socket = std::move(socket);
     connection.Accepted = accepted;
@@ -294,6 +295,11 @@ void Transport::Send(ConnectionId connectionId, const Frame& frame) {
     if (connection.Gathered >= GatherFrames) {
         Flush(connection);
     }
+}
+
+size_t Transport::QueuedBytes(ConnectionId connectionId) const {
+    const auto it = connections_.find(connectionId);
+    return it == connections_.end() ? 0 : it->second.QueuedBytes;
 }
 
 void Transport::Close(ConnectionId connectionId) {

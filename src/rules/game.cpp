@@ -43,7 +43,14 @@ GameValue InitialPosition(int32_t bottomColour) {
 Game& CreateGame(GamesList& games, int32_t whitePlayer, int32_t blackPlayer, int32_t bottomColour,
                  RulesContext& context) {
     Game& game = games.emplace_back();
+    SetUpGame(game, whitePlayer, blackPlayer, bottomColour, context);
+    return game;
+}
+
+void SetUpGame(Game& game, int32_t whitePlayer, int32_t blackPlayer, int32_t bottomColour,
+               RulesContext& context) {
     static_cast<GameValue&>(game) = InitialPosition(bottomColour);
+    game.History.clear();
     game.PlayerIndex[White] = whitePlayer;
     game.PlayerIndex[Black] = blackPlayer;
 
@@ -57,7 +64,6 @@ Game& CreateGame(GamesList& games, int32_t whitePlayer, int32_t blackPlayer, int
 
     // No filter needed: in the initial position no move can expose the own king.
     GenerateMoves(game, game.SideToMove, game.Moves, context.Scratch);
-    return game;
 }
 
 }  // namespace tavlora

@@ -158,16 +158,30 @@ e2e_start() {
     done
     E2E_DISPLAY[$name]="$number"
     E2E_LOG[$name]="$dir/program.log"
+    : >"${E2E_LOG[$name]}"
+    e2e_launch "$name"
+}
 
-    # The program finds Image/ in its working folder and its settings under XDG_CONFIG_HOME. In a
-    # network namespace of its own it reaches the display through the display's socket file,
-    # which every namespace shares.
+# e2e_launch <instance>: the program on the instance's display, with its settings folder. The
+# program finds Image/ in its working folder and its settings under XDG_CONFIG_HOME. In a network
+# namespace of its own it reaches the display through the display's socket file, which every
+# namespace shares.
+e2e_launch() {
+    local name="$1" dir="$E2E_WORK/$1"
     local launch=()
     [ -z "${E2E_NETNS[$name]:-}" ] || launch=(ip netns exec "${E2E_NETNS[$name]}")
-    (cd "$E2E_ROOT" && exec "${launch[@]}" env -u APPDATA DISPLAY=":$number" QT_QPA_PLATFORM=xcb \
-        XDG_CONFIG_HOME="$dir/config" XDG_RUNTIME_DIR="$dir/runtime" PATH="$dir/bin:$PATH" \
-        "$E2E_PROGRAM" >"${E2E_LOG[$name]}" 2>&1) &
+    (cd "$E2E_ROOT" && exec "${launch[@]}" env -u APPDATA DISPLAY=":${E2E_DISPLAY[$name]}" \
+        QT_QPA_PLATFORM=xcb XDG_CONFIG_HOME="$dir/config" XDG_RUNTIME_DIR="$dir/runtime" \
+        PATH="$dir/bin:$PATH" "$E2E_PROGRAM" >>"${E2E_LOG[$name]}" 2>&1) &
     E2E_PID[$name]=$!
+}
+
+# e2e_kill <instance>: ends the instance's program with SIGKILL, as a crash would: nothing of it
+# runs its end. Its display and settings folder stay for e2e_launch.
+e2e_kill() {
+    kill -KILL "${E2E_PID[$1]}"
+    wait "${E2E_PID[$1]}" 2>/dev/null || true
+    E2E_PID[$1]=""
 }
 
 # Succeeds when network namespaces can be made here (as root).
