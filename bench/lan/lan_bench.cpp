@@ -61,6 +61,7 @@ struct Options {
     LoopbackChoice Loopback = LoopbackChoice::Auto;
     int Nice = 0;       // scheduling priority of the driver and the programs
     double Resign = 0;  // chance that a bot resigns instead of moving
+    int Returns = 5;    // times the client's connection is cut and it comes back
 };
 
 struct PassStats {
@@ -87,6 +88,12 @@ struct IdleRow {
     double ResidentMiB = 0;
     PassStats Passes;
     double Seconds = 0;
+};
+
+// The client's way back after its connection was cut, in milliseconds from the cut.
+struct ReturnFigures {
+    std::vector<double> BackMs;     // welcomed back: the lobby's line of the way back gone
+    std::vector<double> DrainedMs;  // every game's state read: nothing queued for it any more
 };
 
 struct RateRow {
@@ -127,7 +134,8 @@ int Usage() {
         "                        below 0 keeps other work on a shared machine from distorting\n"
         "                        the figures\n"
         "  --resign P            chance that a bot resigns instead of moving (0), so that\n"
-        "                        games end, are saved and counted while the moves flow\n",
+        "                        games end, are saved and counted while the moves flow\n"
+        "  --returns N           times the client's connection is cut and it comes back (5)\n",
         stderr);
     return 2;
 }
@@ -186,6 +194,8 @@ bool Parse(int argc, char** argv, Options& options) {
             ok = ParseNumber(value, options.TimeByPlayer) && options.TimeByPlayer > 0;
         } else if (option == "--time-by-move") {
             ok = ParseNumber(value, options.TimeByMove) && options.TimeByMove > 0;
+        } else if (option == "--returns") {
+            ok = ParseNumber(value, options.Returns) && options.Returns >= 0;
         } else if (option == "--resign") {
             ok = ParseNumber(value, options.Resign) && options.Resign >= 0 && options.Resign <= 1;
         } else if (option == "--nice") {
@@ -318,6 +328,7 @@ private:
     // columns of the programs are the caller's, told the seconds of moves when they end.
     RateRow MeasureRelay(double rate, const std::function<void(RateRow&, double)>& ended);
     AnswerRow MeasureAnswers();
+    void MeasureReturns();
     void Stop();
     bool MeasureFloor();
 
@@ -352,6 +363,7 @@ private:
     std::optional<IdleRow> floorIdle_;
     std::vector<RateRow> floorRates_;
     std::optional<AnswerRow> floorAnswers_;
+    ReturnFigures returns_;
     std::string problem_;
 };
 
@@ -375,6 +387,9 @@ bool Bench::Run() {
         Progress("chat lines at " + std::to_string(static_cast<int>(options_.LineRate)) +
                  " per second, each answered at once");
         answers_ = MeasureAnswers();
+    }
+    if (options_.Client) {
+        MeasureReturns();
     }
     Stop();
     if (!options_.Floor.empty()) {
@@ -587,6 +602,38 @@ AnswerRow Bench::MeasureAnswers() {
     return row;
 }
 
+// The client's connection is cut from outside, both ends see it end at once; the client comes
+// back by itself and the server sends it the state of all 8,001 games.
+void Bench::MeasureReturns() {
+    for (int i = 0; i < options_.Returns; ++i) {
+        Progress("the client's connection cut, " + std::to_string(i + 1) + " of " +
+                 std::to_string(options_.Returns));
+        const Clock::time_point cut = Clock::now();
+        client_.Send("drop");
+        if (!Await(client_, "client", "back", Seconds(30))) {
+            Fail(problem_.empty() ? "the client did not come back" : problem_);
+            return;
+        }
+        returns_.BackMs.push_back(
+            std::chrono::duration<double, std::milli>(Clock::now() - cut).count());
+        // Everything read: from the first of three samples in a row with nothing queued for it.
+        Clock::time_point drained{};
+        const Clock::time_point deadline = Clock::now() + std::chrono::seconds(60);
+        for (int empty = 0; empty < 3 && Clock::now() < deadline;) {
+            crowd_->Swarm.RunFor(std::chrono::milliseconds(10));
+            const Backlog backlog = SampleBacklog();
+            if (!backlog.ClientConnected || backlog.ClientUnread > 0) {
+                empty = 0;
+            } else if (empty++ == 0) {
+                drained = Clock::now();
+            }
+        }
+        returns_.DrainedMs.push_back(
+            std::chrono::duration<double, std::milli>(drained - cut).count());
+        crowd_->Swarm.RunFor(std::chrono::seconds(1));
+    }
+}
+
 void Bench::Stop() {
     // End of input makes the scripted user close the lobby window.
     server_.Stop(std::chrono::seconds(10));
@@ -725,6 +772,19 @@ void Bench::PrintTable() const {
         if (floorAnswers_) {
             line("floor", *floorAnswers_);
         }
+    }
+
+    if (!returns_.BackMs.empty()) {
+        const auto median = [](std::vector<double> values) {
+            std::ranges::sort(values);
+            return values[values.size() / 2];
+        };
+        std::printf("\nThe client's connection cut %zu times; it comes back by itself\n",
+                    returns_.BackMs.size());
+        std::printf("%8s %24s %28s\n", "", "welcomed back, median ms",
+                    "all states read, median ms");
+        std::printf("%8s %24.0f %28.0f\n", "returns", median(returns_.BackMs),
+                    median(returns_.DrainedMs));
     }
 
     std::printf(

@@ -2,6 +2,7 @@
 #include "lan/scripted_services.h"
 
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -89,6 +90,9 @@ int ScriptedServices::CreateControl(const ControlSpec& spec) {
     const int control = QtWindowServices::CreateControl(spec);
     if (spec.Window == LobbyWindowId && spec.Text == "Tabelle") {
         standingsButton_ = control;
+    } else if (spec.Window == LobbyWindowId && spec.Text == ReconnectingText) {
+        reconnectLine_ = control;
+        Say("reconnecting");
     }
     return control;
 }
@@ -101,6 +105,20 @@ void ScriptedServices::DestroyControl(int control) {
     if (started) {
         Say("started");
     }
+    if (control == reconnectLine_) {
+        reconnectLine_ = -1;
+        Say("back");
+    }
+}
+
+void ScriptedServices::WatchSocket(int fd) {
+    sockets_.push_back(fd);
+    QtWindowServices::WatchSocket(fd);
+}
+
+void ScriptedServices::UnwatchSocket(int fd) {
+    std::erase(sockets_, fd);
+    QtWindowServices::UnwatchSocket(fd);
 }
 
 void ScriptedServices::MessageBox(const std::string& title, const std::string& text) {
@@ -140,6 +158,10 @@ void ScriptedServices::Execute(const std::string& command) {
         SetState(LobbyControls::ShowAllGamesBox, 1);
     } else if (command == "table" && standingsButton_ >= 0) {
         action_ = ControlEvent(standingsButton_);
+    } else if (command == "drop") {
+        for (const int socket : sockets_) {
+            shutdown(socket, SHUT_RDWR);
+        }
     } else if (command == "time") {
         timing_ = true;
         passes_.clear();

@@ -22,13 +22,16 @@ enum class ScriptRole { Server, Client };
 //   ready    press "Bereit" (client)
 //   showall  tick "Alle Spiele anzeigen"
 //   table    press "Tabelle", which opens the standings (once the games have started)
+//   drop     cut the program's connections from outside, as a network would (both ends see
+//            them end): a client then takes the way back
 //   time     start timing the passes afresh
 //   report   answer "passes COUNT MEDIAN_US P99_US MAX_US CPU_MEDIAN_US CPU_P99_US" for the
 //            passes since "time": wall-clock time, then the thread's CPU time, which a busy
 //            machine does not stretch
 //   quit     close the lobby window, which ends the program
 // End of input counts as quit. Answers, one per line on stdout: "lobby" when the lobby has
-// opened, "started" when the games have started, "error TEXT" for a message box.
+// opened, "started" when the games have started, "reconnecting" and "back" when the lobby's line
+// of the way back appears and goes, "error TEXT" for a message box.
 class ScriptedServices final : public QtWindowServices {
 public:
     ScriptedServices(int& argc, char** argv, ScriptRole role);
@@ -37,6 +40,8 @@ public:
     int OpenWindow(const WindowSpec& spec) override;
     int CreateControl(const ControlSpec& spec) override;
     void DestroyControl(int control) override;
+    void WatchSocket(int fd) override;
+    void UnwatchSocket(int fd) override;
     // Printed instead of shown: nobody would press OK.
     void MessageBox(const std::string& title, const std::string& text) override;
 
@@ -55,6 +60,8 @@ private:
     bool startPending_ = false;
     std::optional<Event> action_;  // a click or close waiting to be handed out
     int standingsButton_ = -1;     // "Tabelle", once the games have started
+    int reconnectLine_ = -1;       // the lobby's line of the way back while it is shown
+    std::vector<int> sockets_;     // the program's open sockets
     std::string input_;            // stdin read so far, up to the next line end
     Clock::time_point nextRead_;
     bool timing_ = false;

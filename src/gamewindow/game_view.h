@@ -40,7 +40,7 @@ struct GameView {
     int SelectedY = 0;
     bool SelectionShown = false;  // the board shows the selection frame: a move is being chosen
     bool EndShown = false;        // the end-of-game lock of the buttons has been applied
-    bool SeenRunning = false;     // a refresh pass has found the game running
+    bool SeenRunning = false;     // a refresh has found the game running
     bool DrawAccepted = false;    // the local user has pressed "Remis akzeptieren"
 
     // What the panel shows. A panel is refreshed whenever its game changes, a clock's second
@@ -48,6 +48,7 @@ struct GameView {
     std::string ShownStatus;
     size_t ShownMoves = 0;            // moves of History in the move list
     int32_t ShownEndState = Running;  // the State whose end text StatusLine shows, else Running
+    int32_t ShownAbsent = -1;         // the participant whose absence StatusLine shows, else -1
     ShownClock ShownPlayerClock[2];
     ShownClock ShownMoveClock[2];
     int32_t EmphasisedSide = White;  // the colour whose clock labels carry LargeFont

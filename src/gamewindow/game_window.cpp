@@ -125,7 +125,7 @@ GameView& GameWindow::BuildPanel(tavlora::Game& game) {
 
 void GameWindow::RefreshGameView(GameView& view) {
     const tavlora::Game& game = *view.Game;
-    SetStatus(view, StatusText(state_, game));
+    ShowStatus(view);
 
     const MoveList& history = game.History;
     for (; view.ShownMoves < history.size(); ++view.ShownMoves) {
@@ -156,15 +156,32 @@ void GameWindow::ShowDrawOffer(GameView& view) {
 }
 
 void GameWindow::MoveArrived(tavlora::Game& game) {
-    if (viewOf_.contains(&game)) {
-        arrivals_.push_back({&game, false});
-    }
+    Arrive(game, Arrival::Move);
 }
 
 void GameWindow::DrawOfferArrived(tavlora::Game& game) {
+    Arrive(game, Arrival::DrawOffer);
+}
+
+void GameWindow::GameReplaced(tavlora::Game& game) {
+    Arrive(game, Arrival::Replaced);
+}
+
+void GameWindow::Arrive(tavlora::Game& game, Arrival::Kind kind) {
     if (viewOf_.contains(&game)) {
-        arrivals_.push_back({&game, true});
+        arrivals_.push_back({&game, kind});
     }
+}
+
+void GameWindow::ReloadGameView(GameView& view) {
+    services_.ClearItems(view.MoveList);
+    view.ShownMoves = 0;
+    view.EndShown = false;
+    view.ShownEndState = Running;  // the status line is written afresh
+    if (LocalUserPlays(*view.Game)) {
+        services_.SetEnabled(view.ResignButton, true);
+    }
+    RefreshGameView(view);
 }
 
 GameWindowOutcome GameWindow::HandleGameWindowEvent(const Event& event) {
@@ -196,10 +213,16 @@ void GameWindow::ShowChanges() {
     // In the order they arrived: a move lets an offer made before it lapse, not one after.
     for (const Arrival& arrival : arrivals_) {
         GameView& view = *viewOf_.at(arrival.Game);
-        if (arrival.DrawOffer) {
-            ShowDrawOffer(view);
-        } else {
-            RefreshGameView(view);
+        switch (arrival.What) {
+            case Arrival::Move:
+                RefreshGameView(view);
+                break;
+            case Arrival::DrawOffer:
+                ShowDrawOffer(view);
+                break;
+            case Arrival::Replaced:
+                ReloadGameView(view);
+                break;
         }
     }
     arrivals_.clear();
@@ -260,7 +283,7 @@ void GameWindow::HandleKey(int key) {
     if (rejectedView_) {
         GameView& rejected = *rejectedView_;
         rejectedView_ = nullptr;
-        SetStatus(rejected, StatusText(state_, *rejected.Game));
+        ShowStatus(rejected);
         RefreshPanel(rejected);  // an end that came while the line told of the typed move
     }
     switch (EditTypedText(typed_, key)) {
@@ -321,6 +344,11 @@ bool GameWindow::EndedByLocalUser(const GameView& view) const {
 
 void GameWindow::RefreshPanel(GameView& view) {
     const tavlora::Game& game = *view.Game;
+    // An opponent's absence shows as long as no refused typed move or end tells more.
+    if ((IsRunning(game) ? AbsentPlayer(state_, game) : -1) != view.ShownAbsent &&
+        &view != rejectedView_) {
+        ShowStatus(view);
+    }
     // A game that ended on time, by agreement or by resignation ended without a move, so its
     // end text replaces the status line here, unless it tells of a refused typed move. Built
     // once per change of State.
@@ -342,6 +370,13 @@ void GameWindow::RefreshPanel(GameView& view) {
     }
     view.SeenRunning = view.SeenRunning || IsRunning(game);
     RefreshClockLabels(services_, view, fonts_);
+}
+
+void GameWindow::ShowStatus(GameView& view) {
+    const tavlora::Game& game = *view.Game;
+    view.ShownAbsent = IsRunning(game) ? AbsentPlayer(state_, game) : -1;
+    SetStatus(view, view.ShownAbsent >= 0 ? AwayText(state_, view.ShownAbsent)
+                                          : StatusText(state_, game));
 }
 
 void GameWindow::RefreshWaitingCount() {

@@ -46,10 +46,14 @@ public:
     // The opponent offered a draw: the accept button takes the offer button's place. Ignored
     // for a finished game and for a game the local user does not play in.
     void ShowDrawOffer(GameView& view);
-    // A move, or an opponent's draw offer, arrived in game: shown in its panel, if it has one,
-    // by the next ShowChanges, in the order they arrived.
+    // A move, or an opponent's draw offer, arrived in game, or game changed other than by a
+    // move added (rebuilt from the server's moves after a return): shown in its panel, if it
+    // has one, by the next ShowChanges, in the order they arrived.
     void MoveArrived(tavlora::Game& game);
     void DrawOfferArrived(tavlora::Game& game);
+    void GameReplaced(tavlora::Game& game);
+    // The panel of a replaced game as if it were new, buttons unlocked while the game runs.
+    void ReloadGameView(GameView& view);
     // Board clicks, keys, buttons and the close box. EndProgram when the close box ends
     // single-player mode. Keys: a move typed and Return plays it; Space shows the next game
     // that waits for the user. After the user's own move the first game of the order that
@@ -73,9 +77,11 @@ public:
 private:
     // What arrived for a panel, kept until ShowChanges.
     struct Arrival {
+        enum Kind { Move, DrawOffer, Replaced };
         tavlora::Game* Game;
-        bool DrawOffer;  // else a move
+        Kind What;
     };
+    void Arrive(tavlora::Game& game, Arrival::Kind kind);
 
     void OpenWindow();
     GameView& BuildPanel(tavlora::Game& game);
@@ -90,6 +96,9 @@ private:
     void ShowNextGameAfterMove();
     // Whether the end of the view's game came from the local user's own hand.
     bool EndedByLocalUser(const GameView& view) const;
+    // The status line of a game without an end text: "<Name> ist abwesend" while a player of
+    // the running game is away, else StatusText.
+    void ShowStatus(GameView& view);
     void RefreshWaitingCount();
     void ShowTypedText();
     void SetStatus(GameView& view, const std::string& text);

@@ -47,6 +47,21 @@ std::string StatusText(const ProgramState& state, const Game& game) {
     return text;
 }
 
+int32_t AbsentPlayer(const ProgramState& state, const Game& game) {
+    // Never the local user: a program does not see itself away.
+    for (int32_t side : {White, Black}) {
+        const Player* player = FindPlayer(state, game.PlayerIndex[side]);
+        if (player != nullptr && player->Away) {
+            return game.PlayerIndex[side];
+        }
+    }
+    return -1;
+}
+
+std::string AwayText(const ProgramState& state, int32_t participant) {
+    return PlayerName(state, participant) + " ist abwesend";
+}
+
 std::string EndText(const ProgramState& state, const Game& game) {
     switch (game.State) {
         case TimeOut:

@@ -21,6 +21,11 @@ std::string WindowTitle(const ProgramState& state, const Game& game);
 // the winner of a finished game.
 std::string StatusText(const ProgramState& state, const Game& game);
 
+// The player of game who is away (White first), or -1 when neither is.
+int32_t AbsentPlayer(const ProgramState& state, const Game& game);
+// "<Name> ist abwesend".
+std::string AwayText(const ProgramState& state, int32_t participant);
+
 // "Timeout - ... gewinnt", "... hat aufgegeben" or "Remis akzeptiert" for a game that ended
 // on time, by resignation or by agreement; empty for every other State.
 std::string EndText(const ProgramState& state, const Game& game);

@@ -4,8 +4,11 @@
 #include <string>
 #include <utility>
 
+#include "net/game_catch_up.h"
 #include "net/game_play.h"
 #include "net/latin1.h"
+#include "net/reconnect.h"
+#include "net/return_desk.h"
 
 namespace tavlora {
 
@@ -16,7 +19,9 @@ const char* const RefusedRunningText =
 const char* const RefusedFullText = "Verbindung zum Server fehlgeschlagen.\nServer ist voll.";
 const char* const NameTakenText = "Verbindung zum Server fehlgeschlagen.\nName existiert bereits.";
 const char* const JoinFailedText = "Verbindung zum Server fehlgeschlagen.";
-const char* const ConnectionLostText = "Verbindung zum Server unterbrochen.";
+
+// Messages a pass takes at most while the states of a return's games stream in.
+constexpr int CatchUpMessagesPerPass = 256;
 
 // Back to the settings window: no connection, and the reason in an error box.
 void GiveUp(ProgramState& state, NetView& view, const char* text) {
@@ -108,7 +113,12 @@ public:
             // After the start nobody moves; the leaver loses every game still running.
             if (m.PlayerCount == state_.PlayerCount && m.Index >= 1 &&
                 m.Index < state_.PlayerCount) {
+                const bool wasAway = Entry(m.Index).Away;
+                Entry(m.Index).Away = false;
                 ParticipantLeft(state_, m.Index);
+                if (wasAway) {
+                    view_.ShowPlayerRow(m.Index);
+                }
             }
             return;
         }
@@ -181,12 +191,33 @@ public:
         }
     }
 
+    // The way back
+    void operator()(const MsgReturnTicket& m) { TakeReturnTicket(state_, m); }
+
+    void operator()(const MsgGameState& m) { TakeGameState(state_, view_, m); }
+
+    void operator()(const MsgAway& m) { Absence(m.Index, true); }
+    void operator()(const MsgBack& m) { Absence(m.Index, false); }
+
     // The handshake is over; what only a client sends means nothing here.
     template <typename T>
     void operator()(const T&) {}
 
 private:
     Player& Entry(int32_t index) { return state_.Players[static_cast<size_t>(index)]; }
+
+    // Another participant went away or came back: his row and a line of its own.
+    void Absence(int32_t index, bool away) {
+        if (state_.PlayPhase != GamesStartedPhase || index < 0 || index >= state_.PlayerCount ||
+            index == state_.OwnPlayerIndex || Entry(index).Left || Entry(index).Away == away) {
+            return;
+        }
+        Entry(index).Away = away;
+        PresenceChanged(state_, index);
+        view_.ShowPlayerRow(index);
+        const std::string& name = Entry(index).PlayerName;
+        view_.AppendChatLine(away ? WentAwayLine(name) : CameBackLine(name));
+    }
 
     // A row of the players list: every place while the lobby is open, only the
     // participants once the free rows are gone. A newcomer's index may lie above the
@@ -206,44 +237,77 @@ private:
     NetView& view_;
 };
 
-}  // namespace
-
-bool StartConnectToServer(ProgramState& state, int32_t address) {
-    const auto byte = [address](int shift) {
-        return std::to_string((static_cast<uint32_t>(address) >> shift) & 0xFF);
-    };
-    const std::string dotted = byte(0) + "." + byte(8) + "." + byte(16) + "." + byte(24);
-    state.ServerConnection =
-        state.Network.StartConnect(dotted, state.NetworkPort, state.ConnectLimitMs);
-    return state.ServerConnection != NoConnection;
-}
-
-bool PollClient(ProgramState& state, NetView& view) {
-    NetEvent event = state.Network.Poll();
+// One event of the connection to the server; true when it completed the join.
+bool TakeEvent(ProgramState& state, NetView& view, const NetEvent& event) {
     if (event.Connection != state.ServerConnection || state.ServerConnection == NoConnection) {
         return false;
     }
     const bool joined = state.OwnPlayerIndex >= 0;
+    const bool returning = state.Reconnect.Active;
     switch (event.Kind) {
         case NetEventKind::Connected:
-            view.ShowConnected();
+            if (returning) {
+                ReturnConnected(state);
+            } else {
+                view.ShowConnected();
+            }
             return false;
         case NetEventKind::Closed:
-            // Reported once by the transport. Windows and games stay as they are.
-            state.ServerConnection = NoConnection;
-            view.ShowNetworkError(joined ? ConnectionLostText : JoinFailedText);
+            // Reported once by the transport. Windows and games stay as they are, also while
+            // the way back is tried.
+            if (returning) {
+                ReturnAttemptEnded(state);
+            } else if (!joined || state.PlayPhase != GamesStartedPhase ||
+                       !BeginReconnect(state, view)) {
+                state.ServerConnection = NoConnection;
+                view.ShowNetworkError(joined ? ConnectionLostText : JoinFailedText);
+            }
             return false;
         case NetEventKind::MessageArrived:
             if (!joined) {
                 return std::visit(JoinHandler(state, view), event.Received);
             }
-            std::visit(PlayHandler(state, view), event.Received);
+            if (returning) {
+                TakeReturnAnswer(state, view, event.Received);
+            } else {
+                std::visit(PlayHandler(state, view), event.Received);
+            }
             return false;
         case NetEventKind::None:
         case NetEventKind::NewConnection:
             return false;
     }
     return false;
+}
+
+}  // namespace
+
+std::string DottedServerAddress(int32_t address) {
+    const auto byte = [address](int shift) {
+        return std::to_string((static_cast<uint32_t>(address) >> shift) & 0xFF);
+    };
+    return byte(0) + "." + byte(8) + "." + byte(16) + "." + byte(24);
+}
+
+bool StartConnectToServer(ProgramState& state, int32_t address) {
+    state.ServerAddress = address;
+    state.ServerConnection = state.Network.StartConnect(DottedServerAddress(address),
+                                                        state.NetworkPort, state.ConnectLimitMs);
+    return state.ServerConnection != NoConnection;
+}
+
+bool PollClient(ProgramState& state, NetView& view) {
+    NetEvent event = state.Network.Poll();
+    const bool joined = TakeEvent(state, view, event);
+    // A return brings the state of every game, thousands of them: a pass takes them in a
+    // batch, with whatever comes between them, instead of one per pass.
+    for (int taken = 1; std::holds_alternative<MsgGameState>(event.Received) &&
+                        taken < CatchUpMessagesPerPass && state.Network.HasPendingEvent();
+         ++taken) {
+        event = state.Network.Poll();
+        TakeEvent(state, view, event);
+    }
+    return joined;
 }
 
 }  // namespace tavlora

@@ -13,8 +13,8 @@ namespace {
 // Every datagram opens with the magic, the version and its kind, then the token.
 template <typename Io, typename Token>
 void Header(Io& io, uint8_t kind, Token& token) {
-    const uint8_t opening[] = {DiscoveryMagic[0], DiscoveryMagic[1], DiscoveryMagic[2],
-                               DiscoveryMagic[3], DiscoveryVersion,  kind};
+    const uint8_t opening[] = {TavloraMagic[0], TavloraMagic[1],  TavloraMagic[2],
+                               TavloraMagic[3], DiscoveryVersion, kind};
     io.Magic(opening).UInt32(token);
 }
 

@@ -14,8 +14,7 @@
 
 namespace tavlora {
 
-// Every datagram opens with the magic "TVLR", the version and the kind.
-inline constexpr uint8_t DiscoveryMagic[4] = {'T', 'V', 'L', 'R'};
+// Every datagram opens with the magic TavloraMagic, the version and the kind.
 constexpr uint8_t DiscoveryVersion = 1;
 constexpr uint8_t QueryKind = 1;
 constexpr uint8_t AnswerKind = 2;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cassert>
 #include <concepts>
 #include <cstddef>
@@ -25,6 +26,10 @@ namespace tavlora {
 
 // Participant indexes and counts travel as bytes that arrive unchanged only up to 127.
 constexpr int32_t MostParticipants = 127;
+
+// "TVLR": the datagrams of the search for lobbies and the messages of the way back after a
+// dropped connection open with it.
+inline constexpr std::array<uint8_t, 4> TavloraMagic = {'T', 'V', 'L', 'R'};
 
 // A text is cut to this many bytes when it is encoded, so that every message the program
 // builds stays within MaxBodyLength: a welcome listing 126 such names is still below it.
@@ -82,6 +87,18 @@ public:
         for (const T& item : items) {
             itemFields(item);
         }
+        return *this;
+    }
+    // A list of any length: an int32 count, then the items.
+    template <typename T, typename F>
+    BodyWriter& Items(const std::vector<T>& items, F itemFields) {
+        Int32(static_cast<int32_t>(items.size()));
+        return List(items, static_cast<int32_t>(items.size()), itemFields);
+    }
+    // Bytes as they are, a fixed number of them, whatever they hold (a secret).
+    template <size_t N>
+    BodyWriter& Octets(const std::array<uint8_t, N>& octets) {
+        bytes_.insert(bytes_.end(), octets.begin(), octets.end());
         return *this;
     }
 
@@ -159,6 +176,23 @@ public:
     BodyReader& List(std::vector<T>& items, int32_t length, F itemFields) {
         for (int32_t i = 0; i < length && !failed_; ++i) {
             itemFields(items.emplace_back());
+        }
+        return *this;
+    }
+    // Every item takes at least a byte, so a count beyond what is left fails at once.
+    template <typename T, typename F>
+    BodyReader& Items(std::vector<T>& items, F itemFields) {
+        int32_t count = 0;
+        Int32(count);
+        failed_ = failed_ || count < 0 || static_cast<size_t>(count) > bytes_.size() - pos_;
+        return List(items, count, itemFields);
+    }
+    template <size_t N>
+    BodyReader& Octets(std::array<uint8_t, N>& octets) {
+        octets = {};
+        if (Has(N)) {
+            std::copy_n(bytes_.begin() + static_cast<ptrdiff_t>(pos_), N, octets.begin());
+            pos_ += N;
         }
         return *this;
     }

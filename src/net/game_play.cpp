@@ -79,6 +79,14 @@ void Resign(ProgramState& state, Game& game, int32_t side) {
     GameChanged(state, game);
 }
 
+void PresenceChanged(ProgramState& state, int32_t participant) {
+    for (Game& game : state.Games) {
+        if (SideOf(game, participant) >= 0) {
+            state.Changes.Note(game);
+        }
+    }
+}
+
 void ParticipantLeft(ProgramState& state, int32_t leaver) {
     state.Players[static_cast<size_t>(leaver)].Left = true;
     // A game that had ended keeps its end: its result may already be counted and saved.

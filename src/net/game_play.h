@@ -49,6 +49,10 @@ void AgreeDraw(ProgramState& state, Game& game);
 // The game is lost for side, which becomes SideToMove.
 void Resign(ProgramState& state, Game& game, int32_t side);
 
+// A participant went away or came back after the start: his games are noted for the windows,
+// whose status lines tell of an absent opponent.
+void PresenceChanged(ProgramState& state, int32_t participant);
+
 // A participant has left after the start: its entry is marked, and every running game of it
 // becomes lost for it. A game that had ended stays as it ended.
 void ParticipantLeft(ProgramState& state, int32_t leaver);

@@ -32,6 +32,16 @@ public:
     virtual void GameMoved(Game& /*game*/) {}
     // The opponent offered a draw in game: show it in its view, if one is open.
     virtual void DrawOffered(Game& /*game*/) {}
+    // game changed other than by a move added (rebuilt from the server's moves, or an end of
+    // its own undone): show its view anew, if one is open.
+    virtual void GameReplaced(Game& /*game*/) {}
+
+    // The way back: the connection to the server ended and new ones are being tried, or no
+    // longer (back, or given up).
+    virtual void ShowReconnecting(bool /*reconnecting*/) {}
+    // Back in the tournament: the players list rewritten from the table, as many rows as
+    // PlayerCount, the own row blue.
+    virtual void ShowReturned() {}
 
     // The connection to the server stands; the server's welcome is awaited.
     virtual void ShowConnected() {}

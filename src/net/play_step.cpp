@@ -5,6 +5,7 @@
 
 #include "net/client.h"
 #include "net/game_tick.h"
+#include "net/reconnect.h"
 #include "net/server.h"
 
 namespace tavlora {
@@ -38,6 +39,8 @@ void RunPlayStep(ProgramState& state, NetView& view) {
     // Work that is due by the time rather than by a message goes here, after the messages.
     if (state.IsServer()) {
         RunServerUpkeep(state, view);
+    } else if (state.IsClient()) {
+        AdvanceReconnect(state, view);
     }
     RunGameTick(state);
 }

@@ -42,6 +42,20 @@ void SetUpWelcomedClient(ProgramState& state, const MsgWelcome& welcome) {
     state.Players[static_cast<size_t>(state.OwnPlayerIndex)].PlayerName = ownName;
 }
 
+void SetUpReturningClient(ProgramState& state, int32_t serverAddress, int32_t participant,
+                          const ReturnSecret& secret, int32_t rejoinSeconds) {
+    state.Role = PlayRole::Client;
+    state.ServerAddress = serverAddress;
+    state.OwnPlayerIndex = participant;
+    state.PlayerCount = 0;
+    state.MaxPlayer = MostParticipants;
+    state.RejoinSeconds = rejoinSeconds;
+    state.Players.assign(static_cast<size_t>(MostParticipants) + 1, Player{});
+    Player& own = state.Players[static_cast<size_t>(participant)];
+    own.CanReturn = true;
+    own.Secret = secret;
+}
+
 void SetUpSinglePlayer(ProgramState& state, const std::string& name, const std::string& name2,
                        int32_t timeByPlayer, int32_t timeByMove) {
     state.Role = PlayRole::SinglePlayer;

@@ -28,10 +28,12 @@ struct Player {
     bool Left = false;        // left after the start: the entry stays, its games are lost
     uint32_t WelcomedAt = 0;  // server: tick count of the welcome, while no name has come
     // The way back after a dropped connection, once the games have started.
-    bool CanReturn = false;  // its program announced that it can come back
+    // Its program announced that it can come back; after the start, it holds a ticket (on a
+    // client: the own entry, once the server has given one).
+    bool CanReturn = false;
     bool Away = false;       // its connection ended; it may still come back
     uint32_t AwaySince = 0;  // server: tick count when it went away
-    ReturnSecret Secret{};   // server: what proves a return; all zero while none was given
+    ReturnSecret Secret{};   // what proves a return: the server's, or a client's own ticket
 };
 
 enum PlayPhaseValue : int32_t {
@@ -50,6 +52,36 @@ enum class PlayRole {
     SinglePlayer,
 };
 
+// The way back after a dropped connection, as the server keeps it: connections made after the
+// start that may bring a participant's return, the returned programs still being brought up to
+// date, and the failed returns of the last second.
+struct ReturnCandidate {
+    ConnectionId Connection = NoConnection;
+    uint32_t Since = 0;  // tick count of the connect
+};
+struct CatchUp {
+    int32_t Participant = 0;
+    ConnectionId Connection = NoConnection;
+    size_t NextGame = 0;         // into Games: the first whose state has not been sent
+    std::vector<HeldGame> Held;  // what the program said it holds, by key
+};
+struct ReturnDesk {
+    std::vector<ReturnCandidate> Candidates;
+    std::vector<CatchUp> CatchUps;
+    int32_t AwayCount = 0;  // participants away now: only then are grace times looked at
+    uint32_t FailuresSince = 0;
+    int32_t Failures = 0;  // failed returns since FailuresSince
+};
+
+// The way back as a client keeps it once its connection has ended after the start.
+struct Reconnection {
+    bool Active = false;         // attempts go on until GiveUpAt
+    uint32_t GiveUpAt = 0;       // tick count when the grace time is over
+    uint32_t NextAttemptAt = 0;  // tick count of the next connect
+    uint32_t AnswerDueAt = 0;    // while a return is on its way: when to try anew
+    bool ReturnSent = false;     // MsgReturn is on the current connection
+};
+
 // The limits, the board-sharing flag and OwnPlayerIndex come from RulesContext, so the rules
 // read them from here directly.
 struct ProgramState : RulesContext {
@@ -61,6 +93,7 @@ struct ProgramState : RulesContext {
     GamesList Games;
     GameKeys KeyedGames;  // network play: the games by their key, with pending draw offers
     ConnectionId ServerConnection = NoConnection;  // a client's connection to the server
+    int32_t ServerAddress = 0;           // a client's server, first number in the lowest byte
     uint16_t NetworkPort = DefaultPort;  // the same for server and clients; tests pick a free one
     int ConnectLimitMs = ConnectTimeoutMs;  // for the server to answer a connect; tests shorten it
     // How long a participant whose connection ended after the start may take to come back:
@@ -68,10 +101,12 @@ struct ProgramState : RulesContext {
     int32_t RejoinSeconds = 0;
     // The host's record of what changes the running tournament; none on a client.
     TournamentRecorder* Recorder = nullptr;
-    Transport Network;     // the listening socket and every connection, or the one to the server
-    RandomSource Random;   // the colour draws and the first game shown
-    ClockSchedule Clocks;  // when each running game next needs the game tick
-    GameChanges Changes;   // what the windows and the record of the games have yet to see
+    ReturnDesk Desk;         // server
+    Reconnection Reconnect;  // client
+    Transport Network;       // the listening socket and every connection, or the one to the server
+    RandomSource Random;     // the colour draws and the first game shown
+    ClockSchedule Clocks;    // when each running game next needs the game tick
+    GameChanges Changes;     // what the windows and the record of the games have yet to see
     // Told once about every game that has ended, by the next game tick, after it got its
     // Result: for what keeps a record of the games. May be empty.
     std::function<void(const Game&)> GameEnded;
@@ -101,6 +136,11 @@ void SetUpJoiningClient(ProgramState& state, const std::string& name);
 // The client the server has welcomed: the server's limits and table, its own index and its
 // name moved to its own entry. The caller has tested the welcome against the limits.
 void SetUpWelcomedClient(ProgramState& state, const MsgWelcome& welcome);
+// A client started again while its tournament runs, from what it kept: the server's address,
+// its own index and its ticket. Nothing else is known until the server welcomes it back:
+// PlayerCount 0, every index of the largest table valid. The caller begins the way back.
+void SetUpReturningClient(ProgramState& state, int32_t serverAddress, int32_t participant,
+                          const ReturnSecret& secret, int32_t rejoinSeconds);
 // Two names at one board: participant 0 and 1, MaxPlayer 0, and the rules told that the
 // local user is whoever is to move.
 void SetUpSinglePlayer(ProgramState& state, const std::string& name, const std::string& name2,

@@ -81,6 +81,50 @@ void Fields(Io& io, M& m) {
     io.Byte(m.Sender).Byte(m.PlayerIndex[0]).Byte(m.PlayerIndex[1]);
 }
 
+// The way back
+
+template <typename Io, Is<MsgCanReturn> M>
+void Fields(Io& io, M& m) {
+    io.Octets(m.Tag).Byte(m.Version);
+}
+
+template <typename Io, Is<MsgReturnTicket> M>
+void Fields(Io& io, M& m) {
+    io.Int32(m.RejoinSeconds).Octets(m.Secret);
+}
+
+template <typename Io, Is<MsgReturn> M>
+void Fields(Io& io, M& m) {
+    io.Octets(m.Tag).Byte(m.Version).Byte(m.Index).Octets(m.Secret);
+    io.Items(m.Held, [&io](auto& held) {
+        io.Byte(held.PlayerIndex[0]).Byte(held.PlayerIndex[1]);
+        io.Int32(held.Plies).Int32(held.Digest);
+    });
+}
+
+template <typename Io, Is<MsgWelcomeBack> M>
+void Fields(Io& io, M& m) {
+    io.Byte(m.MaxPlayer).Count(m.PlayerCount, 0).Int32(m.TimeByPlayer).Int32(m.TimeByMove);
+    io.Byte(m.Index).Int32(m.RejoinSeconds);
+    io.List(m.Colours, PairCount(m.PlayerCount), [&io](auto& colour) { io.Byte(colour); });
+    io.List(m.Players, m.PlayerCount,
+            [&io](auto& entry) { io.Text(entry.PlayerName).Byte(entry.Flags); });
+}
+
+template <typename Io, Is<MsgGameState> M>
+void Fields(Io& io, M& m) {
+    io.Byte(m.PlayerIndex[0]).Byte(m.PlayerIndex[1]).Byte(m.State).Byte(m.SideToMove);
+    io.Int32(m.PlayerTimeLeft[0]).Int32(m.PlayerTimeLeft[1]);
+    io.Int32(m.MoveTimeLeft[0]).Int32(m.MoveTimeLeft[1]);
+    io.Byte(m.DrawOffers).Int32(m.PlyCount).Int32(m.FirstPly);
+    io.Items(m.Moves, [&io](auto& move) { Fields(io, move); });
+}
+
+template <typename Io, OneOf<ParticipantMessage> M>
+void Fields(Io& io, M& m) {
+    io.Byte(m.Index);
+}
+
 template <size_t... I>
 constexpr bool CodesMatchIndexes(std::index_sequence<I...>) {
     return ((std::variant_alternative_t<I, Message>::Code == I) && ...);

@@ -130,10 +130,108 @@ using MsgDrawOffer = GameCommandMessage<11>;
 using MsgDrawAccept = GameCommandMessage<12>;
 using MsgResign = GameCommandMessage<13>;
 
+// The way back after a dropped connection: an extension of the catalogue that a program sends
+// only to a peer that announced it, so a peer without it sees exactly the bytes it saw before.
+// Layouts and rules in docs/WAY_BACK.md.
+using Magic = std::array<uint8_t, 4>;
+constexpr int32_t WayBackVersion = 1;
+
+// Client to server, right after MsgName: this program can come back after a dropped connection.
+struct MsgCanReturn {
+    static constexpr uint8_t Code = 14;
+    Magic Tag = TavloraMagic;
+    int32_t Version = WayBackVersion;
+    friend bool operator==(const MsgCanReturn&, const MsgCanReturn&) = default;
+};
+
+// Server to one announced client, right after MsgStartGames: how long it may be away, and the
+// secret that proves its return.
+struct MsgReturnTicket {
+    static constexpr uint8_t Code = 15;
+    int32_t RejoinSeconds;
+    ReturnSecret Secret;
+    friend bool operator==(const MsgReturnTicket&, const MsgReturnTicket&) = default;
+};
+
+// What a returning program holds of one game: its moves and a digest of them.
+struct HeldGame {
+    int32_t PlayerIndex[2];
+    int32_t Plies;   // moves in its History
+    int32_t Digest;  // HistoryDigest of them
+    friend bool operator==(const HeldGame&, const HeldGame&) = default;
+};
+
+// Client to server, the first message on a new connection after the start.
+struct MsgReturn {
+    static constexpr uint8_t Code = 16;
+    Magic Tag = TavloraMagic;
+    int32_t Version = WayBackVersion;
+    int32_t Index;  // the returning participant
+    ReturnSecret Secret;
+    std::vector<HeldGame> Held;  // none for a program that holds no game
+    friend bool operator==(const MsgReturn&, const MsgReturn&) = default;
+};
+
+// Server to a returning program: the return is refused for good (a wrong secret, a participant
+// who has left, a grace time that is over).
+using MsgReturnRefused = RefusalMessage<17>;
+
+struct ReturnEntry {
+    std::string PlayerName;
+    int32_t Flags;  // ParticipantLeftFlag, ParticipantAwayFlag
+    friend bool operator==(const ReturnEntry&, const ReturnEntry&) = default;
+};
+constexpr int32_t ParticipantLeftFlag = 1;
+constexpr int32_t ParticipantAwayFlag = 2;
+
+// Server to the returned program: the tournament as it stands, without its games, which follow
+// in one MsgGameState each.
+struct MsgWelcomeBack {
+    static constexpr uint8_t Code = 18;
+    int32_t MaxPlayer;
+    int32_t PlayerCount;
+    int32_t TimeByPlayer;
+    int32_t TimeByMove;
+    int32_t Index;  // the returned participant
+    int32_t RejoinSeconds;
+    std::vector<int32_t> Colours;      // as in MsgStartGames: PairCount(PlayerCount) entries
+    std::vector<ReturnEntry> Players;  // PlayerCount entries
+    friend bool operator==(const MsgWelcomeBack&, const MsgWelcomeBack&) = default;
+};
+
+// Server to the returned program: one game as the server holds it now. Moves from FirstPly on;
+// a game longer than one message allows comes in several, and its state counts once the copy
+// holds PlyCount moves.
+struct MsgGameState {
+    static constexpr uint8_t Code = 19;
+    int32_t PlayerIndex[2];
+    int32_t State;
+    int32_t SideToMove;
+    int32_t PlayerTimeLeft[2];  // per colour, as the server counts them now
+    int32_t MoveTimeLeft[2];
+    int32_t DrawOffers;  // bit 0: White's offer stands, bit 1: Black's
+    int32_t PlyCount;
+    int32_t FirstPly;
+    std::vector<Move> Moves;
+    friend bool operator==(const MsgGameState&, const MsgGameState&) = default;
+};
+
+// Server to announced clients: a participant is away, or back.
+template <uint8_t C>
+struct ParticipantMessage {
+    static constexpr uint8_t Code = C;
+    int32_t Index;
+    friend bool operator==(const ParticipantMessage&, const ParticipantMessage&) = default;
+};
+using MsgAway = ParticipantMessage<20>;
+using MsgBack = ParticipantMessage<21>;
+
 // Every message; the alternative's index is its code.
-using Message = std::variant<MsgRefusedRunning, MsgRefusedFull, MsgPlayerLeft, MsgWelcome, MsgName,
-                             MsgPlayerNamed, MsgReady, MsgStartGames, MsgChat, MsgMove, MsgTimeout,
-                             MsgDrawOffer, MsgDrawAccept, MsgResign>;
+using Message =
+    std::variant<MsgRefusedRunning, MsgRefusedFull, MsgPlayerLeft, MsgWelcome, MsgName,
+                 MsgPlayerNamed, MsgReady, MsgStartGames, MsgChat, MsgMove, MsgTimeout,
+                 MsgDrawOffer, MsgDrawAccept, MsgResign, MsgCanReturn, MsgReturnTicket, MsgReturn,
+                 MsgReturnRefused, MsgWelcomeBack, MsgGameState, MsgAway, MsgBack>;
 
 // Whether code is one of the catalogue's. A newer program's codes are not: they are read and
 // dropped, and the connection stays.

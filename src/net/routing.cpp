@@ -11,6 +11,14 @@ void SendToClients(ProgramState& state, const Frame& frame, int32_t except) {
     }
 }
 
+void SendToAnnounced(ProgramState& state, const Frame& frame, int32_t except) {
+    for (int32_t i = 1; i < state.PlayerCount; ++i) {
+        if (i != except && state.Players[static_cast<size_t>(i)].CanReturn) {
+            SendToParticipant(state, i, frame);
+        }
+    }
+}
+
 void SendToParticipant(ProgramState& state, int32_t index, const Frame& frame) {
     if (index < 1 || index >= state.PlayerCount) {
         return;

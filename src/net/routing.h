@@ -15,6 +15,10 @@ constexpr int32_t NoParticipant = -1;
 // Queues frame for the participants 1 .. PlayerCount - 1, except the one given.
 void SendToClients(ProgramState& state, const Frame& frame, int32_t except = NoParticipant);
 
+// Queues frame for the participants whose programs announced the way back, except the one
+// given: what only they understand.
+void SendToAnnounced(ProgramState& state, const Frame& frame, int32_t except = NoParticipant);
+
 // Queues frame for one participant; nothing for the server's own or an unknown index.
 void SendToParticipant(ProgramState& state, int32_t index, const Frame& frame);
 

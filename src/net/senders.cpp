@@ -10,7 +10,11 @@ namespace tavlora {
 namespace {
 
 void SendToServer(ProgramState& state, const Message& message) {
-    state.Network.Send(state.ServerConnection, EncodeFrame(message));
+    // While the way back is tried, the connection being tried must bring the return first:
+    // what the user does meanwhile stays on this program.
+    if (!state.Reconnect.Active) {
+        state.Network.Send(state.ServerConnection, EncodeFrame(message));
+    }
 }
 
 // A move, or a time-out when move is nullptr, of the local participant, with the clocks of

@@ -7,6 +7,7 @@
 #include "net/game_play.h"
 #include "net/latin1.h"
 #include "net/referee.h"
+#include "net/return_desk.h"
 #include "net/routing.h"
 
 namespace tavlora {
@@ -37,10 +38,14 @@ void UpdateStartButton(ProgramState& state, NetView& view) {
 }
 
 void AcceptNewConnection(ProgramState& state, NetView& view, ConnectionId connection) {
-    if (state.PlayPhase == GamesStartedPhase || state.PlayerCount >= state.MaxPlayer) {
-        const Message refusal = state.PlayPhase == GamesStartedPhase ? Message(MsgRefusedRunning{})
-                                                                     : Message(MsgRefusedFull{});
-        state.Network.Send(connection, EncodeFrame(refusal));
+    if (state.PlayPhase == GamesStartedPhase) {
+        // Refused as ever; a program that comes back ignores this and proves who it is.
+        state.Network.Send(connection, EncodeFrame(MsgRefusedRunning{}));
+        AwaitReturn(state, connection);
+        return;
+    }
+    if (state.PlayerCount >= state.MaxPlayer) {
+        state.Network.Send(connection, EncodeFrame(MsgRefusedFull{}));
         // The refusal is on its way; a peer that never closes must not hold the socket.
         state.Network.Close(connection);
         return;
@@ -65,8 +70,16 @@ void AcceptNewConnection(ProgramState& state, NetView& view, ConnectionId connec
 // still running.
 void RemoveParticipant(ProgramState& state, NetView& view, int32_t index) {
     if (state.PlayPhase == GamesStartedPhase) {
+        const bool wasAway = state.Players[static_cast<size_t>(index)].Away;
+        EndAbsence(state, index);
         ParticipantLeft(state, index);
         state.Players[static_cast<size_t>(index)].PlayerConnection = NoConnection;
+        if (state.Recorder != nullptr) {
+            state.Recorder->Left(index);
+        }
+        if (wasAway) {
+            view.ShowPlayerRow(index);  // no longer "(abwesend)"
+        }
         SendToClients(state, EncodeFrame(MsgPlayerLeft{index, state.PlayerCount}));
         return;
     }
@@ -146,6 +159,11 @@ public:
         view_.ShowPlayerRow(sender_);
         UpdateStartButton(state_, view_);
         SendToClients(state_, Relayed());
+        return true;
+    }
+
+    bool operator()(const MsgCanReturn& m) {
+        TakeReturnAnnouncement(state_, sender_, m);
         return true;
     }
 
@@ -304,7 +322,9 @@ void PollServer(ProgramState& state, NetView& view) {
         case NetEventKind::Closed: {
             // A refused connection was never registered and changes nothing.
             const int32_t index = ParticipantOn(state, event.Connection);
-            if (index != NoParticipant) {
+            if (index == NoParticipant) {
+                ForgetReturnCandidate(state, event.Connection);
+            } else if (state.PlayPhase != GamesStartedPhase || !GoAway(state, view, index)) {
                 RemoveParticipant(state, view, index);
             }
             return;
@@ -312,6 +332,9 @@ void PollServer(ProgramState& state, NetView& view) {
         case NetEventKind::MessageArrived: {
             const int32_t index = ParticipantOn(state, event.Connection);
             if (index == NoParticipant) {
+                if (IsReturnCandidate(state, event.Connection)) {
+                    TakeReturn(state, view, event.Connection, event.Received);
+                }
                 return;
             }
             if (!std::visit(MessageHandler(state, view, index, event.Body), event.Received)) {
@@ -325,6 +348,11 @@ void PollServer(ProgramState& state, NetView& view) {
 
 void RunServerUpkeep(ProgramState& state, NetView& view) {
     FreeUnnamedPlaces(state, view);
+    // After the messages, so a return that came in this pass is taken before its grace ends.
+    for (int32_t index : OverdueAbsences(state)) {
+        RemoveParticipant(state, view, index);
+    }
+    ContinueCatchUps(state);
 }
 
 void StartGames(ProgramState& state, NetView& view) {
@@ -335,6 +363,7 @@ void StartGames(ProgramState& state, NetView& view) {
     }
     BeginGames(state, view, start.Colours);
     SendToClients(state, EncodeFrame(start));
+    GiveReturnTickets(state);
 }
 
 }  // namespace tavlora

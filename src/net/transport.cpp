@@ -58,6 +58,7 @@ ConnectionId Transport::Register(OwnedSocket socket, bool accepted) {
     // Ids are never reused, so a stale id can never reach a newer connection.
     const ConnectionId id = nextId_++;
     quiet_ = false;
+    DetectSilentPeer(socket.Get(), silenceLimitSeconds_);
     Connection& connection = connections_[id];
     connection.Socket = std::move(socket);
     connection.Accepted = accepted;
@@ -308,6 +309,11 @@ void Transport::Send(ConnectionId connectionId, const Frame& frame) {
     if (connection.Gathered >= GatherFrames) {
         Flush(connection);
     }
+}
+
+size_t Transport::QueuedBytes(ConnectionId connectionId) const {
+    const auto it = connections_.find(connectionId);
+    return it == connections_.end() ? 0 : it->second.QueuedBytes;
 }
 
 void Transport::Close(ConnectionId connectionId) {

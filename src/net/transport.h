@@ -27,6 +27,9 @@ constexpr ConnectionId NoConnection = -1;
 
 constexpr uint16_t DefaultPort = 6156;
 constexpr int ConnectTimeoutMs = 5000;
+// A connection whose peer has gone without a word ends after about this long (keep-alive and
+// a user time-out on every socket, platform/sockets.h).
+constexpr int SilenceLimitSeconds = 13;
 // A peer that leaves this much unsent behind has stopped reading and is disconnected.
 constexpr size_t MaxQueuedBytes = size_t{4} << 20;
 // While the program is behind (whole messages wait in its receive buffers, one taken per
@@ -97,6 +100,8 @@ public:
     // gathers it with the next ones. A connection that is unknown or already gone is
     // skipped, so sends to a departed participant are harmless.
     void Send(ConnectionId connection, const Frame& frame);
+    // Bytes queued for the connection and not yet taken by its peer; 0 for an unknown one.
+    size_t QueuedBytes(ConnectionId connection) const;
     // Closes at once after one last attempt to hand over what is queued; nothing more is
     // read and no Closed is reported for it. Unknown ids are ignored.
     void Close(ConnectionId connection);
@@ -107,6 +112,8 @@ public:
 
     // Tells watcher at once about every open socket, and later about every change.
     void SetSocketWatcher(SocketWatcher watcher);
+    // How long a connection opened from now on may go silent; tests shorten it.
+    void SetSilenceLimit(int seconds) { silenceLimitSeconds_ = seconds; }
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -151,6 +158,7 @@ private:
     // Poll found none, and none was connecting. Then a quiet poll looks at no connection.
     bool quiet_ = false;
     SocketWatcher watcher_;
+    int silenceLimitSeconds_ = SilenceLimitSeconds;
     Bytes readChunk_;
 };
 

@@ -600,6 +600,16 @@ void RecordingWindowServices::MessageBox(const std::string& title, const std::st
     MessageBoxes_.push_back({title, text});
 }
 
+bool RecordingWindowServices::AskYesNo(const std::string& title, const std::string& text) {
+    bool answer = true;
+    if (!Answers.empty()) {
+        answer = Answers.front();
+        Answers.pop_front();
+    }
+    Questions_.push_back({title, text, answer});
+    return answer;
+}
+
 bool RecordingWindowServices::OpenFolder(const std::string& path) {
     OpenedFolders_.push_back(path);
     return true;

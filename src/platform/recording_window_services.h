@@ -82,6 +82,12 @@ struct MessageBoxRecord {
     std::string Text;
 };
 
+struct QuestionRecord {
+    std::string Title;
+    std::string Text;
+    bool Answer = false;  // the answer given
+};
+
 struct TextDrawingRecord {
     int Target = -1;  // the picture drawn on
     int X = 0;
@@ -163,6 +169,8 @@ public:
     Point MouseInWindow(int window) const override;
     Point MouseOnDesktop() const override;
     void MessageBox(const std::string& title, const std::string& text) override;
+    // Answers with the next of Answers, or "Ja" when none is left.
+    bool AskYesNo(const std::string& title, const std::string& text) override;
     bool OpenFolder(const std::string& path) override;
 
     // For tests: events and the mouse
@@ -203,6 +211,9 @@ public:
     Point ClientPosition(int control) const;
     const FontRecord* FindFont(int font) const;
     const std::vector<MessageBoxRecord>& MessageBoxes() const { return MessageBoxes_; }
+    // The answers the user gives to the next questions, first one first.
+    std::deque<bool> Answers;
+    const std::vector<QuestionRecord>& Questions() const { return Questions_; }
     const std::vector<std::string>& OpenedFolders() const { return OpenedFolders_; }
     const std::vector<TextDrawingRecord>& TextDrawings() const { return TextDrawings_; }
     int ActiveWindow() const { return Active_; }
@@ -229,6 +240,7 @@ private:
     std::deque<Event> Events_;
     std::set<int> Watched_;
     std::vector<MessageBoxRecord> MessageBoxes_;
+    std::vector<QuestionRecord> Questions_;
     std::vector<std::string> OpenedFolders_;
     std::vector<TextDrawingRecord> TextDrawings_;
     Point Desktop_;

@@ -28,11 +28,30 @@ void SendImmediately(int socket) {
     setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 }
 
+// Probes after the first, each unanswered one a further interval later.
+constexpr int KeepAliveProbes = 3;
+
 bool WouldBlock(int error) {
     return error == EAGAIN || error == EWOULDBLOCK || error == EINTR;
 }
 
 }  // namespace
+
+void DetectSilentPeer(int socket, int limitSeconds) {
+    // The first probe after idle seconds, then one per interval; the connection ends when
+    // the limit has passed without an answer, and likewise when sent data stays
+    // unacknowledged that long.
+    const int interval = std::max(1, limitSeconds / 5);
+    const int idle = std::max(1, limitSeconds - KeepAliveProbes * interval);
+    const int probes = KeepAliveProbes;
+    const unsigned userTimeoutMs = static_cast<unsigned>(std::max(limitSeconds, 1)) * 1000u;
+    int on = 1;
+    setsockopt(socket, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+    setsockopt(socket, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+    setsockopt(socket, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+    setsockopt(socket, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
+    setsockopt(socket, IPPROTO_TCP, TCP_USER_TIMEOUT, &userTimeoutMs, sizeof userTimeoutMs);
+}
 
 int OpenListeningSocket(uint16_t port) {
     const int socket = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);

@@ -35,6 +35,13 @@ ConnectProgress FinishConnect(int socket, int waitMs);
 // address, the peer refuses, or the time runs out.
 int ConnectTo(const std::string& dottedAddress, uint16_t port, int timeoutMs);
 
+// Silence
+// Makes the kernel end a connection whose peer has gone without a word (a link taken down, a
+// laptop shut: no FIN, no RST) within about limitSeconds: keep-alive probes while the
+// connection is idle, and a user time-out while sent data waits for its acknowledgement, when
+// keep-alive does not probe. Probes carry no payload; the peer's program sees nothing of them.
+void DetectSilentPeer(int socket, int limitSeconds);
+
 // Reading and writing
 // What one read or one write did: Count bytes moved; Ended once the peer has closed or
 // reset the connection (a write to such a peer ends it too, without a signal).

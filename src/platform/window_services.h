@@ -215,6 +215,9 @@ public:
 
     // Modal message box with title, text and an OK button.
     virtual void MessageBox(const std::string& title, const std::string& text) = 0;
+    // Modal question box with title, text and the buttons "Ja" (the default, taken by Return)
+    // and "Nein"; true for "Ja". Closing the box answers "Nein".
+    virtual bool AskYesNo(const std::string& title, const std::string& text) = 0;
 
     // The desktop: shows the folder at path in the desktop's file manager, which runs on its
     // own; false when the desktop would not take it.

@@ -44,7 +44,14 @@ Game& CreateGame(GamesList& games, int32_t whitePlayer, int32_t blackPlayer, int
                  RulesContext& context) {
     Game& game = games.emplace_back();
     game.Index = static_cast<int32_t>(games.size()) - 1;
+    SetUpGame(game, whitePlayer, blackPlayer, bottomColour, context);
+    return game;
+}
+
+void SetUpGame(Game& game, int32_t whitePlayer, int32_t blackPlayer, int32_t bottomColour,
+               RulesContext& context) {
     static_cast<GameValue&>(game) = InitialPosition(bottomColour);
+    game.History.clear();
     game.PlayerIndex[White] = whitePlayer;
     game.PlayerIndex[Black] = blackPlayer;
 
@@ -58,7 +65,6 @@ Game& CreateGame(GamesList& games, int32_t whitePlayer, int32_t blackPlayer, int
 
     // No filter needed: in the initial position no move can expose the own king.
     GenerateMoves(game, game.SideToMove, game.Moves, context.Scratch);
-    return game;
 }
 
 }  // namespace tavlora

@@ -109,6 +109,10 @@ GameValue InitialPosition(int32_t bottomColour);
 // becomes the player to move.
 Game& CreateGame(GamesList& games, int32_t whitePlayer, int32_t blackPlayer, int32_t bottomColour,
                  RulesContext& context);
+// The same on a game that exists already, whatever it held: it starts anew in place, so what
+// refers to it (its view, its key) stays valid.
+void SetUpGame(Game& game, int32_t whitePlayer, int32_t blackPlayer, int32_t bottomColour,
+               RulesContext& context);
 
 // The square (x, y) of the board, or nullptr when x or y lies outside 0..7. The move
 // generator relies on this instead of testing bounds itself.

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "rules/pgn.h"
 
+#include <algorithm>
+#include <optional>
+
 #include "rules/san.h"
 
 namespace tavlora {
@@ -12,24 +15,23 @@ constexpr size_t MaxLine = 79;
 constexpr size_t MaxTagValue = 255;
 
 void AppendTag(std::string& text, std::string_view name, std::string_view value) {
-    std::string quoted;
-    for (const char c : value) {
-        const auto byte = static_cast<unsigned char>(c);
-        const bool escaped = c == '"' || c == '\\';
-        if (quoted.size() + (escaped ? 2 : 1) > MaxTagValue) {
-            break;
-        }
-        if (escaped) {
-            quoted += '\\';
-        }
-        // A tag value holds printing characters only; a tab or line end would break the line.
-        quoted += byte < 0x20 || byte == 0x7F ? '?' : c;
-    }
     text += '[';
     text += name;
     text += " \"";
-    text += quoted;
+    text += PgnTagValue(value);
     text += "\"]\n";
+}
+
+// The value of a tag line "[name "value"]", as it stands between the quotes; none for a line
+// that is not such a tag.
+std::optional<std::string_view> TagValue(std::string_view line, std::string_view name) {
+    const size_t begin = 1 + name.size() + 2;
+    if (!line.starts_with('[') || !line.substr(1).starts_with(name) ||
+        !line.substr(1 + name.size()).starts_with(" \"") || line.size() < begin + 2 ||
+        !line.ends_with("\"]")) {
+        return std::nullopt;
+    }
+    return line.substr(begin, line.size() - 2 - begin);
 }
 
 // How the game ended, in the standard's words.
@@ -66,6 +68,41 @@ private:
 };
 
 }  // namespace
+
+std::string PgnTagValue(std::string_view value) {
+    std::string quoted;
+    for (const char c : value) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool escaped = c == '"' || c == '\\';
+        if (quoted.size() + (escaped ? 2 : 1) > MaxTagValue) {
+            break;
+        }
+        if (escaped) {
+            quoted += '\\';
+        }
+        // A tag value holds printing characters only; a tab or line end would break the line.
+        quoted += byte < 0x20 || byte == 0x7F ? '?' : c;
+    }
+    return quoted;
+}
+
+std::vector<PgnPlayers> FinishedPgnGames(std::string_view text) {
+    std::vector<PgnPlayers> games;
+    PgnPlayers players;
+    while (!text.empty()) {
+        const size_t end = std::min(text.find('\n'), text.size());
+        const std::string_view line = text.substr(0, end);
+        text.remove_prefix(std::min(end + 1, text.size()));
+        if (const auto white = TagValue(line, "White")) {
+            players.White = *white;
+        } else if (const auto black = TagValue(line, "Black")) {
+            players.Black = *black;
+        } else if (const auto result = TagValue(line, "Result"); result && *result != "*") {
+            games.push_back(players);
+        }
+    }
+    return games;
+}
 
 const char* ResultToken(int32_t result) {
     switch (result) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "rules/game.h"
 
@@ -22,6 +23,19 @@ struct PgnTags {
     int32_t TimeByPlayer = 0;  // minutes, 0 = no limit
     bool Abandoned = false;    // lost because its loser left the tournament
 };
+
+// A tag's value as it stands between its quotes: quotes and backslashes escaped, control
+// characters replaced, cut to the standard's 255 characters.
+std::string PgnTagValue(std::string_view value);
+
+// The players of every game of a PGN text that has a result, as their tags hold them
+// (PgnTagValue of the names), in the order of the text.
+struct PgnPlayers {
+    std::string White;
+    std::string Black;
+    friend bool operator==(const PgnPlayers&, const PgnPlayers&) = default;
+};
+std::vector<PgnPlayers> FinishedPgnGames(std::string_view text);
 
 // "1-0", "0-1", "1/2-1/2", or "*" while the game has no Result.
 const char* ResultToken(int32_t result);

@@ -3,8 +3,10 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <optional>
 
 namespace tavlora {
 
@@ -12,6 +14,8 @@ namespace {
 
 // Another program starting in the same second is the one reason for a name to be taken.
 constexpr int MostNameTries = 100;
+// Far beyond the games of the largest tournament, which take some megabytes.
+constexpr size_t MostArchiveBytes = size_t{256} << 20;
 
 std::string FileName(const std::tm& start, int attempt) {
     char name[96];  // room for any int, as the compiler cannot know the ranges
@@ -45,6 +49,15 @@ GameArchive::GameArchive(const std::string& settingsFolder, const std::tm& start
         }
     }
     failed_ = true;
+}
+
+GameArchive::GameArchive(const std::string& path)
+    : folder_(path.substr(0, std::min(path.rfind('/'), path.size()))), path_(path) {
+    // A file that cannot be read is gone on with all the same: at worst a game is in it twice.
+    if (const std::optional<std::string> text = ReadWholeFile(path, MostArchiveBytes)) {
+        savedBefore_ = FinishedPgnGames(*text);
+    }
+    failed_ = !file_.Open(path, AppendFile::Mode::CreateOrAppend);
 }
 
 bool GameArchive::Append(std::string_view text) {

@@ -8,8 +8,10 @@
 #include <ctime>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/files.h"
+#include "rules/pgn.h"
 
 namespace tavlora {
 
@@ -18,6 +20,9 @@ public:
     // Makes the folder Partien in settingsFolder and a new file in it named by start; when that
     // name is taken (another program began in the same second), "-2", "-3", ... are added.
     GameArchive(const std::string& settingsFolder, const std::tm& start);
+    // Goes on with the file at path, begun by an earlier run of the same tournament that was
+    // closed or crashed; games appended after those it holds.
+    explicit GameArchive(const std::string& path);
 
     // Appends text in one write. A write that fails takes back whatever part of it reached
     // the file, so the games before stay whole. False when the text is not in the file.
@@ -28,12 +33,15 @@ public:
     const std::string& Folder() const { return folder_; }
     // Some game could not be written: the file could not be made, or a write failed.
     bool Failed() const { return failed_; }
+    // The games with a result that a file gone on with held already.
+    const std::vector<PgnPlayers>& SavedBefore() const { return savedBefore_; }
 
 private:
     std::string folder_;
     std::string path_;
     AppendFile file_;  // all of its bytes whole games
     bool failed_ = false;
+    std::vector<PgnPlayers> savedBefore_;
 };
 
 }  // namespace tavlora

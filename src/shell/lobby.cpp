@@ -20,6 +20,8 @@ constexpr int NameColumn = 1;
 
 // "Spiel starten" or "Bereit", and "Tabelle" once the games have started.
 constexpr Rect StartButtonPlace{280, 405, 130, 20};
+// The way back's line, in the gap between the players list and what follows it.
+constexpr Rect ReconnectLinePlace{10, 192, 400, 16};
 // Under "Alle Spiele anzeigen", left of "Tabelle", above the chat.
 constexpr Rect NextGameBoxPlace{10, 417, 260, 15};
 
@@ -86,7 +88,8 @@ void Lobby::BuildLobbyWindow() {
     if (state_.OwnPlayerIndex >= 0 && state_.OwnPlayerIndex < playerRows_) {
         ColourPlayerRow(state_.OwnPlayerIndex, OwnColour);
     }
-    for (int i = playerRows_; i < state_.MaxPlayer; ++i) {
+    const bool tableKnown = state_.PlayerCount > 0;
+    for (int i = playerRows_; i < state_.MaxPlayer && tableKnown; ++i) {
         services_.AppendRow(LobbyControls::PlayersList);
         ++playerRows_;
         ShowFreeRow(i);
@@ -110,7 +113,7 @@ void Lobby::BuildLobbyWindow() {
         startControl_ = LobbyControls::StartGamesButton;
         create(ControlKind::Button, startControl_, StartButtonPlace, "Spiel starten");
         services_.SetEnabled(startControl_, false);
-    } else {
+    } else if (tableKnown) {
         startControl_ = LobbyControls::ReadyButton;
         create(ControlKind::ToggleButton, startControl_, StartButtonPlace, "Bereit");
     }
@@ -199,7 +202,9 @@ void Lobby::ShowPlayerRow(int index) {
     }
     const Player& player = state_.Players[index];
     WritePlayerRow(index, player.PlayerReady != 0 ? ReadyMark : "",
-                   player.PlayerName.empty() ? WaitingForName : player.PlayerName);
+                   player.PlayerName.empty() ? WaitingForName
+                   : player.Away             ? player.PlayerName + AwayMark
+                                             : player.PlayerName);
     games_.NamesChanged();
 }
 
@@ -274,6 +279,38 @@ void Lobby::GameMoved(Game& game) {
 
 void Lobby::DrawOffered(Game& game) {
     gameWindow_.DrawOfferArrived(game);
+}
+
+void Lobby::GameReplaced(Game& game) {
+    gameWindow_.GameReplaced(game);
+}
+
+void Lobby::ShowReconnecting(bool reconnecting) {
+    if (reconnecting && reconnectLine_ < 0) {
+        reconnectLine_ = services_.CreateControl({.Window = LobbyWindowId,
+                                                  .Kind = ControlKind::Text,
+                                                  .Geometry = ReconnectLinePlace,
+                                                  .Text = ReconnectingText});
+    } else if (!reconnecting && reconnectLine_ >= 0) {
+        services_.DestroyControl(reconnectLine_);
+        reconnectLine_ = -1;
+    }
+}
+
+// The table as the server has it now: a returned program started again had no rows at all.
+void Lobby::ShowReturned() {
+    const int participants = std::max(state_.PlayerCount, 0);
+    while (playerRows_ > participants) {
+        services_.RemoveRow(LobbyControls::PlayersList, --playerRows_);
+    }
+    while (playerRows_ < participants) {
+        services_.AppendRow(LobbyControls::PlayersList);
+        ++playerRows_;
+    }
+    for (int i = 0; i < playerRows_; ++i) {
+        ShowPlayerRow(i);
+        ColourPlayerRow(i, i == state_.OwnPlayerIndex ? OwnColour : DefaultColour);
+    }
 }
 
 void Lobby::ShowNetworkError(const std::string& text) {

@@ -39,6 +39,10 @@ struct LobbyControls {
 inline constexpr const char* ReadyMark = "    x";
 inline constexpr const char* WaitingForName = "<Warte auf Spieler>";
 inline constexpr const char* FreePlace = "<Offen>";
+// Behind the name of a participant who is away.
+inline constexpr const char* AwayMark = " (abwesend)";
+// The lobby's own line while the way back after a dropped connection is tried.
+inline constexpr const char* ReconnectingText = "Verbindung unterbrochen - neuer Versuch ...";
 
 // The server's first chat line: "Adresse dieses Servers: " and the addresses of the
 // interfaces other than loopback, comma-separated, each once; "keine Netzwerkadresse
@@ -54,7 +58,9 @@ public:
     Lobby& operator=(const Lobby&) = delete;
 
     // Opens the window with the players list filled from Players, the hidden games list, the
-    // chat, and "Spiel starten" (server, disabled) or "Bereit" (client).
+    // chat, and "Spiel starten" (server, disabled) or "Bereit" (client). A client started again
+    // to return to its tournament knows no table yet (PlayerCount 0): no rows and no button
+    // until the server has welcomed it back.
     void BuildLobbyWindow();
     // A control event of the main loop, by the control's identifier alone.
     void HandleLobbyControl(int control);
@@ -94,6 +100,9 @@ public:
     void ShowGamesStarted() override;
     void GameMoved(Game& game) override;
     void DrawOffered(Game& game) override;
+    void GameReplaced(Game& game) override;
+    void ShowReconnecting(bool reconnecting) override;
+    void ShowReturned() override;
     void ShowNetworkError(const std::string& text) override;
 
 private:
@@ -109,6 +118,7 @@ private:
     int playerRows_ = 0;        // rows of the players list, which only this class adds and removes
     int startControl_ = -1;     // "Spiel starten" or "Bereit" while it exists
     int standingsButton_ = -1;  // "Tabelle" once the games have started
+    int reconnectLine_ = -1;    // ReconnectingText while the way back is tried
     int nextGameBox_ = -1;      // "Nach dem Zug zum nächsten Spiel" once the games have started
     bool nextGameAfterMove_ = true;
 };

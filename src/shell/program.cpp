@@ -3,15 +3,20 @@
 
 #include <ctime>
 #include <memory>
+#include <optional>
 
 #include "gamewindow/board_drawing.h"
 #include "gamewindow/game_window.h"
+#include "net/client.h"
 #include "net/discovery_responder.h"
 #include "net/play_step.h"
 #include "net/program_state.h"
+#include "net/reconnect.h"
 #include "platform/datagrams.h"
 #include "platform/system.h"
 #include "shell/lobby.h"
+#include "shell/resume_file.h"
+#include "shell/resume_question.h"
 #include "shell/settings_window.h"
 #include "shell/tournament_outcome.h"
 
@@ -30,11 +35,17 @@ public:
     int Main();
 
 private:
+    // A client closed or crashed while its tournament ran: asks whether to go back into it,
+    // and sets the return up on "Ja"; on "Nein" the way back is forgotten. True on "Ja".
+    bool ResumeTournament();
     void RunMainLoop();
     SocketWatcher WatchSockets();
     void StartSinglePlayer();
     // Play has begun: from now on every game is saved as it ends, and counted.
     void BeginOutcome();
+    // Once per pass: the resume file is there while the client holds a ticket and its
+    // tournament has games to play, and gone otherwise.
+    void KeepResumeFile();
     int EndProgram();
 
     WindowServices& services_;
@@ -47,6 +58,8 @@ private:
     NoNetworkView noNetwork_;          // single player's stand-in for the lobby
     DiscoveryResponder lobbyAnswers_;  // the server's answers to clients that search
     std::unique_ptr<TournamentOutcome> outcome_;
+    std::optional<ResumeTicket> resumed_;  // what a program started again returns with
+    bool resumeKept_ = false;              // the resume file is there
 };
 
 int Program::Main() {
@@ -59,12 +72,30 @@ int Program::Main() {
     if (!LoadPieceImages(services_)) {
         return EndProgram();
     }
-    if (RunSettingsWindow(services_, state_, environment_) == SettingsOutcome::EndProgram) {
-        return EndProgram();
+    if (!ResumeTournament()) {
+        if (RunSettingsWindow(services_, state_, environment_) == SettingsOutcome::EndProgram) {
+            return EndProgram();
+        }
+        if (state_.IsClient()) {
+            AnnounceReturn(state_);  // the join has just sent the name, nothing since
+        }
     }
     gameWindow_ = std::make_unique<GameWindow>(services_, state_, largeFont_, smallFont_);
     RunMainLoop();
     return EndProgram();
+}
+
+bool Program::ResumeTournament() {
+    resumed_ = ReadResumeFile(environment_);
+    if (!resumed_ || !AskToContinueTournament(services_, DottedServerAddress(resumed_->ServerIP))) {
+        RemoveResumeFile(environment_);
+        resumed_.reset();
+        return false;
+    }
+    SetUpReturningClient(state_, resumed_->ServerIP, resumed_->Participant, resumed_->Secret,
+                         resumed_->RejoinSeconds);
+    resumeKept_ = true;
+    return true;
 }
 
 void Program::RunMainLoop() {
@@ -91,6 +122,9 @@ void Program::RunMainLoop() {
             // Without the port the lobby runs all the same; it is only not found by a search.
             lobbyAnswers_.Open(state_.NetworkPort, WatchSockets());
         }
+        if (resumed_) {
+            BeginReconnect(state_, *lobby_);
+        }
     }
 
     NetView& view = lobby_ ? static_cast<NetView&>(*lobby_) : noNetwork_;
@@ -104,6 +138,10 @@ void Program::RunMainLoop() {
         RunPlayStep(state_, view);
         if (state_.IsServer()) {
             lobbyAnswers_.Poll(state_, TickCount());
+        }
+        // The resume file follows the ticket that the network work gave or took.
+        if (lobby_) {
+            KeepResumeFile();
         }
 
         // The window event.
@@ -155,14 +193,29 @@ void Program::StartSinglePlayer() {
 
 void Program::BeginOutcome() {
     outcome_ = std::make_unique<TournamentOutcome>(
-        services_, state_, MakeSettingsFolder(environment_), std::time(nullptr));
+        services_, state_, MakeSettingsFolder(environment_), std::time(nullptr),
+        resumed_ ? resumed_->GamesFile : std::string());
     state_.GameEnded = [this](const Game& game) { outcome_->GameEnded(game); };
+}
+
+void Program::KeepResumeFile() {
+    const bool wanted = HoldsTicket(state_) && !(outcome_ && outcome_->AllEnded());
+    if (wanted && !resumeKept_ && outcome_) {
+        const Player& own = state_.Players[static_cast<size_t>(state_.OwnPlayerIndex)];
+        resumeKept_ =
+            WriteResumeFile(environment_, {state_.ServerAddress, state_.OwnPlayerIndex, own.Secret,
+                                           state_.RejoinSeconds, outcome_->ArchivePath()});
+    } else if (!wanted && resumeKept_) {
+        RemoveResumeFile(environment_);
+        resumeKept_ = false;
+    }
 }
 
 // Connections are closed without a word: a server sees its clients leave, a client is
 // never told.
 int Program::EndProgram() {
-    if (outcome_) {
+    // While the way back stands, the running games are saved when they end after the return.
+    if (outcome_ && !resumeKept_) {
         outcome_->SaveUnfinishedGames();
     }
     lobbyAnswers_.Close();

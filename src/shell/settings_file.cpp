@@ -36,7 +36,7 @@ struct SettingsKey {
     unsigned WrittenByTabs;  // TabBit of each way to play that writes the key; 0: its own writer
 };
 
-constexpr std::array<SettingsKey, 8> kSettingsKeys = {{
+constexpr std::array<SettingsKey, 9> kSettingsKeys = {{
     {"Name", &Settings::Name, nullptr, 0, AllTabs},
     {"PlayerMode", nullptr, &Settings::PlayerMode, ClientMode, AllTabs},
     {"MaxPlayer", nullptr, &Settings::MaxPlayer, 8, TabBit(ServerMode)},
@@ -44,6 +44,7 @@ constexpr std::array<SettingsKey, 8> kSettingsKeys = {{
     {"TimeByMove", nullptr, &Settings::TimeByMove, 0, TimeLimitTabs},
     {"Name2", &Settings::Name2, nullptr, 0, TabBit(SinglePlayerMode)},
     {"ServerIP", nullptr, &Settings::ServerIP, 16777343, TabBit(ClientMode)},  // 127.0.0.1
+    {"RejoinSeconds", nullptr, &Settings::RejoinSeconds, 120, TabBit(ServerMode)},
     {"NextGameAfterMove", nullptr, &Settings::NextGameAfterMove, 1, 0},
 }};
 

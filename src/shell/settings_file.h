@@ -29,6 +29,9 @@ struct Settings {
     // The address a.b.c.d as a + b*256 + c*65536 + d*16777216, as a signed number: the
     // first number of the address is the lowest byte.
     int32_t ServerIP = 0;
+    // The host's grace time for a participant whose connection ended after the start, in
+    // seconds; 0: he leaves at once. Taken within 0 .. MaxRejoinSeconds.
+    int32_t RejoinSeconds = 0;
     // "Nach dem Zug zum nächsten Spiel" in the lobby: 1 ticked, 0 not.
     int32_t NextGameAfterMove = 0;
 };

@@ -7,6 +7,7 @@
 #include "net/latin1.h"
 #include "net/net_view.h"
 #include "net/program_state.h"
+#include "net/return_desk.h"
 #include "net/server.h"
 #include "rules/clock.h"
 #include "shell/server_search.h"
@@ -65,7 +66,8 @@ private:
 
     WindowServices& services_;
     ProgramState& state_;
-    int32_t lastAddress_ = 0;  // of the last connection attempt, for the settings file
+    int32_t lastAddress_ = 0;    // of the last connection attempt, for the settings file
+    int32_t rejoinSeconds_ = 0;  // the file's grace time, for a server
     // The lobbies found, on the "Client" tab.
     ServerSearch search_ = ServerSearch(services_, SettingsWindowId, Ids::ModePanel, ClientMode,
                                         Ids::ServerIPField, {.Port = state_.NetworkPort});
@@ -77,6 +79,7 @@ SettingsOutcome SettingsWindow::Run(const SettingsEnvironment& environment) {
     const Settings settings = LoadSettings(environment);
     Fill(settings);
     lastAddress_ = settings.ServerIP;
+    rejoinSeconds_ = std::clamp(settings.RejoinSeconds, 0, MaxRejoinSeconds);
 
     for (;;) {
         const Event event = services_.WaitEvent(10);
@@ -224,6 +227,7 @@ bool SettingsWindow::StartServer() {
         return false;
     }
     SetUpServer(state_, name, ToInt32(maxPlayer), ToInt32(timeByPlayer), ToInt32(timeByMove));
+    state_.RejoinSeconds = rejoinSeconds_;
     if (!OpenServer(state_)) {
         return Refuse(ServerFailed);
     }
@@ -302,6 +306,7 @@ Settings SettingsWindow::Values() const {
     values.TimeByMove = state_.TimeByMove;
     values.Name2 = nameOf(1);
     values.ServerIP = lastAddress_;
+    values.RejoinSeconds = rejoinSeconds_;
     return values;
 }
 

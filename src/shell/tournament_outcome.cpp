@@ -27,8 +27,15 @@ std::string PgnDate(const std::tm& date) {
 }  // namespace
 
 TournamentOutcome::TournamentOutcome(WindowServices& services, ProgramState& state,
-                                     const std::string& settingsFolder, std::time_t start)
-    : state_(state), archive_(settingsFolder, LocalTime(start)), date_(PgnDate(LocalTime(start))) {
+                                     const std::string& settingsFolder, std::time_t start,
+                                     const std::string& continuedFile)
+    : state_(state),
+      archive_(continuedFile.empty() ? GameArchive(settingsFolder, LocalTime(start))
+                                     : GameArchive(continuedFile)),
+      date_(PgnDate(LocalTime(start))) {
+    for (const PgnPlayers& saved : archive_.SavedBefore()) {
+        savedBefore_.emplace(saved.White, saved.Black);
+    }
     if (state.Role == PlayRole::SinglePlayer) {
         return;
     }
@@ -41,7 +48,12 @@ TournamentOutcome::TournamentOutcome(WindowServices& services, ProgramState& sta
 }
 
 void TournamentOutcome::GameEnded(const Game& game) {
-    Save(PgnOf(game));
+    if (!counted_.insert(&game).second) {
+        return;
+    }
+    if (!savedBefore_.erase({TagName(game.PlayerIndex[White]), TagName(game.PlayerIndex[Black])})) {
+        Save(PgnOf(game));
+    }
     ++ended_;
     if (!standings_) {
         return;
@@ -96,16 +108,21 @@ void TournamentOutcome::SaveUnfinishedGames() {
     }
 }
 
+std::string TournamentOutcome::PgnName(int32_t participant) const {
+    const Player* player = FindPlayer(state_, participant);
+    // The standard's character set; the names hold nothing else.
+    return player ? Utf8ToLatin1(player->PlayerName) : std::string("?");
+}
+
+std::string TournamentOutcome::TagName(int32_t participant) const {
+    return PgnTagValue(PgnName(participant));
+}
+
 std::string TournamentOutcome::PgnOf(const Game& game) {
-    const auto name = [this](int32_t participant) {
-        const Player* player = FindPlayer(state_, participant);
-        // The standard's character set; the names hold nothing else.
-        return player ? Utf8ToLatin1(player->PlayerName) : std::string("?");
-    };
     const Player* loser = FindPlayer(state_, game.PlayerIndex[game.SideToMove]);
     const bool abandoned = game.State == Resigned && loser && loser->Left;
-    const std::string white = name(game.PlayerIndex[White]);
-    const std::string black = name(game.PlayerIndex[Black]);
+    const std::string white = PgnName(game.PlayerIndex[White]);
+    const std::string black = PgnName(game.PlayerIndex[Black]);
     const PgnTags tags{
         .Event = state_.Role == PlayRole::SinglePlayer ? "Tavlora-Einzelspiel" : "Tavlora-Turnier",
         .Date = date_,

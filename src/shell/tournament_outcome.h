@@ -7,7 +7,10 @@
 #include <ctime>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
+#include <unordered_set>
+#include <utility>
 
 #include "net/program_state.h"
 #include "platform/window_services.h"
@@ -20,12 +23,20 @@ namespace tavlora {
 class TournamentOutcome {
 public:
     // Play began at start (local time names the file): the tournament's games have just been
-    // created, or the single-player game. settingsFolder holds the folder of saved games.
+    // created, or the single-player game. settingsFolder holds the folder of saved games. A
+    // program that returns to its tournament after a restart goes on with the file it wrote
+    // before (continuedFile), and does not save again the games that file holds.
     TournamentOutcome(WindowServices& services, ProgramState& state,
-                      const std::string& settingsFolder, std::time_t start);
+                      const std::string& settingsFolder, std::time_t start,
+                      const std::string& continuedFile = {});
 
-    // A game has just got its Result: saved, and counted in the standings.
+    // A game has just got its Result: saved, and counted in the standings. Once per game: a
+    // game whose end was undone on a return and that ends again is not counted again.
     void GameEnded(const Game& game);
+    // Every game of the tournament has ended.
+    bool AllEnded() const { return ended_ == static_cast<int32_t>(state_.Games.size()); }
+    // The file of saved games.
+    const std::string& ArchivePath() const { return archive_.Path(); }
     // Once per main-loop pass: the standings window brought up to date, if it is shown and
     // anything in it has changed.
     void RefreshStandings();
@@ -38,6 +49,9 @@ public:
 
 private:
     std::string PgnOf(const Game& game);
+    // A participant's name as the file keeps it, and as its tags show it.
+    std::string PgnName(int32_t participant) const;
+    std::string TagName(int32_t participant) const;
     void Save(const std::string& text);
     int32_t LeftCount() const;
 
@@ -46,6 +60,9 @@ private:
     std::string date_;  // of the PGN tags
     Lookahead lookahead_;
     int32_t ended_ = 0;
+    std::unordered_set<const Game*> counted_;
+    // Games a continued file holds already, by PgnTagValue of White's and Black's names.
+    std::set<std::pair<std::string, std::string>> savedBefore_;
     // Network modes only.
     std::optional<Standings> standings_;
     std::unique_ptr<StandingsWindow> window_;

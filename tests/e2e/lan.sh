@@ -4,7 +4,8 @@
 # clients join and declare themselves ready, which enables the server's "Spiel starten"; the
 # start opens every participant's Game window by itself (the games have clocks); a move made on
 # one board appears on the opponent's; and a client that closes its lobby loses its games on the
-# server. At the end the other two programs are closed and must end with exit code 0.
+# server, which grants no grace time here (RejoinSeconds 0: whoever goes, leaves at once). At the
+# end the other two programs are closed and must end with exit code 0.
 #
 # Usage: lan.sh <tavlora binary> <close_window helper>
 set -euo pipefail
@@ -21,7 +22,8 @@ games_titles=(12 227 160 24) # the "Spiele" cells of the games list, rows 0 .. 1
 
 # The server, with clocks, so that the Game windows open by themselves at the start. Every
 # window stays on the game just moved in, which the checks below look at.
-e2e_start_server server Sam MaxPlayer=3 TimeByPlayer=10 TimeByMove=2 NextGameAfterMove=0
+e2e_start_server server Sam MaxPlayer=3 TimeByPlayer=10 TimeByMove=2 NextGameAfterMove=0 \
+    RejoinSeconds=0
 e2e_button_disabled server "${E2E_LOBBY[server]}" "${E2E_LOBBY_BUTTON[@]}" ||
     e2e_fail "\"Spiel starten\" is enabled with no client there"
 

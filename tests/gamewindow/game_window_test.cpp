@@ -290,5 +290,53 @@ TEST_F(GameWindowTest, FinishedGameShowsItsEndTextFromTheFirstPass) {
     EXPECT_EQ(game.Result, Black);
 }
 
+// While the opponent is away his absence takes the status line, written once, also over a move
+// of the own; it gives way when he is back, and to an end text.
+TEST_F(GameWindowTest, AnAbsentOpponentTakesTheStatusLineUntilHeIsBackOrTheGameEnds) {
+    BecomeParticipant(0);
+    Game& game = OpenNewGame(0, 1);
+    const int status = View().StatusLine;
+    state_.Players[1].Away = true;
+    PresenceChanged(state_, 1);
+    Pass();
+    EXPECT_EQ(Text(status), "Bernd ist abwesend");
+    const int writes = services_.Writes[status].Text;
+    Wait(30);
+    EXPECT_EQ(services_.Writes[status].Text, writes);
+    Play("e2", "e4");
+    EXPECT_EQ(Text(status), "Bernd ist abwesend");
+
+    state_.Players[1].Away = false;
+    PresenceChanged(state_, 1);
+    Pass();
+    EXPECT_EQ(Text(status), "Bernd(Schwarz) am Zug");
+
+    state_.Players[1].Away = true;
+    PresenceChanged(state_, 1);
+    Pass();
+    Resign(state_, game, Black);
+    Pass();
+    EXPECT_EQ(Text(status), "Bernd hat aufgegeben");
+}
+
+// A game rebuilt after a return, its end undone: the panel as if new, its buttons unlocked.
+TEST_F(GameWindowTest, AReplacedGameIsShownAnew) {
+    BecomeParticipant(0);
+    Game& game = OpenNewGame(0, 1);
+    Play("e2", "e4");
+    Resign(state_, game, game.SideToMove);
+    Pass();
+    ASSERT_FALSE(Enabled(View().ResignButton));
+
+    SetUpGame(game, 0, 1, White, state_);
+    GameChanged(state_, game);
+    window_.GameReplaced(game);
+    Pass();
+    EXPECT_TRUE(MoveLines().empty());
+    EXPECT_TRUE(Enabled(View().ResignButton));
+    EXPECT_TRUE(Enabled(View().OfferDrawButton));
+    EXPECT_EQ(Text(View().StatusLine), "Anna(Weiß) am Zug");
+}
+
 }  // namespace
 }  // namespace tavlora

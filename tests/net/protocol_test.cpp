@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 #include <vector>
 
+#include "net/game_catch_up.h"
 #include "net/hex_bytes.h"
 #include "net/sample_messages.h"
 
@@ -42,6 +44,36 @@ TEST(ProtocolTest, MoveExample) {
                                 0x00, 0x00, 0x00, 0xFE, 0xFF, 0xFF, 0xFF, 0x06, 0x00, 0x00, 0x00});
     EXPECT_EQ(*EncodeFrame(move), expected);
     EXPECT_EQ(DecodeBody(std::span(expected).subspan(4)), move);
+}
+
+// The examples of docs/WAY_BACK.md, byte for byte; the digest is the same on every program.
+TEST(ProtocolTest, WayBackExamples) {
+    const ReturnSecret secret = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77,
+                                 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF};
+    const std::vector<Move> e4 = {Move{4, 1, 4, 3, Quiet, NoPromotion, Pawn}};
+    const int32_t digest = HistoryDigest(e4);
+    EXPECT_EQ(static_cast<uint32_t>(digest), 0xE9299234u);
+    struct Case {
+        Message Sent;
+        Bytes Frame;
+    };
+    const Case cases[] = {
+        {MsgCanReturn{}, Hex({0x06, 0, 0, 0, 0x0E, 0x54, 0x56, 0x4C, 0x52, 0x01})},
+        {MsgReturn{.Index = 2, .Secret = secret, .Held = {{{0, 2}, 1, digest}}},
+         Hex({0x25, 0,    0,    0,    0x10, 0x54, 0x56, 0x4C, 0x52, 0x01, 0x02, 0x00, 0x11, 0x22,
+              0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF, 0x01,
+              0,    0,    0,    0x00, 0x02, 0x01, 0,    0,    0,    0x34, 0x92, 0x29, 0xE9})},
+        {MsgWelcomeBack{8, 3, 10, 0, 2, 120, {0, 1, 0}, {{"Max", 0}, {"Eva", 2}, {"Udo", 0}}},
+         Hex({0x22, 0,    0,    0,    0x12, 0x08, 0x03, 0x0A, 0,    0,    0,    0,    0,
+              0,    0,    0x02, 0x78, 0,    0,    0,    0x00, 0x01, 0x00, 0x4D, 0x61, 0x78,
+              0x00, 0x00, 0x45, 0x76, 0x61, 0x00, 0x02, 0x55, 0x64, 0x6F, 0x00, 0x00})},
+        {MsgAway{2}, Hex({0x02, 0, 0, 0, 0x14, 0x02})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Sent.index());
+        EXPECT_EQ(*EncodeFrame(c.Sent), c.Frame);
+        EXPECT_EQ(DecodeBody(std::span(c.Frame).subspan(4)), c.Sent);
+    }
 }
 
 TEST(ProtocolTest, EveryMessageRoundTripsAndStartsWithItsCode) {
@@ -140,7 +172,7 @@ TEST(ProtocolTest, MalformedBodiesAreRejected) {
         Bytes Body;
     };
     const Case cases[] = {
-        {"unknown code", Hex({14})},
+        {"unknown code", Hex({0x7E})},
         {"code read as negative", Hex({0xF0, 0x00, 0x00})},
         {"name without zero byte", Hex({0x04, 0x01, 'A', 'n', 'n', 'a'})},
         {"chat without zero byte", Hex({0x08, 0x01})},
@@ -152,6 +184,16 @@ TEST(ProtocolTest, MalformedBodiesAreRejected) {
     };
     for (const Case& c : cases) {
         EXPECT_FALSE(DecodeBody(c.Body).has_value()) << c.What;
+    }
+    // A list of any length whose count the body cannot back, or a negative one.
+    for (const Message& empty :
+         {Message(MsgReturn{.Index = 1, .Secret = {}}), Message(MsgGameState{})}) {
+        for (const int32_t count : {INT32_MAX, 1, -1}) {
+            Bytes body = EncodeBody(empty);
+            body.resize(body.size() - 4);
+            AppendInt32(body, count);
+            EXPECT_FALSE(DecodeBody(body).has_value()) << empty.index() << " " << count;
+        }
     }
 }
 

@@ -26,6 +26,23 @@ inline std::vector<Message> SampleMessages() {
         MsgDrawOffer{1, {1, 2}},
         MsgDrawAccept{2, {1, 2}},
         MsgResign{0, {0, 3}},
+        MsgCanReturn{},
+        MsgReturnTicket{120, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0xFF}},
+        MsgReturn{.Index = 3, .Secret = {0xA5}, .Held = {{{0, 3}, 12, -559038737}, {{3, 1}, 0, 0}}},
+        MsgReturnRefused{},
+        MsgWelcomeBack{8, 3, 10, 1, 2, 120, {0, 1, 1}, {{"Jürgen", 0}, {"Ève", 2}, {"", 1}}},
+        MsgGameState{
+            {2, 0},
+            Check,
+            Black,
+            {-3, 600},
+            {0, 59},
+            2,
+            3,
+            1,
+            {Move{4, 1, 4, 3, Quiet, NoPromotion, Pawn}, Move{3, 6, 3, 4, Quiet, 0, Pawn}}},
+        MsgAway{5},
+        MsgBack{126},
     };
 }
 

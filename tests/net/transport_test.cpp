@@ -4,8 +4,11 @@
 // reading or vanish cut off without harm to the program or to the other connections.
 #include "net/transport.h"
 
-#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
@@ -103,6 +106,36 @@ Bytes Concat(std::initializer_list<Frame> frames) {
         stream.insert(stream.end(), frame->begin(), frame->end());
     }
     return stream;
+}
+
+// Every socket, accepted or begun, has the kernel end it when its peer falls silent: no
+// answer to keep-alive probes of an idle connection, or sent data left unacknowledged.
+TEST_F(TransportTest, EverySocketEndsWithinTheSilenceLimitWhenItsPeerFallsSilent) {
+    std::vector<int> sockets;
+    const auto watch = [&sockets](int socket, bool open) {
+        if (open) {
+            sockets.push_back(socket);
+        }
+    };
+    server.SetSocketWatcher(watch);
+    Transport client;
+    client.SetSocketWatcher(watch);
+    Join(client);
+    ASSERT_EQ(sockets.size(), 3u);  // the listening socket, the accepted one, the client's
+    for (const int socket : {sockets[1], sockets[2]}) {
+        const auto option = [socket](int level, int name) {
+            int value = 0;
+            socklen_t length = sizeof value;
+            EXPECT_EQ(getsockopt(socket, level, name, &value, &length), 0);
+            return value;
+        };
+        EXPECT_EQ(option(SOL_SOCKET, SO_KEEPALIVE), 1);
+        const int silent = option(IPPROTO_TCP, TCP_KEEPIDLE) +
+                           option(IPPROTO_TCP, TCP_KEEPINTVL) * option(IPPROTO_TCP, TCP_KEEPCNT);
+        EXPECT_LE(silent, SilenceLimitSeconds);
+        EXPECT_GE(silent, SilenceLimitSeconds - 2);
+        EXPECT_EQ(option(IPPROTO_TCP, TCP_USER_TIMEOUT), SilenceLimitSeconds * 1000);
+    }
 }
 
 TEST_F(TransportTest, ClientAndServerExchangeMessages) {
@@ -242,7 +275,7 @@ TEST_F(TransportTest, MalformedInputClosesTheSendersConnectionOnTheServer) {
 TEST_F(TransportTest, UnknownCodesAreDroppedAndTheSenderStays) {
     RawPeer peer(port);
     const ConnectionId id = Accept();
-    peer.Write(Bytes{3, 0, 0, 0, 14, 1, 1, 1, 0, 0, 0, 99});
+    peer.Write(Bytes{3, 0, 0, 0, 0x7E, 1, 1, 1, 0, 0, 0, 99});
     peer.Write(*EncodeFrame(MsgReady{1, 1}));
     const NetEvent ready = PollFor(server);
     ASSERT_EQ(ready.Kind, NetEventKind::MessageArrived);
@@ -253,8 +286,8 @@ TEST_F(TransportTest, UnknownCodesAreDroppedAndTheSenderStays) {
 TEST_F(TransportTest, ClientDropsMalformedBodiesButNotBrokenFraming) {
     Transport client;
     const auto [toServer, fromClient] = Join(client);
-    server.Send(fromClient, MakeFrame(Bytes{14, 1, 1}));   // unknown code
-    server.Send(fromClient, MakeFrame(Bytes{4, 1, 'x'}));  // text without zero byte
+    server.Send(fromClient, MakeFrame(Bytes{0x7E, 1, 1}));  // unknown code
+    server.Send(fromClient, MakeFrame(Bytes{4, 1, 'x'}));   // text without zero byte
     server.Send(fromClient, EncodeFrame(MsgPlayerLeft{1, 2}));
     const NetEvent left = PollFor(client);
     ASSERT_EQ(left.Kind, NetEventKind::MessageArrived);

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
@@ -873,6 +874,36 @@ TEST_F(QtWindowServicesTest, MessageBoxShowsTitleTextAndOk) {
     Ws().MessageBox("Tavlora - Fehler", "Bild kann nicht geladen werden.\nPawn1.png");
     EXPECT_EQ(title.toStdString(), "Tavlora - Fehler");
     EXPECT_EQ(text.toStdString(), "Bild kann nicht geladen werden.\nPawn1.png");
+}
+
+// The question box: the program's German buttons, "Ja" the default that Return takes.
+TEST_F(QtWindowServicesTest, QuestionBoxAnswersJaOnReturnAndNeinOnItsButton) {
+    for (const bool answerYes : {true, false}) {
+        QStringList buttons;
+        QString title;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            title = box->windowTitle();
+            for (QAbstractButton* button : box->buttons()) {
+                buttons << button->text();
+            }
+            EXPECT_EQ(box->defaultButton()->text(), "Ja");
+            if (answerYes) {
+                QTest::keyClick(box, Qt::Key_Return);
+            } else {
+                for (QAbstractButton* button : box->buttons()) {
+                    if (button->text() == "Nein") {
+                        button->click();
+                    }
+                }
+            }
+        });
+        EXPECT_EQ(Ws().AskYesNo("Tavlora - Turnier fortsetzen", "Fortsetzen?"), answerYes);
+        EXPECT_EQ(title.toStdString(), "Tavlora - Turnier fortsetzen");
+        buttons.sort();
+        EXPECT_EQ(buttons, QStringList({"Ja", "Nein"}));
+    }
 }
 
 TEST_F(QtWindowServicesTest, ProgramFontsUseANearFaceAndScreenPixels) {

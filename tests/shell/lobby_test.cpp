@@ -220,6 +220,50 @@ TEST_F(LobbyTest, RowsFollowWhatTheNetworkReports) {
     EXPECT_EQ(services_.RowCount(Ids::PlayersList), 5);
 }
 
+// The way back: the away mark in the rows, the lobby's own line while the client tries to come
+// back, and a lobby opened after a restart that learns its table only when it is back.
+TEST_F(LobbyTest, AwayRowsTheReconnectLineAndATableLearntOnTheReturn) {
+    Gather(4, {"Anna", "Bert", "Cleo"}, 1);
+    lobby_.ShowGamesStarted();
+    state_.Players[2].Away = true;
+    lobby_.ShowPlayerRow(2);
+    EXPECT_THAT(PlayerRows(),
+                ElementsAre(Pair("    x", "Anna"), Pair("", "Bert"), Pair("", "Cleo (abwesend)")));
+
+    lobby_.ShowReconnecting(true);
+    lobby_.ShowReconnecting(true);
+    const ControlRecord* line = services_.FindControlByText(ReconnectingText, LobbyWindowId);
+    ASSERT_NE(line, nullptr);
+    // In the gap between the players list and the games list, overlapping neither.
+    EXPECT_EQ(
+        std::vector<int>({line->Geometry.X, line->Geometry.Y, line->Geometry.W, line->Geometry.H}),
+        std::vector<int>({10, 192, 400, 16}));
+    lobby_.ShowReconnecting(false);
+    EXPECT_EQ(services_.FindControlByText(ReconnectingText, LobbyWindowId), nullptr);
+
+    // Started again: no table yet, so no rows and no "Bereit"; then the server's answer.
+    RecordingWindowServices services;
+    ProgramState state;
+    GameWindow gameWindow{services, state, DefaultFont, DefaultFont};
+    Lobby lobby{services, state, gameWindow};
+    SetUpReturningClient(state, 0, 2, {}, 120);
+    state.PlayPhase = LobbyPhase;
+    lobby.BuildLobbyWindow();
+    EXPECT_EQ(services.RowCount(Ids::PlayersList), 0);
+    EXPECT_EQ(services.Control(Ids::ReadyButton), nullptr);
+    state.MaxPlayer = 4;
+    state.PlayerCount = 3;
+    state.Players[0].PlayerName = "Anna";
+    state.Players[1].PlayerName = "Bert";
+    state.Players[2].PlayerName = "Cleo";
+    lobby.ShowGamesStarted();
+    lobby.ShowReturned();
+    ASSERT_EQ(services.RowCount(Ids::PlayersList), 3);
+    EXPECT_EQ(services.CellText(Ids::PlayersList, 2, 1), "Cleo");
+    EXPECT_EQ(services.CellColour(Ids::PlayersList, 2, 1), Blue);
+    EXPECT_EQ(services.CellColour(Ids::PlayersList, 1, 1), DefaultColour);
+}
+
 TEST_F(LobbyTest, StartButtonFollowsTheServer) {
     Gather(3, {"Anna", "Bert"}, 0);
     lobby_.SetStartButtonEnabled(true);

@@ -31,6 +31,7 @@ Settings Played() {
     values.TimeByMove = 2;
     values.Name2 = "Bert";
     values.ServerIP = Address(10, 0, 0, 200);
+    values.RejoinSeconds = 90;
     return values;
 }
 
@@ -87,6 +88,7 @@ TEST_F(SettingsFileTest, FirstStartWithoutFileGivesDefaultsAndCreatesNothing) {
     EXPECT_EQ(settings.TimeByMove, 0);
     EXPECT_EQ(settings.ServerIP, Address(127, 0, 0, 1));
     EXPECT_EQ(settings.ServerIP, 16777343);
+    EXPECT_EQ(settings.RejoinSeconds, 120);
     EXPECT_FALSE(fs::exists(environment_.AppDataFolder + "/Zendrik"));
 }
 
@@ -97,7 +99,7 @@ TEST_F(SettingsFileTest, NewFileHoldsTheKeysOfTheWayToPlayInOrder) {
     } cases[] = {
         {ServerMode,
          "Name = Anna\r\nPlayerMode = 0\r\nMaxPlayer = 12\r\nTimeByPlayer = 30\r\n"
-         "TimeByMove = 2\r\n"},
+         "TimeByMove = 2\r\nRejoinSeconds = 90\r\n"},
         // 10.0.0.200 has a last number above 127, so it is stored as a negative number.
         {ClientMode, "Name = Anna\r\nPlayerMode = 1\r\nServerIP = -939524086\r\n"},
         {SinglePlayerMode,
@@ -119,7 +121,7 @@ TEST_F(SettingsFileTest, ClientStartAfterServerStartRewritesInPlaceAndAddsServer
     Save(ClientMode, client);
     EXPECT_EQ(ReadFile(),
               "Name = Carla\r\nPlayerMode = 1\r\nMaxPlayer = 12\r\nTimeByPlayer = 30\r\n"
-              "TimeByMove = 2\r\nServerIP = -939524086\r\n");
+              "TimeByMove = 2\r\nRejoinSeconds = 90\r\nServerIP = -939524086\r\n");
 
     const Settings settings = Load();
     EXPECT_EQ(settings.Name, "Carla");
@@ -129,6 +131,7 @@ TEST_F(SettingsFileTest, ClientStartAfterServerStartRewritesInPlaceAndAddsServer
     EXPECT_EQ(settings.TimeByMove, 2);
     EXPECT_EQ(settings.Name2, "rechner");  // never written, so still the default
     EXPECT_EQ(settings.ServerIP, Address(10, 0, 0, 200));
+    EXPECT_EQ(settings.RejoinSeconds, 90);
 }
 
 TEST_F(SettingsFileTest, NextGameAfterMoveIsKeptAloneAndNoWayToPlayWritesIt) {
@@ -206,7 +209,7 @@ TEST_F(SettingsFileTest, KeyInOtherLetterCaseIsRewrittenInPlace) {
     Save(ServerMode);
     EXPECT_EQ(ReadFile(),
               "; Einstellungen\r\nPlayerMode = 0\r\nFarbe = blau\r\nName = Anna\r\n"
-              "MaxPlayer = 12\r\nTimeByPlayer = 30\r\nTimeByMove = 2\r\n");
+              "MaxPlayer = 12\r\nTimeByPlayer = 30\r\nTimeByMove = 2\r\nRejoinSeconds = 90\r\n");
 }
 
 TEST_F(SettingsFileTest, OtherLinesSurviveAndAddedKeysGoBeforeTheFirstGroup) {

@@ -58,7 +58,8 @@ std::vector<std::vector<std::string>> Rows(const std::string& output, const std:
 }
 
 TEST(LanBenchTest, ShortRunGetsThroughEveryStepAndPrintsTheTable) {
-    const BenchRun run = RunBench("--bots 3 --rates 20,60 --phase 1 --idle 1 --settle 0.5");
+    const BenchRun run =
+        RunBench("--bots 3 --rates 20,60 --phase 1 --idle 1 --settle 0.5 --returns 2");
     if (run.Code == NoLoopback) {
         GTEST_SKIP() << run.Output;
     }
@@ -84,6 +85,8 @@ TEST(LanBenchTest, ShortRunGetsThroughEveryStepAndPrintsTheTable) {
     }
     EXPECT_EQ(Rows(run.Output, "server").size(), 1u) << run.Output;
     EXPECT_EQ(Rows(run.Output, "client").size(), 1u) << run.Output;
+    // The client's connection was cut and it came back by itself, each time.
+    EXPECT_EQ(Rows(run.Output, "returns").size(), 1u) << run.Output;
 }
 
 TEST(LanBenchTest, WrongOptionsShowTheUsage) {

@@ -6,8 +6,10 @@
 #include <variant>
 
 #include "net/client.h"
+#include "net/game_catch_up.h"
 #include "net/game_play.h"
 #include "net/game_tick.h"
+#include "net/reconnect.h"
 #include "net/senders.h"
 #include "rules/execute.h"
 
@@ -26,6 +28,7 @@ Bot::Bot(std::string name, const BotChances& chances, BotEvents& events, TickSou
 }
 
 bool Bot::Connect(const std::string& dottedAddress, uint16_t port) {
+    address_ = dottedAddress;
     state_.NetworkPort = port;
     state_.ServerConnection = state_.Network.Connect(dottedAddress, port);
     if (state_.ServerConnection == NoConnection) {
@@ -47,7 +50,8 @@ void Bot::Service() {
             return;
         }
     }
-    while (phase_ == BotPhase::Lobby || phase_ == BotPhase::Playing) {
+    while (phase_ == BotPhase::Lobby || phase_ == BotPhase::Playing ||
+           phase_ == BotPhase::Returning) {
         const NetEvent event = state_.Network.Poll();
         switch (event.Kind) {
             case NetEventKind::None:
@@ -57,6 +61,10 @@ void Bot::Service() {
                 return;
             case NetEventKind::MessageArrived:
                 ++messagesReceived_;
+                if (phase_ == BotPhase::Returning) {
+                    HandleReturnAnswer(event.Received);
+                    break;
+                }
                 Handle(event.Received);
                 break;
             case NetEventKind::NewConnection:
@@ -90,6 +98,18 @@ void Bot::Handle(const Message& message) {
         }
     } else if (const auto* left = std::get_if<MsgPlayerLeft>(&message)) {
         PlayerLeft(*left);
+    } else if (const auto* ticket = std::get_if<MsgReturnTicket>(&message)) {
+        TakeReturnTicket(state_, *ticket);
+    } else if (const auto* caughtUp = std::get_if<MsgGameState>(&message)) {
+        // Its own games only: the others' are not in its list and are passed over.
+        if (TakeGameState(state_, view_, *caughtUp)) {
+            Game& game =
+                *state_.KeyedGames.Find(caughtUp->PlayerIndex[White], caughtUp->PlayerIndex[Black])
+                     ->Record;
+            if (IsRunning(game) && ToMove(game)) {
+                events_.TurnStarted(*this, game);
+            }
+        }
     } else if (const auto* chat = std::get_if<MsgChat>(&message)) {
         if (chat->Index >= 0 && chat->Index < MostParticipants) {
             chatsFrom_.resize(MostParticipants);
@@ -99,6 +119,41 @@ void Bot::Handle(const Message& message) {
             events_.LineReturned(*this, chat->Text);
         }
     }
+}
+
+void Bot::HandleReturnAnswer(const Message& message) {
+    if (std::holds_alternative<MsgReturnRefused>(message)) {
+        GiveUp("the return was refused");
+    } else if (const auto* welcome = std::get_if<MsgWelcomeBack>(&message)) {
+        if (TakeWelcomeBack(state_, view_, *welcome) && phase_ == BotPhase::Returning) {
+            phase_ = BotPhase::Playing;
+        }
+    }
+}
+
+void Bot::AnnounceReturn() {
+    tavlora::AnnounceReturn(state_);
+}
+
+void Bot::Drop() {
+    state_.Network.Close(state_.ServerConnection);
+    state_.ServerConnection = NoConnection;
+    phase_ = BotPhase::Away;
+}
+
+bool Bot::Return() {
+    if (phase_ != BotPhase::Away || !HoldsTicket(state_)) {
+        return false;
+    }
+    state_.ServerConnection = state_.Network.Connect(address_, state_.NetworkPort);
+    if (state_.ServerConnection == NoConnection) {
+        return false;
+    }
+    const Player& own = state_.Players[static_cast<size_t>(Index())];
+    SendFrame(
+        EncodeFrame(MsgReturn{.Index = Index(), .Secret = own.Secret, .Held = HeldGames(state_)}));
+    phase_ = BotPhase::Returning;
+    return true;
 }
 
 void Bot::StartGames(const MsgStartGames& start) {

@@ -48,10 +48,12 @@ enum class BotConduct {
 };
 
 enum class BotPhase {
-    Joining,  // connected, waiting for the welcome
-    Lobby,    // named and ready, waiting for the start
-    Playing,  // its games exist
-    Gone,     // refused, or the connection ended; Error() says why
+    Joining,    // connected, waiting for the welcome
+    Lobby,      // named and ready, waiting for the start
+    Playing,    // its games exist
+    Away,       // its connection dropped; it neither reads nor acts
+    Returning,  // connected anew with its ticket, waiting to be welcomed back
+    Gone,       // refused, or the connection ended; Error() says why
 };
 
 class Bot {
@@ -91,6 +93,16 @@ public:
     // The program is closed: its connection ends without a word.
     void Leave() { GiveUp("left"); }
 
+    // The way back
+    // Tells the server, in the lobby, that this program can come back; the server's ticket at
+    // the start is kept.
+    void AnnounceReturn();
+    // The connection drops: the bot is Away, its games as they were, until Return.
+    void Drop();
+    // Connects anew and proves with its ticket who it is: Returning until the server welcomes it
+    // back and brings its games up to date (Playing), or refuses (Gone). False when no
+    // connection stands or it holds no ticket.
+    bool Return();
     // Chat lines the server has relayed to it from participant index, its own included: a
     // driver can tell by them that the server has passed on everything said before.
     uint64_t ChatsFrom(int32_t index) const;
@@ -121,6 +133,8 @@ private:
     };
 
     void Handle(const Message& message);
+    // Before the server has welcomed it back, only the answer to its return counts.
+    void HandleReturnAnswer(const Message& message);
     void StartGames(const MsgStartGames& start);
     void Moved(const MsgMove& move);
     void DrawOffered(const MsgDrawOffer& offer);
@@ -136,6 +150,7 @@ private:
     BotEvents& events_;
     ProgramState state_;
     SilentView view_{*this};
+    std::string address_;  // of the server, for the way back
     BotPhase phase_ = BotPhase::Joining;
     std::string error_;
     std::optional<ClockClaim> claim_;

@@ -17,10 +17,11 @@ constexpr auto IdlePause = std::chrono::microseconds(200);
 }  // namespace
 
 ServerThread::ServerThread(const std::string& name, int32_t maxPlayer, int32_t timeByPlayer,
-                           int32_t timeByMove, SteppedClock* clock)
+                           int32_t timeByMove, SteppedClock* clock, int32_t rejoinSeconds)
     : clock_(clock) {
     state_.TickCount = clock != nullptr ? clock->Source() : TickSource(TickCount);
     SetUpServer(state_, name, maxPlayer, timeByPlayer, timeByMove);
+    state_.RejoinSeconds = rejoinSeconds;
     state_.PlayPhase = LobbyPhase;
     state_.NetworkPort = 0;
     if (!OpenServer(state_)) {

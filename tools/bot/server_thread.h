@@ -43,9 +43,10 @@ struct ServerEnd {
 class ServerThread {
 public:
     // A server named name for maxPlayer participants with the given limits, listening on a
-    // free loopback port, its lobby open, on the system's clock, or on clock.
+    // free loopback port, its lobby open, on the system's clock, or on clock; it grants those
+    // who can come back rejoinSeconds.
     ServerThread(const std::string& name, int32_t maxPlayer, int32_t timeByPlayer,
-                 int32_t timeByMove, SteppedClock* clock = nullptr);
+                 int32_t timeByMove, SteppedClock* clock = nullptr, int32_t rejoinSeconds = 0);
     ~ServerThread() { Stop(); }
     ServerThread(const ServerThread&) = delete;
     ServerThread& operator=(const ServerThread&) = delete;

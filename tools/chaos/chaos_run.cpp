@@ -41,15 +41,16 @@ struct Rogue {
     Bot* Player;
     int Number;          // among those of its kind
     int Phase = 1;       // when a fault given once is given
-    int ThawPhase = -1;  // stale moves: the phase in which it moves again
+    int ThawPhase = -1;  // stale moves: the phase in which it moves again; late returns: returns
     uint64_t Injected = 0;
     bool Departing = false;  // it has done what ends its connection
     bool Resuming = false;   // back from a hang: silent until it has caught up
     std::vector<StaleMove> StaleMoves;
 };
 
+// Ends its connection for good once injected; a late return leaves only when its grace is over.
 bool Cuts(FaultKind kind) {
-    return Describe(kind).Outcome == FaultOutcome::Leaves;
+    return Describe(kind).Outcome == FaultOutcome::Leaves && !ComesBack(kind);
 }
 
 // A newcomer that joins by hand, to say what the program never would.
@@ -114,6 +115,7 @@ private:
     void Prepare();
     void Inject(int phase);
     void Thaw(Rogue& rogue);
+    void Return(Rogue& rogue);
     void Play(int phase);
     void Flood(Rogue& flooder);
     bool Barrier();
@@ -160,7 +162,8 @@ private:
 
 ChaosRun::ChaosRun(const ChaosOptions& options)
     : options_(options),
-      server_(HostUser, options.Participants, options.TimeByPlayer, options.TimeByMove, &clock_),
+      server_(HostUser, options.Participants, options.TimeByPlayer, options.TimeByMove, &clock_,
+              options.RejoinSeconds),
       swarm_(SwarmOptions{
           .Port = server_.Port(),
           .Count = options.Participants - 1,
@@ -227,6 +230,12 @@ void ChaosRun::CastRogues() {
                 rogue.ThawPhase = rogue.Phase + 1 + number % 2;
             } else if (rogue.Kind == FaultKind::ChatFlood) {
                 rogue.Phase = 1 + (options_.Phases / 2 + number) % middle;
+            } else if (rogue.Kind == FaultKind::ReturnsInTime) {
+                rogue.Phase = 1 + number % middle;
+            } else if (rogue.Kind == FaultKind::ReturnsLate) {
+                // Two steps of the clock while it is away take it past the grace time.
+                rogue.Phase = 1 + number % (options_.Phases - 3);
+                rogue.ThawPhase = rogue.Phase + 2;
             }
             rogueOf_[rogue.Player] = rogues_.size();
             rogues_.push_back(rogue);
@@ -264,6 +273,9 @@ bool ChaosRun::Lobby() {
     }
     CastRogues();
     for (Rogue& rogue : rogues_) {
+        if (ComesBack(rogue.Kind)) {
+            rogue.Player->AnnounceReturn();
+        }
         if (rogue.Kind == FaultKind::Rename) {
             // Named already, it tries the host's name.
             rogue.Player->SendFrame(EncodeFrame(MsgName{rogue.Player->Index(), HostUser}));
@@ -385,6 +397,16 @@ void ChaosRun::Inject(int phase) {
                 ++rogue.Injected;
                 break;
             }
+            case FaultKind::ReturnsInTime:  // back at the end of the phase's play
+            case FaultKind::ReturnsLate:
+                if (now) {
+                    bot.Drop();
+                    SetReading(bot, false);
+                    rogue.Injected = 1;
+                } else if (phase == rogue.ThawPhase) {
+                    Return(rogue);
+                }
+                break;
             case FaultKind::ChatFlood:  // during the phase's play
             case FaultKind::SlowReader:
             case FaultKind::StalledReader:
@@ -430,6 +452,27 @@ void ChaosRun::Play(int phase) {
         ServeSlowReaders();
     }
     swarm_.SetRate(0);
+    // Away while the others played, they come back on the same clock.
+    for (Rogue& rogue : rogues_) {
+        if (rogue.Kind == FaultKind::ReturnsInTime && rogue.Phase == phase) {
+            Return(rogue);
+        }
+    }
+}
+
+// The dropped program connects anew with its ticket and waits for the server's answer: back,
+// or refused.
+void ChaosRun::Return(Rogue& rogue) {
+    Bot& bot = *rogue.Player;
+    if (!bot.Return()) {
+        Fail(bot.Name() + " could not connect anew");
+        return;
+    }
+    SetReading(bot, true);
+    if (!swarm_.RunUntil([&bot] { return bot.Phase() != BotPhase::Returning; },
+                         options_.WaitLimit)) {
+        Fail(bot.Name() + " had no answer to its return");
+    }
 }
 
 // The longest lines the program sends, a batch at a time while the games go on: each batch
@@ -797,7 +840,7 @@ bool ChaosRun::Departed(const Bot& bot) const {
 }
 
 bool ChaosRun::MayAct(const Bot& bot) const {
-    return bot.Conduct() == BotConduct::Honest && !Departed(bot);
+    return bot.Conduct() == BotConduct::Honest && !Departed(bot) && bot.Phase() != BotPhase::Away;
 }
 
 bool ChaosRun::AnyTurn() const {

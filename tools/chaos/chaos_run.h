@@ -29,6 +29,7 @@ struct ChaosOptions {
     int FloodLines = 1200;                // chat lines of 8,000 characters
     double DrawOffer = 0.01;              // chance per turn that an honest bot offers a draw
     double Resign = 0.002;                // or resigns
+    int32_t RejoinSeconds = 45;           // the host's grace time: between one step and two
     std::chrono::seconds WaitLimit{180};  // for any one step of the run; only a hang needs it
 };
 

@@ -25,6 +25,8 @@ constexpr std::array<FaultInfo, FaultKindCount> Infos = {{
     {"chat flood", FaultOutcome::Stays, ClockCheck::All},
     {"slow reader", FaultOutcome::Either, ClockCheck::None},
     {"stalled reader", FaultOutcome::Either, ClockCheck::None},
+    {"drops, back in time", FaultOutcome::Stays, ClockCheck::All},
+    {"drops, back too late", FaultOutcome::Leaves, ClockCheck::All},
 }};
 
 // Codes from here on are no program's.

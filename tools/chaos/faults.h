@@ -30,8 +30,16 @@ enum class FaultKind {
     // Either: cut off once the server holds too much for it, or catching up.
     SlowReader,     // reads only ten times a second
     StalledReader,  // hangs and reads nothing until the end
+    // The way back: its connection drops in the middle of its games, and it comes back.
+    ReturnsInTime,  // within its grace time: it plays on with every game as the server has it
+    ReturnsLate,    // after it: refused, and its games lost
 };
-constexpr int FaultKindCount = static_cast<int>(FaultKind::StalledReader) + 1;
+constexpr int FaultKindCount = static_cast<int>(FaultKind::ReturnsLate) + 1;
+
+// Whether the fault is one of the way back's, for which the participant announces it.
+constexpr bool ComesBack(FaultKind kind) {
+    return kind == FaultKind::ReturnsInTime || kind == FaultKind::ReturnsLate;
+}
 
 enum class FaultOutcome { Leaves, Stays, Either };
 

@@ -39,6 +39,10 @@ std::string Detail(const FaultRow& row) {
             return "names ignored; its own kept";
         case FaultKind::ChatFlood:
             return "lines of 8,000 characters, passed on to every reader";
+        case FaultKind::ReturnsInTime:
+            return "dropped; back within the grace time, every game as the server has it";
+        case FaultKind::ReturnsLate:
+            return "dropped; left when the grace time ended, its return refused";
         case FaultKind::SlowReader:
         case FaultKind::StalledReader:
             return std::to_string(row.Left) + " cut off once 4 MiB piled up, " +

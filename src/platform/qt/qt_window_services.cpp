@@ -961,6 +961,19 @@ void QtWindowServices::MessageBox(const std::string& title, const std::string& t
     box.exec();
 }
 
+bool QtWindowServices::AskYesNo(const std::string& title, const std::string& text) {
+    QMessageBox box(QMessageBox::NoIcon, ToQt(title), ToQt(text), QMessageBox::NoButton,
+                    QApplication::activeWindow());
+    box.setTextFormat(Qt::PlainText);
+    // The program's own words, whatever language Qt's standard buttons would speak.
+    QPushButton* yes = box.addButton(QStringLiteral("Ja"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("Nein"), QMessageBox::NoRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
 bool QtWindowServices::OpenFolder(const std::string& path) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(ToQt(path)));
 }

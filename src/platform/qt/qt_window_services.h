@@ -99,6 +99,7 @@ public:
     Point MouseInWindow(int window) const override;
     Point MouseOnDesktop() const override;
     void MessageBox(const std::string& title, const std::string& text) override;
+    bool AskYesNo(const std::string& title, const std::string& text) override;
     bool OpenFolder(const std::string& path) override;
 
     // Outside the interface: saves the window's client area as a PNG (for screenshots).

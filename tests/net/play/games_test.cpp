@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <initializer_list>
 
 #include "net/client.h"
 #include "net/game_play.h"
@@ -18,48 +17,6 @@
 
 namespace tavlora {
 namespace {
-
-// Joins every name, declares each ready and starts the games from the server.
-void StartWith(Tournament& t, std::initializer_list<const char*> names) {
-    for (const char* name : names) {
-        Side& side = t.Join(name);
-        side.State.Players[static_cast<size_t>(side.State.OwnPlayerIndex)].PlayerReady = 1;
-        SendReady(side.State, 1);
-    }
-    t.Pump();
-    ASSERT_TRUE(t.Server().View.StartEnabled);
-    StartGames(t.Server().State, t.Server().View);
-    t.Pump();
-}
-
-// Every program holds the server's games, in its order, in the same position and state.
-void ExpectSameGames(Tournament& t) {
-    const GamesList& reference = t.Server().State.Games;
-    for (Side* side : t.Sides()) {
-        SCOPED_TRACE(testing::Message() << "participant " << side->State.OwnPlayerIndex);
-        const GamesList& games = side->State.Games;
-        ASSERT_EQ(games.size(), reference.size());
-        for (size_t i = 0; i < games.size(); ++i) {
-            EXPECT_EQ(games[i].PlayerIndex[0], reference[i].PlayerIndex[0]);
-            EXPECT_EQ(games[i].PlayerIndex[1], reference[i].PlayerIndex[1]);
-            EXPECT_EQ(games[i].State, reference[i].State);
-            EXPECT_EQ(games[i].SideToMove, reference[i].SideToMove);
-            EXPECT_EQ(games[i].History, reference[i].History);
-            EXPECT_EQ(games[i].Result, reference[i].Result);
-        }
-    }
-}
-
-// The game of the pair, whichever colour each has.
-Game& PairGame(Side& side, int32_t i, int32_t j) {
-    for (Game& game : side.State.Games) {
-        if (SideOf(game, i) >= 0 && SideOf(game, j) >= 0) {
-            return game;
-        }
-    }
-    ADD_FAILURE() << "no game between " << i << " and " << j;
-    return side.State.Games.front();
-}
 
 TEST(Games, StartCreatesTheSameGamesEverywhere) {
     Tournament t("Max");

@@ -352,7 +352,7 @@ TEST(HostileWelcome, OutsideTheLimitsEndsTheJoinInsteadOfWaitingForEver) {
 
 TEST_F(HostileServer, UnknownCodesAreDroppedAndTheConnectionStays) {
     Join();
-    server->SendRaw({1, 0, 0, 0, 0x0E});
+    server->SendRaw({1, 0, 0, 0, 0x7E});
     server->SendRaw({3, 0, 0, 0, 0x63, 1, 2});
     Deliver(MsgChat{0, "Hallo"});
     EXPECT_EQ(client.View.Chat.back(), "<Max> Hallo");

@@ -12,7 +12,8 @@ const RowText FreeRow{"    x", "<Offen>"};
 }  // namespace
 
 void RecordingNetView::BuildLobby() {
-    Rows.assign(static_cast<size_t>(state_.MaxPlayer), FreeRow);
+    // A client started again knows no table until it is back: no rows.
+    Rows.assign(state_.PlayerCount > 0 ? static_cast<size_t>(state_.MaxPlayer) : 0, FreeRow);
     for (int i = 0; i < state_.PlayerCount; ++i) {
         ShowPlayerRow(i);
     }
@@ -32,7 +33,9 @@ void RecordingNetView::ShowPlayerRow(int index) {
     ++Calls;
     const Player& player = state_.Players.at(static_cast<size_t>(index));
     Row(index) = {player.PlayerReady != 0 ? "    x" : "",
-                  player.PlayerName.empty() ? "<Warte auf Spieler>" : player.PlayerName};
+                  player.PlayerName.empty() ? "<Warte auf Spieler>"
+                  : player.Away             ? player.PlayerName + " (abwesend)"
+                                            : player.PlayerName};
 }
 
 void RecordingNetView::ShowFreeRow(int index) {
@@ -70,6 +73,26 @@ void RecordingNetView::GameMoved(Game& game) {
 void RecordingNetView::DrawOffered(Game& game) {
     ++Calls;
     Offers.push_back(&game);
+}
+
+void RecordingNetView::GameReplaced(Game& game) {
+    ++Calls;
+    Replaced.push_back(&game);
+}
+
+void RecordingNetView::ShowReconnecting(bool reconnecting) {
+    ++Calls;
+    Reconnecting = reconnecting;
+}
+
+void RecordingNetView::ShowReturned() {
+    ++Calls;
+    ++Returns;
+    Rows.resize(static_cast<size_t>(state_.PlayerCount));
+    for (int i = 0; i < state_.PlayerCount; ++i) {
+        ShowPlayerRow(i);
+    }
+    OwnRow = state_.OwnPlayerIndex;
 }
 
 void RecordingNetView::ShowNetworkError(const std::string& text) {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A NetView that records what network play makes visible: the players list's rows as the
 // lobby would draw them, the own blue row, the start button, chat lines, the games layout,
-// refreshed games, draw offers and error boxes.
+// refreshed and replaced games, draw offers, the way back's line and returns, and error boxes.
 #pragma once
 
 #include <string>
@@ -34,6 +34,9 @@ public:
     void ShowGamesStarted() override;
     void GameMoved(Game& game) override;
     void DrawOffered(Game& game) override;
+    void GameReplaced(Game& game) override;
+    void ShowReconnecting(bool reconnecting) override;
+    void ShowReturned() override;
     void ShowNetworkError(const std::string& text) override;
 
     std::vector<RowText> Rows;
@@ -43,6 +46,9 @@ public:
     bool GamesStarted = false;
     std::vector<const Game*> Moved;
     std::vector<const Game*> Offers;
+    std::vector<const Game*> Replaced;
+    bool Reconnecting = false;
+    int Returns = 0;
     std::vector<std::string> Errors;
     int Calls = 0;  // every call, so a test can tell whether anything happened
 

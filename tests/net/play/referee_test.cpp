@@ -308,7 +308,7 @@ TEST_F(Referee, APlaceHeldWithoutANameIsFreedAfterTenSeconds) {
 
 TEST_F(Referee, UnknownCodesAreDroppedAndTheSenderKeepsItsGames) {
     StartWithHackerToMove();
-    hacker->SendRaw({1, 0, 0, 0, 0x0E});
+    hacker->SendRaw({1, 0, 0, 0, 0x7E});
     hacker->SendRaw({3, 0, 0, 0, 0x63, 1, 2});
     t.Pump();
     hacker->Send(HackerMove(60, 60));

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tournament.h"
 
+#include <sys/socket.h>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -10,6 +12,8 @@
 #include "net/client.h"
 #include "net/game_play.h"
 #include "net/play_step.h"
+#include "net/reconnect.h"
+#include "net/senders.h"
 #include "net/server.h"
 
 namespace tavlora {
@@ -26,13 +30,14 @@ size_t Fingerprint(const Side& side) {
     const ProgramState& state = side.State;
     mix(static_cast<size_t>(side.View.Calls));
     for (int32_t value : {state.PlayerCount, state.OwnPlayerIndex, state.MaxPlayer, state.PlayPhase,
-                          state.ServerConnection}) {
+                          state.ServerConnection, int32_t{state.Reconnect.Active}}) {
         mix(static_cast<size_t>(value));
     }
     for (const Player& player : state.Players) {
         mix(std::hash<std::string>()(player.PlayerName));
         mix(static_cast<size_t>(player.PlayerReady));
         mix(static_cast<size_t>(player.PlayerConnection));
+        mix(static_cast<size_t>(player.Away));
     }
     for (const Game& game : state.Games) {
         mix(static_cast<size_t>(game.State));
@@ -85,6 +90,26 @@ void Tournament::Leave(Side& side) {
     side.Left = true;
 }
 
+void Tournament::Drop(Side& side) {
+    ASSERT_GE(side.Socket, 0);
+    shutdown(side.Socket, SHUT_RDWR);
+}
+
+Side& Tournament::Restart(Side& crashed) {
+    Leave(crashed);
+    const ProgramState& old = crashed.State;
+    const Player& own = old.Players[static_cast<size_t>(old.OwnPlayerIndex)];
+    Side& side = *clients_.emplace_back(std::make_unique<Side>());
+    SetUpReturningClient(side.State, LoopbackAddress, old.OwnPlayerIndex, own.Secret,
+                         old.RejoinSeconds);
+    side.State.NetworkPort = port_;
+    side.State.PlayPhase = LobbyPhase;
+    side.View.BuildLobby();
+    side.InLobby = true;
+    EXPECT_TRUE(BeginReconnect(side.State, side.View));
+    return side;
+}
+
 void Tournament::PollSide(Side& side) {
     if (side.Left || side.Hung) {
         return;
@@ -92,7 +117,8 @@ void Tournament::PollSide(Side& side) {
     if (&side == &server_ || side.InLobby) {
         RunPlayStep(side.State, side.View);
     } else if (side.State.ServerConnection != NoConnection && PollClient(side.State, side.View)) {
-        // The settings window gives way to the lobby.
+        // The settings window gives way to the lobby; the program announces its way back.
+        AnnounceReturn(side.State);
         side.InLobby = true;
         side.State.PlayPhase = LobbyPhase;
         side.View.BuildLobby();
@@ -157,6 +183,45 @@ void Tournament::Play(int32_t white, int32_t black, int32_t fromX, int32_t fromY
     ASSERT_TRUE(move) << "no move " << fromX << fromY << "-" << toX << toY;
     PlayOwnMove(mover.State, game, *move);
     Pump();
+}
+
+void StartWith(Tournament& t, std::initializer_list<const char*> names) {
+    for (const char* name : names) {
+        Side& side = t.Join(name);
+        side.State.Players[static_cast<size_t>(side.State.OwnPlayerIndex)].PlayerReady = 1;
+        SendReady(side.State, 1);
+    }
+    t.Pump();
+    ASSERT_TRUE(t.Server().View.StartEnabled);
+    StartGames(t.Server().State, t.Server().View);
+    t.Pump();
+}
+
+void ExpectSameGames(Tournament& t) {
+    const GamesList& reference = t.Server().State.Games;
+    for (Side* side : t.Sides()) {
+        SCOPED_TRACE(testing::Message() << "participant " << side->State.OwnPlayerIndex);
+        const GamesList& games = side->State.Games;
+        ASSERT_EQ(games.size(), reference.size());
+        for (size_t i = 0; i < games.size(); ++i) {
+            EXPECT_EQ(games[i].PlayerIndex[0], reference[i].PlayerIndex[0]);
+            EXPECT_EQ(games[i].PlayerIndex[1], reference[i].PlayerIndex[1]);
+            EXPECT_EQ(games[i].State, reference[i].State);
+            EXPECT_EQ(games[i].SideToMove, reference[i].SideToMove);
+            EXPECT_EQ(games[i].History, reference[i].History);
+            EXPECT_EQ(games[i].Result, reference[i].Result);
+        }
+    }
+}
+
+Game& PairGame(Side& side, int32_t i, int32_t j) {
+    for (Game& game : side.State.Games) {
+        if (SideOf(game, i) >= 0 && SideOf(game, j) >= 0) {
+            return game;
+        }
+    }
+    ADD_FAILURE() << "no game between " << i << " and " << j;
+    return side.State.Games.front();
 }
 
 Game& GameOf(Side& side, int32_t white, int32_t black) {

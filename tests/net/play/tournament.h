@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,12 +23,18 @@ constexpr int32_t LoopbackAddress = 127 | 1 << 24;
 struct Side {
     Side() {
         State.TickCount = [] { return TickCount(); };
+        State.Network.SetSocketWatcher([this](int socket, bool watch) {
+            if (watch || socket == Socket) {
+                Socket = watch ? socket : -1;
+            }
+        });
     }
     ProgramState State;
     RecordingNetView View{State};
     bool InLobby = false;
     bool Left = false;
     bool Hung = false;  // its main loop stands still: the pumps pass it by
+    int Socket = -1;    // a client's connection's socket, the last one opened
 };
 
 class Tournament {
@@ -48,6 +55,11 @@ public:
     void FinishJoin(Side& side);
     // The program is closed: its connections end without a word.
     void Leave(Side& side);
+    // The client's connection is cut from outside, as a network would: both ends see it end.
+    void Drop(Side& side);
+    // The client's program crashed and is started again, to return with the ticket it kept;
+    // the new program starts its way back at once.
+    Side& Restart(Side& crashed);
 
     // Polls every side once per round, as the main loops would, until nothing has changed
     // anywhere for a while.
@@ -71,8 +83,17 @@ private:
     std::vector<std::unique_ptr<Side>> clients_;
 };
 
+// Joins every name, declares each ready and starts the games from the server.
+void StartWith(Tournament& t, std::initializer_list<const char*> names);
+
+// Every program holds the server's games, in its order, in the same position and state.
+void ExpectSameGames(Tournament& t);
+
 // The game (white, black) of a program's games list, found by a plain scan.
 Game& GameOf(Side& side, int32_t white, int32_t black);
+
+// The game of the pair, whichever colour each has.
+Game& PairGame(Side& side, int32_t i, int32_t j);
 
 // The move of game.Moves between the two squares, with promotion filled in when pending.
 std::optional<Move> FindMove(const Game& game, int32_t fromX, int32_t fromY, int32_t toX,
