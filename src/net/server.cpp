@@ -217,15 +217,16 @@ private:
         if (!clocks) {
             return;
         }
-        const int32_t white = game.PlayerIndex[White];
-        const int32_t black = game.PlayerIndex[Black];
+        // Passed on before the server plays it on its own copy: the others need nothing of that.
+        SendToClients(state_,
+                      EncodeFrame(MsgMove{sender_,
+                                          {game.PlayerIndex[White], game.PlayerIndex[Black]},
+                                          clocks->PlayerTimeLeft,
+                                          clocks->MoveTimeLeft,
+                                          *move}),
+                      sender_);
         PlayReceivedMove(state_, view_, game, clocks->PlayerTimeLeft, clocks->MoveTimeLeft, *move);
         keyed.WithdrawDrawOffers();
-        SendToClients(
-            state_,
-            EncodeFrame(MsgMove{
-                sender_, {white, black}, clocks->PlayerTimeLeft, clocks->MoveTimeLeft, *move}),
-            sender_);
     }
 
     void Play(const MsgTimeout& m, KeyedGame& keyed, int32_t side) {
@@ -238,7 +239,7 @@ private:
         if (!clocks) {
             return;
         }
-        EndOnTime(game, side, clocks->PlayerTimeLeft, clocks->MoveTimeLeft);
+        EndOnTime(state_, game, side, clocks->PlayerTimeLeft, clocks->MoveTimeLeft);
         SendToClients(state_,
                       EncodeFrame(MsgTimeout{sender_,
                                              {game.PlayerIndex[White], game.PlayerIndex[Black]},
@@ -261,13 +262,13 @@ private:
         if (!keyed.DrawOffered[1 - side]) {
             return;
         }
-        keyed.Record->State = DrawAgreed;
+        AgreeDraw(state_, *keyed.Record);
         keyed.WithdrawDrawOffers();
         SendToClients(state_, Relayed());
     }
 
     void Play(const MsgResign&, KeyedGame& keyed, int32_t side) {
-        Resign(*keyed.Record, side);
+        Resign(state_, *keyed.Record, side);
         SendToClients(state_, Relayed());
     }
 
@@ -310,11 +311,6 @@ bool OpenServer(ProgramState& state) {
 }
 
 void PollServer(ProgramState& state, NetView& view) {
-    FreeUnnamedPlaces(state, view);
-    for (int32_t index : OverdueAbsences(state)) {
-        RemoveParticipant(state, view, index);
-    }
-    ContinueCatchUps(state);
     NetEvent event = state.Network.Poll();
     switch (event.Kind) {
         case NetEventKind::None:
@@ -348,6 +344,15 @@ void PollServer(ProgramState& state, NetView& view) {
             return;
         }
     }
+}
+
+void RunServerUpkeep(ProgramState& state, NetView& view) {
+    FreeUnnamedPlaces(state, view);
+    // After the messages, so a return that came in this pass is taken before its grace ends.
+    for (int32_t index : OverdueAbsences(state)) {
+        RemoveParticipant(state, view, index);
+    }
+    ContinueCatchUps(state);
 }
 
 void StartGames(ProgramState& state, NetView& view) {

@@ -5,6 +5,7 @@
 #include <chrono>
 
 #include "net/game_tick.h"
+#include "net/play_step.h"
 #include "net/server.h"
 
 namespace tavlora {
@@ -28,6 +29,11 @@ ServerThread::ServerThread(const std::string& name, int32_t maxPlayer, int32_t t
     }
     port_ = state_.Network.ListeningPort();
     state_.GameEnded = [this](const Game& game) {
+        // A step takes many messages before its tick tells their ends, so a departure is
+        // recorded before the first of the games it ended.
+        if (game.State == Resigned) {
+            NoteDeparture(game.PlayerIndex[game.SideToMove]);
+        }
         ends_.push_back({.PlayerIndex = {game.PlayerIndex[White], game.PlayerIndex[Black]},
                          .State = game.State,
                          .SideToMove = game.SideToMove});
@@ -55,6 +61,14 @@ const ProgramState& ServerThread::Stop() {
     return state_;
 }
 
+void ServerThread::NoteDeparture(int32_t index) {
+    const auto i = static_cast<size_t>(index);
+    if (state_.Players[i].Left && !left_[i]) {
+        ends_.push_back({.Leaver = index});
+        left_[i] = true;
+    }
+}
+
 void ServerThread::Run() {
     while (!stop_) {
         if (const uint32_t ms = advance_) {
@@ -62,17 +76,10 @@ void ServerThread::Run() {
             RunGameTick(state_);
             advance_ = 0;
         }
-        PollServer(state_, view_);
-        // A departure comes before the ends of the games it ended, which the tick records.
+        RunPlayStep(state_, view_);
         for (int32_t i = 1; i < state_.PlayerCount; ++i) {
-            const bool left = state_.Players[static_cast<size_t>(i)].Left;
-            if (left && !left_[static_cast<size_t>(i)]) {
-                ends_.push_back({.Leaver = i});
-            }
-            left_[static_cast<size_t>(i)] = left;
+            NoteDeparture(i);
         }
-        // Without the tick the server would give no results and declare no time-outs.
-        RunGameTick(state_);
         if (!started_ && view_.Enabled && state_.PlayerCount == startAt_) {
             StartGames(state_, view_);
             started_ = true;

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A headless server for runs in one process: the program's own server, polled on a thread of
-// its own as the main loop would (game tick included), on the system's clock or on a clock
+// A headless server for runs in one process: the program's own server, run on a thread of its
+// own by the main loop's play step (game tick included), on the system's clock or on a clock
 // that stands still until the caller moves it. Its user presses "Spiel starten" once the
 // awaited number of participants are all ready.
 #pragma once
@@ -76,6 +76,8 @@ private:
     };
 
     void Run();
+    // Records participant index's departure once, when the server has marked it.
+    void NoteDeparture(int32_t index);
 
     ProgramState state_;
     StartView view_;
