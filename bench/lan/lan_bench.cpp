@@ -5,7 +5,9 @@
 // of moves at several rates, the CPU and memory of both programs while every game runs and
 // nobody moves, the time of one main-loop pass, and the round trip of chat lines that bots
 // answer at once, whose answers reach the server while it is still relaying the line they
-// answer. Prints a table and ends by itself.
+// answer. Then the floor of the machine in the same run: the same bots, with new connections,
+// through a relay that does nothing else (lan_floor), at the same rates. Prints the tables and
+// ends by itself.
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -14,6 +16,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -43,6 +47,7 @@ enum class LoopbackChoice { Auto, Private, Shared };
 
 struct Options {
     std::string Program;
+    std::string Floor;  // the relay of the floor; empty: no floor
     std::string Root = ".";
     int Bots = -1;  // -1: as many as fill 127 places
     bool Client = true;
@@ -106,7 +111,7 @@ struct RateRow {
     double P99Ms = 0;
     uint64_t Lost = 0;
     double DrainMs = 0;
-    double ServerCpu = 0;
+    double ServerCpu = 0;  // the floor's relay, in the floor's rows
     double ClientCpu = 0;
     double BotsCpu = 0;
     double ServerQueueKiB = 0;  // most seen while the moves flowed
@@ -119,6 +124,8 @@ int Usage() {
     std::fputs(
         "usage: lan_bench --program PATH [options]\n"
         "  --program PATH        the scripted program (lan_program)\n"
+        "  --floor PATH          the relay that does nothing else (lan_floor), measured after\n"
+        "                        the program with the same bots; without it, no floor\n"
         "  --root DIR            working folder of the programs, holding Image/ (.)\n"
         "  --bots N              bots (fill up to 127 participants)\n"
         "  --no-client           no second copy of the program as a client\n"
@@ -177,6 +184,8 @@ bool Parse(int argc, char** argv, Options& options) {
         bool ok = true;
         if (option == "--program") {
             options.Program = value;
+        } else if (option == "--floor") {
+            options.Floor = value;
         } else if (option == "--root") {
             options.Root = value;
         } else if (option == "--bots") {
@@ -289,21 +298,30 @@ std::optional<PassStats> ParsePasses(const std::string& line) {
     return std::nullopt;
 }
 
+// The bots and what they measure. The program and the floor each get a crowd of their own,
+// with connections of their own.
+struct Crowd {
+    Crowd(const Options& options, int32_t participants)
+        : Swarm(SwarmOptions{.Address = "127.0.0.1",
+                             .Port = DefaultPort,
+                             .Count = options.Bots,
+                             .NamePrefix = "Bot",
+                             .Chances = {.DrawOffer = 0, .DrawAccept = 0, .Resign = options.Resign},
+                             .CanReturn = true}),
+          Recorder(participants) {
+        Swarm.SetObserver(&Recorder);
+    }
+
+    BotSwarm Swarm;
+    LatencyRecorder Recorder;
+};
+
 class Bench {
 public:
     explicit Bench(const Options& options)
         : options_(options),
           participants_(1 + (options.Client ? 1 : 0) + options.Bots),
-          swarm_(
-              SwarmOptions{.Address = "127.0.0.1",
-                           .Port = DefaultPort,
-                           .Count = options.Bots,
-                           .NamePrefix = "Bot",
-                           .Chances = {.DrawOffer = 0, .DrawAccept = 0, .Resign = options.Resign},
-                           .CanReturn = true}),
-          recorder_(participants_) {
-        swarm_.SetObserver(&recorder_);
-    }
+          crowd_(std::make_unique<Crowd>(options, participants_)) {}
 
     // The whole run; false with Problem() set when a step fails.
     bool Run();
@@ -318,13 +336,17 @@ private:
     bool JoinAndStart();
     void MeasureIdle();
     void MeasureRate(double rate);
-    void MeasureAnswers();
+    // Moves at rate from the crowd's bots, and how fast every other bot had each; the CPU
+    // columns of the programs are the caller's, told the seconds of moves when they end.
+    RateRow MeasureRelay(double rate, const std::function<void(RateRow&, double)>& ended);
+    AnswerRow MeasureAnswers();
     void MeasureReturns();
     void MeasureRestarts();
     // Every bot away tries to come back, about once a second as the program does, until
     // everyone is; false after limit.
     bool AwaitEveryoneBack(Seconds limit);
     void Stop();
+    bool MeasureFloor();
 
     bool Fail(const std::string& problem) {
         problem_ = problem;
@@ -341,11 +363,11 @@ private:
 
     const Options options_;
     const int32_t participants_;
-    BotSwarm swarm_;
-    LatencyRecorder recorder_;
+    std::unique_ptr<Crowd> crowd_;
     ChildProcess server_;
     ChildProcess client_;
     ChildSpec serverSpec_;
+    ChildProcess floor_;
     std::filesystem::path folder_;
     std::vector<uint16_t> botPorts_;
     std::string loopback_;
@@ -355,6 +377,9 @@ private:
     std::vector<IdleRow> idle_;
     std::vector<RateRow> rates_;
     std::optional<AnswerRow> answers_;
+    std::optional<IdleRow> floorIdle_;
+    std::vector<RateRow> floorRates_;
+    std::optional<AnswerRow> floorAnswers_;
     ReturnFigures returns_;
     RestartFigures restarts_;
     std::string problem_;
@@ -370,20 +395,26 @@ bool Bench::Run() {
         return false;
     }
     Progress("settling for " + std::to_string(options_.SettleSeconds) + " s");
-    swarm_.RunFor(std::chrono::duration_cast<Clock::duration>(Seconds(options_.SettleSeconds)));
+    crowd_->Swarm.RunFor(
+        std::chrono::duration_cast<Clock::duration>(Seconds(options_.SettleSeconds)));
     MeasureIdle();
     for (double rate : options_.Rates) {
         MeasureRate(rate);
     }
     if (options_.LineRate > 0) {
-        MeasureAnswers();
+        Progress("chat lines at " + std::to_string(static_cast<int>(options_.LineRate)) +
+                 " per second, each answered at once");
+        answers_ = MeasureAnswers();
     }
     if (options_.Client) {
         MeasureReturns();
     }
     MeasureRestarts();
-    loadAfter_ = LoadAverage();
     Stop();
+    if (!options_.Floor.empty()) {
+        MeasureFloor();
+    }
+    loadAfter_ = LoadAverage();
     std::filesystem::remove_all(folder_);
     return problem_.empty();
 }
@@ -452,11 +483,12 @@ bool Bench::StartPrograms() {
 }
 
 bool Bench::JoinAndStart() {
+    BotSwarm& swarm = crowd_->Swarm;
     std::string error;
-    if (!swarm_.Join(std::chrono::seconds(120), error)) {
+    if (!swarm.Join(std::chrono::seconds(120), error)) {
         return Fail("bots: " + error);
     }
-    botPorts_ = swarm_.LocalPorts();
+    botPorts_ = swarm.LocalPorts();
     Progress(std::to_string(options_.Bots) + " bots joined");
     if (options_.Client) {
         client_.Send("ready");
@@ -468,7 +500,7 @@ bool Bench::JoinAndStart() {
     if (options_.Client && !Await(client_, "client", "started", Seconds(120))) {
         return Fail(problem_.empty() ? "the client did not start its games" : problem_);
     }
-    if (!swarm_.RunUntil([this] { return swarm_.Started(); }, std::chrono::seconds(60))) {
+    if (!swarm.RunUntil([&swarm] { return swarm.Started(); }, std::chrono::seconds(60))) {
         return Fail("the bots did not all receive the start");
     }
     // Every game shown, and the standings open; every game is saved as it ends.
@@ -493,7 +525,8 @@ void Bench::MeasureIdle() {
     const Clock::time_point start = Clock::now();
     const double serverStart = server_.CpuSeconds();
     const double clientStart = options_.Client ? client_.CpuSeconds() : 0;
-    swarm_.RunFor(std::chrono::duration_cast<Clock::duration>(Seconds(options_.IdleSeconds)));
+    crowd_->Swarm.RunFor(
+        std::chrono::duration_cast<Clock::duration>(Seconds(options_.IdleSeconds)));
     const double seconds = Seconds(Clock::now() - start).count();
 
     const auto row = [&](ChildProcess& program, const std::string& name, double cpuStart) {
@@ -516,42 +549,15 @@ void Bench::MeasureIdle() {
 
 void Bench::MeasureRate(double rate) {
     Progress("moves at " + std::to_string(static_cast<int>(rate)) + " per second");
-    RateRow row;
-    row.Target = rate;
-    recorder_.BeginPhase();
     server_.Send("time");
-    const Clock::time_point start = Clock::now();
     const double serverStart = server_.CpuSeconds();
     const double clientStart = options_.Client ? client_.CpuSeconds() : 0;
-    const double botsStart = OwnCpuSeconds();
-
-    swarm_.SetRate(rate);
-    const Clock::time_point end =
-        start + std::chrono::duration_cast<Clock::duration>(Seconds(options_.PhaseSeconds));
-    while (Clock::now() < end) {
-        swarm_.RunFor(std::min<Clock::duration>(BacklogInterval, end - Clock::now()));
-        const Backlog backlog = SampleBacklog();
-        row.ServerQueueKiB = std::max(row.ServerQueueKiB, backlog.ServerUnread / 1024.0);
-        row.ClientQueueKiB = std::max(row.ClientQueueKiB, backlog.ClientUnread / 1024.0);
-    }
-    swarm_.SetRate(0);
-    const Clock::time_point stopped = Clock::now();
-    const double seconds = Seconds(stopped - start).count();
-    row.ServerCpu = 100 * (server_.CpuSeconds() - serverStart) / seconds;
-    row.ClientCpu = options_.Client ? 100 * (client_.CpuSeconds() - clientStart) / seconds : 0;
-    row.BotsCpu = 100 * (OwnCpuSeconds() - botsStart) / seconds;
-    row.Achieved = static_cast<double>(recorder_.Sent()) / seconds;
-
-    // Every other bot receives every move; whatever is missing after the drain is lost.
-    const auto receivers = static_cast<uint64_t>(options_.Bots - swarm_.GoneCount() - 1);
-    const uint64_t expected = recorder_.Sent() * receivers;
-    swarm_.RunUntil([&] { return recorder_.Received() >= expected; }, std::chrono::seconds(30));
-    row.DrainMs = std::chrono::duration<double, std::milli>(Clock::now() - stopped).count();
-    row.Lost = expected - std::min(expected, recorder_.Received());
-    row.MedianMs = recorder_.Percentile(0.5);
-    row.P99Ms = recorder_.Percentile(0.99);
+    RateRow row = MeasureRelay(rate, [&](RateRow& measured, double seconds) {
+        measured.ServerCpu = 100 * (server_.CpuSeconds() - serverStart) / seconds;
+        measured.ClientCpu =
+            options_.Client ? 100 * (client_.CpuSeconds() - clientStart) / seconds : 0;
+    });
     row.ClientConnected = !options_.Client || SampleBacklog().ClientConnected;
-
     server_.Send("report");
     if (const auto line = Await(server_, "server", "passes", Seconds(30))) {
         row.ServerPasses = ParsePasses(*line).value_or(PassStats{});
@@ -559,25 +565,61 @@ void Bench::MeasureRate(double rate) {
     rates_.push_back(row);
 }
 
-void Bench::MeasureAnswers() {
-    Progress("chat lines at " + std::to_string(static_cast<int>(options_.LineRate)) +
-             " per second, each answered at once");
-    recorder_.BeginPhase();
+RateRow Bench::MeasureRelay(double rate, const std::function<void(RateRow&, double)>& ended) {
+    BotSwarm& swarm = crowd_->Swarm;
+    LatencyRecorder& recorder = crowd_->Recorder;
+    RateRow row;
+    row.Target = rate;
+    recorder.BeginPhase();
     const Clock::time_point start = Clock::now();
-    swarm_.SetLineRate(options_.LineRate);
-    swarm_.RunFor(std::chrono::duration_cast<Clock::duration>(Seconds(options_.PhaseSeconds)));
-    swarm_.SetLineRate(0);
+    const double botsStart = OwnCpuSeconds();
+
+    swarm.SetRate(rate);
+    const Clock::time_point end =
+        start + std::chrono::duration_cast<Clock::duration>(Seconds(options_.PhaseSeconds));
+    while (Clock::now() < end) {
+        swarm.RunFor(std::min<Clock::duration>(BacklogInterval, end - Clock::now()));
+        const Backlog backlog = SampleBacklog();
+        row.ServerQueueKiB = std::max(row.ServerQueueKiB, backlog.ServerUnread / 1024.0);
+        row.ClientQueueKiB = std::max(row.ClientQueueKiB, backlog.ClientUnread / 1024.0);
+    }
+    swarm.SetRate(0);
+    const Clock::time_point stopped = Clock::now();
+    const double seconds = Seconds(stopped - start).count();
+    row.BotsCpu = 100 * (OwnCpuSeconds() - botsStart) / seconds;
+    ended(row, seconds);
+    row.Achieved = static_cast<double>(recorder.Sent()) / seconds;
+
+    // Every other bot receives every move; whatever is missing after the drain is lost.
+    const auto receivers = static_cast<uint64_t>(options_.Bots - swarm.GoneCount() - 1);
+    const uint64_t expected = recorder.Sent() * receivers;
+    swarm.RunUntil([&] { return recorder.Received() >= expected; }, std::chrono::seconds(30));
+    row.DrainMs = std::chrono::duration<double, std::milli>(Clock::now() - stopped).count();
+    row.Lost = expected - std::min(expected, recorder.Received());
+    row.MedianMs = recorder.Percentile(0.5);
+    row.P99Ms = recorder.Percentile(0.99);
+    return row;
+}
+
+AnswerRow Bench::MeasureAnswers() {
+    BotSwarm& swarm = crowd_->Swarm;
+    LatencyRecorder& recorder = crowd_->Recorder;
+    recorder.BeginPhase();
+    const Clock::time_point start = Clock::now();
+    swarm.SetLineRate(options_.LineRate);
+    swarm.RunFor(std::chrono::duration_cast<Clock::duration>(Seconds(options_.PhaseSeconds)));
+    swarm.SetLineRate(0);
     AnswerRow row;
     row.Target = options_.LineRate;
     row.Achieved =
-        static_cast<double>(recorder_.LinesSent()) / Seconds(Clock::now() - start).count();
-    swarm_.RunUntil([this] { return recorder_.LinesReturned() >= recorder_.LinesSent(); },
-                    std::chrono::seconds(30));
-    row.Lost = recorder_.LinesSent() - std::min(recorder_.LinesSent(), recorder_.LinesReturned());
-    row.FirstMedianMs = recorder_.LinePercentile(0.5, false);
-    row.AnswerMedianMs = recorder_.LinePercentile(0.5, true);
-    row.AnswerP99Ms = recorder_.LinePercentile(0.99, true);
-    answers_ = row;
+        static_cast<double>(recorder.LinesSent()) / Seconds(Clock::now() - start).count();
+    swarm.RunUntil([&recorder] { return recorder.LinesReturned() >= recorder.LinesSent(); },
+                   std::chrono::seconds(30));
+    row.Lost = recorder.LinesSent() - std::min(recorder.LinesSent(), recorder.LinesReturned());
+    row.FirstMedianMs = recorder.LinePercentile(0.5, false);
+    row.AnswerMedianMs = recorder.LinePercentile(0.5, true);
+    row.AnswerP99Ms = recorder.LinePercentile(0.99, true);
+    return row;
 }
 
 // The client's connection is cut from outside, both ends see it end at once; the client comes
@@ -598,7 +640,7 @@ void Bench::MeasureReturns() {
         Clock::time_point drained{};
         const Clock::time_point deadline = Clock::now() + std::chrono::seconds(60);
         for (int empty = 0; empty < 3 && Clock::now() < deadline;) {
-            swarm_.RunFor(std::chrono::milliseconds(10));
+            crowd_->Swarm.RunFor(std::chrono::milliseconds(10));
             const Backlog backlog = SampleBacklog();
             if (!backlog.ClientConnected || backlog.ClientUnread > 0) {
                 empty = 0;
@@ -608,7 +650,7 @@ void Bench::MeasureReturns() {
         }
         returns_.DrainedMs.push_back(
             std::chrono::duration<double, std::milli>(drained - cut).count());
-        swarm_.RunFor(std::chrono::seconds(1));
+        crowd_->Swarm.RunFor(std::chrono::seconds(1));
     }
 }
 
@@ -643,14 +685,14 @@ void Bench::MeasureRestarts() {
         }
         restarts_.AllBackMs.push_back(
             std::chrono::duration<double, std::milli>(Clock::now() - kill).count());
-        swarm_.RunFor(std::chrono::seconds(2));
+        crowd_->Swarm.RunFor(std::chrono::seconds(2));
     }
 }
 
 bool Bench::AwaitEveryoneBack(Seconds limit) {
     bool clientBack = !options_.Client;
     Clock::time_point nextAttempt = Clock::now();
-    return swarm_.RunUntil(
+    return crowd_->Swarm.RunUntil(
         [&] {
             while (const std::optional<std::string> line =
                        options_.Client ? client_.TakeLine() : std::nullopt) {
@@ -658,7 +700,7 @@ bool Bench::AwaitEveryoneBack(Seconds limit) {
             }
             bool botsBack = true;
             const bool attempt = Clock::now() >= nextAttempt;
-            for (const auto& bot : swarm_.Bots()) {
+            for (const auto& bot : crowd_->Swarm.Bots()) {
                 if (bot->Phase() == BotPhase::Away && attempt) {
                     bot->Return();
                 }
@@ -678,10 +720,63 @@ void Bench::Stop() {
     client_.Stop(std::chrono::seconds(10));
 }
 
+// The programs have ended and the port is free again. New bots, the same number, join the
+// relay, which takes the server's place as participant 0.
+bool Bench::MeasureFloor() {
+    crowd_ = std::make_unique<Crowd>(options_, options_.Bots + 1);
+    const std::string relay = std::filesystem::absolute(options_.Floor).string();
+    std::string error;
+    if (!floor_.Start({relay,
+                       {std::to_string(DefaultPort), std::to_string(options_.Bots + 1),
+                        std::to_string(options_.TimeByPlayer), std::to_string(options_.TimeByMove)},
+                       {},
+                       folder_.string(),
+                       (folder_ / "floor.log").string()},
+                      error)) {
+        return Fail("floor: " + error);
+    }
+    BotSwarm& swarm = crowd_->Swarm;
+    if (!Await(floor_, "floor", "listening", Seconds(30))) {
+        return Fail(problem_.empty() ? "the floor's relay did not listen" : problem_);
+    }
+    if (!swarm.Join(std::chrono::seconds(120), error)) {
+        return Fail("floor bots: " + error);
+    }
+    botPorts_ = swarm.LocalPorts();
+    floor_.Send("start");
+    if (!swarm.RunUntil([&swarm] { return swarm.Started(); }, std::chrono::seconds(60))) {
+        return Fail("the floor's bots did not all receive the start");
+    }
+    swarm.RunFor(std::chrono::duration_cast<Clock::duration>(Seconds(options_.SettleSeconds)));
+    Progress("floor: idle");
+    const Clock::time_point idleStart = Clock::now();
+    const double idleCpu = floor_.CpuSeconds();
+    swarm.RunFor(std::chrono::duration_cast<Clock::duration>(Seconds(options_.IdleSeconds)));
+    const double idleSeconds = Seconds(Clock::now() - idleStart).count();
+    floorIdle_ = IdleRow{"relay",
+                         100 * (floor_.CpuSeconds() - idleCpu) / idleSeconds,
+                         floor_.ResidentMiB(),
+                         {},
+                         idleSeconds};
+    for (double rate : options_.Rates) {
+        Progress("floor: moves at " + std::to_string(static_cast<int>(rate)) + " per second");
+        const double relayStart = floor_.CpuSeconds();
+        floorRates_.push_back(MeasureRelay(rate, [&](RateRow& measured, double seconds) {
+            measured.ServerCpu = 100 * (floor_.CpuSeconds() - relayStart) / seconds;
+        }));
+    }
+    if (options_.LineRate > 0) {
+        Progress("floor: chat lines");
+        floorAnswers_ = MeasureAnswers();
+    }
+    floor_.Stop(std::chrono::seconds(10));
+    return true;
+}
+
 std::optional<std::string> Bench::Await(ChildProcess& program, const std::string& name,
                                         const std::string& prefix, Seconds limit) {
     std::optional<std::string> found;
-    swarm_.RunUntil(
+    crowd_->Swarm.RunUntil(
         [&] {
             while (const std::optional<std::string> line = program.TakeLine()) {
                 if (line->starts_with(prefix)) {
@@ -714,18 +809,31 @@ void Bench::PrintTable() const {
     std::printf("bots resign instead of moving with a chance of %g\n\n", options_.Resign);
 
     std::printf("Relay of moves from a bot to every other bot\n");
-    std::printf("%8s %8s %10s %9s %6s %9s %8s %8s %8s %10s %10s %10s\n", "rate/s", "sent/s",
+    std::printf("%8s %8s %10s %9s %6s %9s %8s %8s %8s %10s %10s %10s %10s\n", "rate/s", "sent/s",
                 "median ms", "p99 ms", "lost", "drain ms", "server", "client", "bots", "server in",
-                "client in", "pass med");
-    std::printf("%8s %8s %10s %9s %6s %9s %8s %8s %8s %10s %10s %10s\n", "", "", "", "", "", "",
-                "cpu %", "cpu %", "cpu %", "max KiB", "max KiB", "us");
+                "client in", "pass med", "pass cpu");
+    std::printf("%8s %8s %10s %9s %6s %9s %8s %8s %8s %10s %10s %10s %10s\n", "", "", "", "", "",
+                "", "cpu %", "cpu %", "cpu %", "max KiB", "max KiB", "us", "med us");
     for (const RateRow& row : rates_) {
         std::printf(
-            "%8.0f %8.1f %10.2f %9.2f %6llu %9.0f %8.1f %8.1f %8.1f %10.1f %10.1f %10.1f%s\n",
+            "%8.0f %8.1f %10.2f %9.2f %6llu %9.0f %8.1f %8.1f %8.1f %10.1f %10.1f %10.1f "
+            "%10.1f%s\n",
             row.Target, row.Achieved, row.MedianMs, row.P99Ms,
             static_cast<unsigned long long>(row.Lost), row.DrainMs, row.ServerCpu, row.ClientCpu,
             row.BotsCpu, row.ServerQueueKiB, row.ClientQueueKiB, row.ServerPasses.MedianUs,
-            row.ClientConnected ? "" : "  client cut off");
+            row.ServerPasses.CpuMedianUs, row.ClientConnected ? "" : "  client cut off");
+    }
+    if (!floorRates_.empty()) {
+        std::printf("\nThe floor: the same bots through a relay that does nothing else\n");
+        std::printf("%8s %8s %10s %9s %6s %9s %8s %8s\n", "rate/s", "sent/s", "median ms", "p99 ms",
+                    "lost", "drain ms", "relay", "bots");
+        std::printf("%8s %8s %10s %9s %6s %9s %8s %8s\n", "", "", "", "", "", "", "cpu %", "cpu %");
+        for (const RateRow& row : floorRates_) {
+            std::printf("%8.0f %8.1f %10.2f %9.2f %6llu %9.0f %8.1f %8.1f\n", row.Target,
+                        row.Achieved, row.MedianMs, row.P99Ms,
+                        static_cast<unsigned long long>(row.Lost), row.DrainMs, row.ServerCpu,
+                        row.BotsCpu);
+        }
     }
 
     if (answers_) {
@@ -735,9 +843,15 @@ void Bench::PrintTable() const {
                     "answer", "lost");
         std::printf("%8s %8s %8s %10s %10s %9s %6s\n", "", "", "", "median ms", "median ms",
                     "p99 ms", "");
-        std::printf("%8s %8.0f %8.1f %10.2f %10.2f %9.2f %6llu\n", "answered", answers_->Target,
-                    answers_->Achieved, answers_->FirstMedianMs, answers_->AnswerMedianMs,
-                    answers_->AnswerP99Ms, static_cast<unsigned long long>(answers_->Lost));
+        const auto line = [](const char* name, const AnswerRow& row) {
+            std::printf("%8s %8.0f %8.1f %10.2f %10.2f %9.2f %6llu\n", name, row.Target,
+                        row.Achieved, row.FirstMedianMs, row.AnswerMedianMs, row.AnswerP99Ms,
+                        static_cast<unsigned long long>(row.Lost));
+        };
+        line("answered", *answers_);
+        if (floorAnswers_) {
+            line("floor", *floorAnswers_);
+        }
     }
 
     if (!returns_.BackMs.empty()) {
@@ -779,6 +893,12 @@ void Bench::PrintTable() const {
                     row.Seconds > 0 ? static_cast<double>(row.Passes.Count) / row.Seconds : 0,
                     row.Passes.MedianUs, row.Passes.P99Us, row.Passes.MaxUs, row.Passes.CpuMedianUs,
                     row.Passes.CpuP99Us);
+    }
+    if (floorIdle_) {
+        // The relay's share of a core for waking every 10 ms, with the bots connected and
+        // nothing to pass on.
+        std::printf("%8s %11.2f %13.1f\n", floorIdle_->Program.c_str(), floorIdle_->CpuPercent,
+                    floorIdle_->ResidentMiB);
     }
 }
 

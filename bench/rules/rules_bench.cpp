@@ -33,7 +33,6 @@ Game SetUp(const char* fen, RulesContext& context) {
 void BM_ExecuteMove(benchmark::State& state, int32_t fromX, int32_t fromY, int32_t toX,
                     int32_t toY) {
     RulesContext context;
-    context.MaxPlayer = 2;
     const Game position = SetUp(MiddleGame, context);
     Game game = position;
     const Move* listed = FindMove(game.Moves, fromX, fromY, toX, toY);
@@ -67,7 +66,6 @@ BENCHMARK(BM_GenerateMoves);
 
 void BM_PerftInitial(benchmark::State& state) {
     RulesContext context;
-    context.MaxPlayer = 2;
     const Game game = SetUp(InitialPosition, context);
     const auto depth = static_cast<int32_t>(state.range(0));
     for (auto _ : state) {

@@ -19,8 +19,9 @@
 #include <vector>
 
 #include "gamewindow/game_window.h"
+#include "net/game_play.h"
+#include "net/play_step.h"
 #include "platform/recording_window_services.h"
-#include "rules/execute.h"
 #include "rules/next_game.h"
 #include "rules/san.h"
 #include "shell/lobby.h"
@@ -193,18 +194,21 @@ private:
             if (move.Promotion == PromotionPending) {
                 move.Promotion = Queen;
             }
-            ExecuteMove(game, move, state_);
-            lobby_.GameMoved(game);
+            const int32_t side = game.SideToMove;
+            PlayReceivedMove(state_, lobby_, game, game.PlayerTimeLeft[side],
+                             game.MoveTimeLeft[side], move);
         }
     }
 
     void Pass() {
         const Event event = services_.WaitEvent(0);
+        RunPlayStep(state_, lobby_);
         if (event.Kind == EventKind::Control) {
             lobby_.HandleLobbyControl(event.Control);
         }
         gameWindow_.HandleGameWindowEvent(event);
-        lobby_.RefreshGamesList();
+        gameWindow_.ShowChanges();
+        lobby_.ShowChanges();
     }
     void Drain() {
         while (services_.PendingEvents() > 0) {

@@ -5,8 +5,7 @@
 #include <array>
 
 #include "gamewindow/board_drawing.h"
-#include "net/senders.h"
-#include "rules/execute.h"
+#include "net/game_play.h"
 #include "rules/notation.h"
 
 namespace tavlora {
@@ -70,9 +69,7 @@ void PlayOwnMove(WindowServices& services, ProgramState& state, int gameWindow, 
     if (move.Promotion == PromotionPending) {
         move.Promotion = AskPromotion(services, gameWindow, view);
     }
-    // Sent before it is executed: the message carries the mover's clocks.
-    SendMove(state, *view.Game, move);
-    ExecuteMove(*view.Game, move, state);
+    PlayOwnMove(state, *view.Game, move);
 }
 
 int32_t AskPromotion(WindowServices& services, int gameWindow, GameView& view) {

@@ -4,6 +4,7 @@
 // board input share.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -12,7 +13,7 @@
 
 namespace tavlora {
 
-// A clock label's text and the seconds it was formatted from. The refresh pass formats a
+// A clock label's text and the seconds it was formatted from. A panel's refresh formats a
 // clock only when its seconds changed, and writes the label only when the text did.
 struct ShownClock {
     int32_t Seconds = 0;
@@ -39,12 +40,13 @@ struct GameView {
     int SelectedY = 0;
     bool SelectionShown = false;  // the board shows the selection frame: a move is being chosen
     bool EndShown = false;        // the end-of-game lock of the buttons has been applied
-    bool SeenRunning = false;     // a refresh pass has found the game running
+    bool SeenRunning = false;     // a refresh has found the game running
     bool DrawAccepted = false;    // the local user has pressed "Remis akzeptieren"
 
-    // What the panel shows. The refresh pass runs about a hundred times a second over every
-    // view, so it compares against these instead of reading the controls back.
+    // What the panel shows. A panel is refreshed whenever its game changes, a clock's second
+    // included, so it compares against these instead of reading the controls back.
     std::string ShownStatus;
+    size_t ShownMoves = 0;            // moves of History in the move list
     int32_t ShownEndState = Running;  // the State whose end text StatusLine shows, else Running
     int32_t ShownAbsent = -1;         // the participant whose absence StatusLine shows, else -1
     ShownClock ShownPlayerClock[2];

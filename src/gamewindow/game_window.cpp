@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The Game window: panels, their refresh after a move, the buttons and the close box, and
-// the pass over all views that runs in every iteration of the main loop.
+// the refresh of the panels whose games changed, once per iteration of the main loop.
 #include "gamewindow/game_window.h"
 
 #include "gamewindow/board_drawing.h"
 #include "gamewindow/board_input.h"
 #include "gamewindow/panel_texts.h"
 #include "gamewindow/typed_move.h"
-#include "net/game_tick.h"
+#include "net/game_play.h"
 #include "net/senders.h"
 #include "rules/next_game.h"
 
@@ -35,7 +35,7 @@ constexpr Rect NarrowStatusRect = {10, 440, 280, 20};
 }  // namespace
 
 GameWindow::GameWindow(WindowServices& services, ProgramState& state, int largeFont, int smallFont)
-    : services_(services), state_(state), fonts_{largeFont, smallFont} {}
+    : services_(services), state_(state), fonts_{largeFont, smallFont}, changed_(state.Changes) {}
 
 void GameWindow::OpenGameView(tavlora::Game& game) {
     if (gameWindow_ < 0) {
@@ -73,7 +73,7 @@ void GameWindow::OpenWindow() {
         return control;
     };
     typedLine_ = line(TypedRect, LargeFontNumber);
-    if (!state_.SinglePlayer()) {
+    if (!state_.IsSinglePlayer()) {
         waitingLine_ = line(WaitingRect, SmallFontNumber);
     }
 }
@@ -81,6 +81,7 @@ void GameWindow::OpenWindow() {
 GameView& GameWindow::BuildPanel(tavlora::Game& game) {
     GameView& view = views_.emplace_back();
     view.Game = &game;
+    viewOf_[&game] = &view;
     view.SeenRunning = IsRunning(game);
     auto create = [&](ControlKind kind, Rect geometry, const std::string& text = {}) {
         return services_.CreateControl({.Window = gameWindow_,
@@ -103,7 +104,7 @@ GameView& GameWindow::BuildPanel(tavlora::Game& game) {
     view.AcceptDrawButton = create(ControlKind::Button, AcceptDrawRect, "Remis akzeptieren");
     // In single-player mode the button ends the game as a draw at once.
     view.OfferDrawButton = create(ControlKind::Button, OfferDrawRect,
-                                  state_.SinglePlayer() ? "Remis" : "Remis vorschlagen");
+                                  state_.IsSinglePlayer() ? "Remis" : "Remis vorschlagen");
     view.ResignButton = create(ControlKind::Button, ResignRect, "Spiel aufgeben");
 
     if (!LocalUserPlays(game)) {
@@ -114,20 +115,22 @@ GameView& GameWindow::BuildPanel(tavlora::Game& game) {
     services_.SetFont(view.AcceptDrawButton, fonts_[SmallFontNumber]);
     services_.SetFont(view.StatusLine, fonts_[SmallFontNumber]);
 
-    RefreshGameView(view, MoveListRefresh::Full);
+    RefreshGameView(view);
     BuildClockLabels(services_, state_, gameWindow_, view, fonts_);
+    // The end text of a game that has ended, and the clocks counted since it was built,
+    // follow with the pass's other changes.
+    fresh_.push_back(&view);
     return view;
 }
 
-void GameWindow::RefreshGameView(GameView& view, MoveListRefresh moveList) {
+void GameWindow::RefreshGameView(GameView& view) {
     const tavlora::Game& game = *view.Game;
     ShowStatus(view);
 
     const MoveList& history = game.History;
-    const size_t first =
-        moveList == MoveListRefresh::Full || history.empty() ? 0 : history.size() - 1;
-    for (size_t k = first; k < history.size(); ++k) {
-        services_.AppendItem(view.MoveList, MoveListLine(k, history[k]));
+    for (; view.ShownMoves < history.size(); ++view.ShownMoves) {
+        services_.AppendItem(view.MoveList,
+                             MoveListLine(view.ShownMoves, history[view.ShownMoves]));
     }
     // Selecting the last line scrolls it into view.
     services_.SetState(view.MoveList, services_.ItemCount(view.MoveList) - 1);
@@ -152,13 +155,33 @@ void GameWindow::ShowDrawOffer(GameView& view) {
     services_.SetGeometry(view.StatusLine, NarrowStatusRect);
 }
 
+void GameWindow::MoveArrived(tavlora::Game& game) {
+    Arrive(game, Arrival::Move);
+}
+
+void GameWindow::DrawOfferArrived(tavlora::Game& game) {
+    Arrive(game, Arrival::DrawOffer);
+}
+
+void GameWindow::GameReplaced(tavlora::Game& game) {
+    Arrive(game, Arrival::Replaced);
+}
+
+void GameWindow::Arrive(tavlora::Game& game, Arrival::Kind kind) {
+    if (viewOf_.contains(&game)) {
+        arrivals_.push_back({&game, kind});
+    }
+}
+
 void GameWindow::ReloadGameView(GameView& view) {
     services_.ClearItems(view.MoveList);
+    view.ShownMoves = 0;
     view.EndShown = false;
+    view.ShownEndState = Running;  // the status line is written afresh
     if (LocalUserPlays(*view.Game)) {
         services_.SetEnabled(view.ResignButton, true);
     }
-    RefreshGameView(view, MoveListRefresh::Full);
+    RefreshGameView(view);
 }
 
 GameWindowOutcome GameWindow::HandleGameWindowEvent(const Event& event) {
@@ -167,7 +190,7 @@ GameWindowOutcome GameWindow::HandleGameWindowEvent(const Event& event) {
         // count: a button pressed by key must not play the square under the mouse.
         if (event.Window == gameWindow_ && event.Control == currentView_->BoardPicture &&
             PlayBoardClick(services_, state_, gameWindow_, *currentView_)) {
-            RefreshGameView(*currentView_, MoveListRefresh::LastMove);
+            RefreshGameView(*currentView_);
             ShowNextGameAfterMove();
         }
         HandleButton(event.Control);
@@ -177,24 +200,52 @@ GameWindowOutcome GameWindow::HandleGameWindowEvent(const Event& event) {
     }
 
     if (event.Kind == EventKind::Close && gameWindow_ >= 0 && event.Window == gameWindow_) {
-        if (state_.SinglePlayer()) {
+        if (state_.IsSinglePlayer()) {
             return GameWindowOutcome::EndProgram;
         }
         // Games, panels and clocks go on; the next OpenGameView shows the window again.
         services_.HideWindow(gameWindow_);
     }
+    return GameWindowOutcome::Continue;
+}
 
-    RunGameTick(state_);
-    for (GameView& view : views_) {
-        RefreshPass(view);
+void GameWindow::ShowChanges() {
+    // In the order they arrived: a move lets an offer made before it lapse, not one after.
+    for (const Arrival& arrival : arrivals_) {
+        GameView& view = *viewOf_.at(arrival.Game);
+        switch (arrival.What) {
+            case Arrival::Move:
+                RefreshGameView(view);
+                break;
+            case Arrival::DrawOffer:
+                ShowDrawOffer(view);
+                break;
+            case Arrival::Replaced:
+                ReloadGameView(view);
+                break;
+        }
     }
-    // Only now: showing another game may add a view to the list the pass has just gone through.
+    arrivals_.clear();
+    changed_.TakeInto(taken_);
+    for (const tavlora::Game* game : taken_) {
+        if (GameView* view = FindView(*game)) {
+            RefreshPanel(*view);
+        }
+    }
+    // Only now: showing another game may build a panel, which is refreshed with the others
+    // built in this pass.
     if (nextAfterEnd_) {
         nextAfterEnd_ = false;
         ShowNextGameAfterMove();
     }
-    RefreshWaitingCount();
-    return GameWindowOutcome::Continue;
+    for (GameView* view : fresh_) {
+        RefreshPanel(*view);
+    }
+    fresh_.clear();
+    // Whose turn it is changes only with a noted game, or with the games themselves.
+    if (!taken_.empty() || shownWaiting_ < 0 || ownGamesFrom_ != state_.Games.size()) {
+        RefreshWaitingCount();
+    }
 }
 
 void GameWindow::HandleButton(int control) {
@@ -210,8 +261,8 @@ void GameWindow::HandleButton(int control) {
         return;
     }
     if (control == view.OfferDrawButton) {
-        if (state_.SinglePlayer()) {
-            game.State = DrawAgreed;
+        if (state_.IsSinglePlayer()) {
+            AgreeDraw(state_, game);
         } else {
             SendGameCommand(state_, game, GameCommand::OfferDraw);
             services_.SetEnabled(view.OfferDrawButton, false);
@@ -219,9 +270,9 @@ void GameWindow::HandleButton(int control) {
     } else if (control == view.AcceptDrawButton) {
         SendGameCommand(state_, game, GameCommand::AcceptDraw);
         view.DrawAccepted = true;
-    } else if (state_.SinglePlayer()) {
-        // SideToMove stays: the side to move is the one that resigns.
-        game.State = Resigned;
+    } else if (state_.IsSinglePlayer()) {
+        // The side to move is the one that resigns.
+        Resign(state_, game, game.SideToMove);
     } else {
         SendGameCommand(state_, game, GameCommand::Resign);
     }
@@ -233,6 +284,7 @@ void GameWindow::HandleKey(int key) {
         GameView& rejected = *rejectedView_;
         rejectedView_ = nullptr;
         ShowStatus(rejected);
+        RefreshPanel(rejected);  // an end that came while the line told of the typed move
     }
     switch (EditTypedText(typed_, key)) {
         case KeyCommand::PlayTyped:
@@ -241,7 +293,7 @@ void GameWindow::HandleKey(int key) {
             }
             if (PlayTypedMove(services_, state_, gameWindow_, view, typed_)) {
                 typed_.clear();
-                RefreshGameView(view, MoveListRefresh::LastMove);
+                RefreshGameView(view);
                 ShowNextGameAfterMove();
             } else {
                 SetStatus(view, RejectedMoveText(typed_));
@@ -290,7 +342,7 @@ bool GameWindow::EndedByLocalUser(const GameView& view) const {
     }
 }
 
-void GameWindow::RefreshPass(GameView& view) {
+void GameWindow::RefreshPanel(GameView& view) {
     const tavlora::Game& game = *view.Game;
     // An opponent's absence shows as long as no refused typed move or end tells more.
     if ((IsRunning(game) ? AbsentPlayer(state_, game) : -1) != view.ShownAbsent &&
@@ -371,12 +423,8 @@ void GameWindow::RestoreOfferButton(GameView& view) {
 }
 
 GameView* GameWindow::FindView(const tavlora::Game& game) {
-    for (GameView& view : views_) {
-        if (view.Game == &game) {
-            return &view;
-        }
-    }
-    return nullptr;
+    const auto it = viewOf_.find(&game);
+    return it != viewOf_.end() ? it->second : nullptr;
 }
 
 bool GameWindow::LocalUserPlays(const tavlora::Game& game) const {

@@ -2,11 +2,13 @@
 // The Game window: one shared top-level window with a panel (GameView) per opened game,
 // of which only the current one is visible, and below the panels the move being typed and
 // how many games wait for the user. Owns the views; the games belong to the games list of
-// the program state.
+// the program state. What the network brings and the game tick changes is shown once per
+// main-loop pass, after the network work, and only in the panels of games that changed.
 #pragma once
 
 #include <deque>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "gamewindow/clocks.h"
@@ -17,10 +19,6 @@
 namespace tavlora {
 
 enum class GameWindowOutcome { Continue, EndProgram };
-
-// How much of the move list RefreshGameView writes: all of History, which only a new panel
-// asks for, or the move just played.
-enum class MoveListRefresh { Full, LastMove };
 
 // What the Game window needs to take the user on to his next game in network play; the
 // lobby, whose games list puts the games in their order, provides it.
@@ -42,21 +40,30 @@ public:
     // Shows game in the Game window, creating the window and the game's panel on first use;
     // a game opened before only gets its panel shown again.
     void OpenGameView(tavlora::Game& game);
-    // After a move: status line, move list, board without highlight, draw buttons.
-    void RefreshGameView(GameView& view, MoveListRefresh moveList);
+    // After a move: status line, the moves not yet in the move list, board without
+    // highlight, draw buttons.
+    void RefreshGameView(GameView& view);
     // The opponent offered a draw: the accept button takes the offer button's place. Ignored
     // for a finished game and for a game the local user does not play in.
     void ShowDrawOffer(GameView& view);
-    // The game changed other than by a move added (rebuilt from the server's moves after a
-    // return): the panel as if it were new, buttons unlocked while the game runs.
+    // A move, or an opponent's draw offer, arrived in game, or game changed other than by a
+    // move added (rebuilt from the server's moves after a return): shown in its panel, if it
+    // has one, by the next ShowChanges, in the order they arrived.
+    void MoveArrived(tavlora::Game& game);
+    void DrawOfferArrived(tavlora::Game& game);
+    void GameReplaced(tavlora::Game& game);
+    // The panel of a replaced game as if it were new, buttons unlocked while the game runs.
     void ReloadGameView(GameView& view);
-    // Board clicks, keys, buttons and the close box, then the game tick over all games and
-    // the refresh pass over all views. EndProgram when the close box ends single-player mode.
-    // Keys: a move typed and Return plays it; Space shows the next game that waits for the
-    // user. After the user's own move, or his resignation, acceptance of a draw or time-out
-    // in the shown game, the first game of the order that waits for him is shown when he
-    // wants it so.
+    // Board clicks, keys, buttons and the close box. EndProgram when the close box ends
+    // single-player mode. Keys: a move typed and Return plays it; Space shows the next game
+    // that waits for the user. After the user's own move the first game of the order that
+    // waits for him is shown when he wants it so.
     GameWindowOutcome HandleGameWindowEvent(const Event& event);
+    // Once per pass, after the window events: what arrived, then the end texts, clocks and
+    // emphasis of the panels whose games changed since the last call, and the count of games
+    // that wait. After the user's resignation, acceptance of a draw or time-out in the shown
+    // game, the first game of the order that waits for him is shown when he wants it so.
+    void ShowChanges();
 
     // Network play: the order of the user's next games. Without one (single-player mode)
     // Space does nothing and no game follows another.
@@ -68,9 +75,20 @@ public:
     int Window() const { return gameWindow_; }  // -1 until the first game is opened
 
 private:
+    // What arrived for a panel, kept until ShowChanges.
+    struct Arrival {
+        enum Kind { Move, DrawOffer, Replaced };
+        tavlora::Game* Game;
+        Kind What;
+    };
+    void Arrive(tavlora::Game& game, Arrival::Kind kind);
+
     void OpenWindow();
     GameView& BuildPanel(tavlora::Game& game);
     void HandleButton(int control);
+    // The end text, the buttons' lock at the end, the clocks and their emphasis, as the game
+    // stands now; only what differs is written.
+    void RefreshPanel(GameView& view);
     void HandleKey(int key);
     // The first game of the order that waits for the user after `after` (nullptr: from the
     // top), if it is another than the shown one.
@@ -78,7 +96,6 @@ private:
     void ShowNextGameAfterMove();
     // Whether the end of the view's game came from the local user's own hand.
     bool EndedByLocalUser(const GameView& view) const;
-    void RefreshPass(GameView& view);
     // The status line of a game without an end text: "<Name> ist abwesend" while a player of
     // the running game is away, else StatusText.
     void ShowStatus(GameView& view);
@@ -94,9 +111,14 @@ private:
     int gameWindow_ = -1;
     GameView* currentView_ = nullptr;
     std::deque<GameView> views_;  // in the order of first opening; never removed
+    std::unordered_map<const tavlora::Game*, GameView*> viewOf_;
+    std::vector<Arrival> arrivals_;
+    ChangedGames changed_;
+    std::vector<tavlora::Game*> taken_;  // scratch of ShowChanges
+    std::vector<GameView*> fresh_;       // panels built since the last ShowChanges
 
     const GameOrder* order_ = nullptr;
-    bool nextAfterEnd_ = false;  // the refresh pass found the shown game ended by the user
+    bool nextAfterEnd_ = false;  // a refresh found the shown game ended by the user
     // The move being typed, and the view whose status line tells that a typed text played
     // nothing, until the next key.
     std::string typed_;

@@ -101,4 +101,11 @@ std::string FormatClock(int32_t seconds) {
     return text;
 }
 
+int32_t ClockTextKey(int32_t seconds) {
+    constexpr int32_t Day = 86400;
+    const int32_t t = std::max(seconds, 0);
+    // Hours wrap at 24; from one hour on, the keys lie above every key below it.
+    return t < 3600 ? t : Day + t % Day;
+}
+
 }  // namespace tavlora

@@ -33,6 +33,9 @@ std::string EndText(const ProgramState& state, const Game& game);
 // A clock: "mm:ss" below one hour, "hh:mm:ss" from one hour (hours wrap at 24), "00:00"
 // below zero.
 std::string FormatClock(int32_t seconds);
+// A number two clocks share exactly when FormatClock shows them alike, so what a clock shows
+// can be compared without building its text.
+int32_t ClockTextKey(int32_t seconds);
 
 // The move list line of History[k]: White's moves numbered, Black's indented by two blanks.
 std::string MoveListLine(size_t k, const Move& move);

@@ -169,7 +169,7 @@ public:
         if (Game* game = RunningGame(m.PlayerIndex)) {
             // The sender is the one who ran out. Our own move may have crossed the referee's
             // time-out on the way, leaving the opponent to move here; the loser is still us.
-            EndOnTime(*game, SideOf(*game, m.Sender), m.PlayerTimeLeft, m.MoveTimeLeft);
+            EndOnTime(state_, *game, SideOf(*game, m.Sender), m.PlayerTimeLeft, m.MoveTimeLeft);
         }
     }
 
@@ -181,13 +181,13 @@ public:
 
     void operator()(const MsgDrawAccept& m) {
         if (Game* game = RunningGame(m.PlayerIndex)) {
-            game->State = DrawAgreed;
+            AgreeDraw(state_, *game);
         }
     }
 
     void operator()(const MsgResign& m) {
         if (Game* game = RunningGame(m.PlayerIndex)) {
-            Resign(*game, m.Sender == game->PlayerIndex[White] ? White : Black);
+            Resign(state_, *game, m.Sender == game->PlayerIndex[White] ? White : Black);
         }
     }
 
@@ -213,6 +213,7 @@ private:
             return;
         }
         Entry(index).Away = away;
+        PresenceChanged(state_, index);
         view_.ShowPlayerRow(index);
         const std::string& name = Entry(index).PlayerName;
         view_.AppendChatLine(away ? WentAwayLine(name) : CameBackLine(name));
@@ -296,7 +297,6 @@ bool StartConnectToServer(ProgramState& state, int32_t address) {
 }
 
 bool PollClient(ProgramState& state, NetView& view) {
-    AdvanceReconnect(state, view);
     NetEvent event = state.Network.Poll();
     const bool joined = TakeEvent(state, view, event);
     // A return brings the state of every game, thousands of them: a pass takes them in a

@@ -21,7 +21,7 @@ std::string DottedServerAddress(int32_t address);
 // and returns at once; false when the connect fails at once. Sets ServerConnection, which
 // PollClient then finishes: the connection stands (NetView::ShowConnected), or it fails,
 // also when the server has not answered within state.ConnectLimitMs. The caller has set
-// OwnPlayerIndex -1, PlayerCount 2, MaxPlayer 1 and the own name in entry 1.
+// OwnPlayerIndex -1, PlayerCount 2 and the own name in entry 1 (SetUpJoiningClient).
 bool StartConnectToServer(ProgramState& state, int32_t address);
 
 // Handles at most one event of the connection to the server (while the game states of a return

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "net/game_play.h"
+#include "net/game_tick.h"
 #include "rules/clock.h"
 #include "rules/execute.h"
 
@@ -36,74 +37,9 @@ void Rebuild(ProgramState& state, Game& game, size_t plies) {
     }
 }
 
-}  // namespace
-
-int32_t HistoryDigest(std::span<const Move> moves) {
-    uint32_t digest = DigestBasis;
-    for (const Move& move : moves) {
-        for (int32_t field :
-             {move.FromX, move.FromY, move.ToX, move.ToY, move.Kind, move.Promotion, move.Piece}) {
-            digest = Mix(digest, field);
-        }
-    }
-    return static_cast<int32_t>(digest);
-}
-
-std::vector<HeldGame> HeldGames(const ProgramState& state) {
-    std::vector<HeldGame> held;
-    held.reserve(state.Games.size());
-    for (const Game& game : state.Games) {
-        held.push_back({{game.PlayerIndex[White], game.PlayerIndex[Black]},
-                        static_cast<int32_t>(game.History.size()),
-                        HistoryDigest(game.History)});
-    }
-    return held;
-}
-
-std::vector<MsgGameState> GameStateMessages(ProgramState& state, KeyedGame& keyed,
-                                            const HeldGame* held) {
+// The checked message into keyed's game: false where it does not fit the copy.
+bool TakeInto(ProgramState& state, NetView& view, KeyedGame& keyed, const MsgGameState& m) {
     Game& game = *keyed.Record;
-    if (IsRunning(game) && state.TickCount) {
-        TickOfPass now(state.TickCount);
-        CountDownClocks(game, now);
-    }
-    const std::span<const Move> history(game.History);
-    size_t first = 0;
-    if (held != nullptr && held->Plies >= 0 && static_cast<size_t>(held->Plies) <= history.size() &&
-        HistoryDigest(history.first(static_cast<size_t>(held->Plies))) == held->Digest) {
-        first = static_cast<size_t>(held->Plies);
-    }
-    MsgGameState message{
-        .PlayerIndex = {game.PlayerIndex[White], game.PlayerIndex[Black]},
-        .State = game.State,
-        .SideToMove = game.SideToMove,
-        .PlayerTimeLeft = {game.PlayerTimeLeft[White], game.PlayerTimeLeft[Black]},
-        .MoveTimeLeft = {game.MoveTimeLeft[White], game.MoveTimeLeft[Black]},
-        .DrawOffers = (keyed.DrawOffered[White] ? 1 : 0) | (keyed.DrawOffered[Black] ? 2 : 0),
-        .PlyCount = static_cast<int32_t>(history.size()),
-        .FirstPly = 0,
-        .Moves = {},
-    };
-    std::vector<MsgGameState> messages;
-    do {
-        const size_t count = std::min(history.size() - first, MostMovesPerState);
-        message.FirstPly = static_cast<int32_t>(first);
-        message.Moves.assign(history.begin() + static_cast<ptrdiff_t>(first),
-                             history.begin() + static_cast<ptrdiff_t>(first + count));
-        messages.push_back(message);
-        first += count;
-    } while (first < history.size());
-    return messages;
-}
-
-bool TakeGameState(ProgramState& state, NetView& view, const MsgGameState& m) {
-    KeyedGame* keyed = state.KeyedGames.Find(m.PlayerIndex[White], m.PlayerIndex[Black]);
-    if (keyed == nullptr || m.FirstPly < 0 || m.PlyCount < m.FirstPly ||
-        static_cast<size_t>(m.PlyCount - m.FirstPly) < m.Moves.size() || !IsGameState(m.State) ||
-        (m.SideToMove != White && m.SideToMove != Black)) {
-        return false;
-    }
-    Game& game = *keyed->Record;
     const auto first = static_cast<size_t>(m.FirstPly);
     if (first > game.History.size()) {
         return false;
@@ -145,16 +81,90 @@ bool TakeGameState(ProgramState& state, NetView& view, const MsgGameState& m) {
         game.PlayerTimeLeft[colour] = m.PlayerTimeLeft[colour];
         game.MoveTimeLeft[colour] = m.MoveTimeLeft[colour];
         game.PlayerClockStamp[colour] = game.MoveClockStamp[colour] = now;
-        keyed->DrawOffered[colour] = (m.DrawOffers >> colour & 1) != 0;
+        keyed.DrawOffered[colour] = (m.DrawOffers >> colour & 1) != 0;
     }
     if (rebuilt || (ended && IsRunning(game))) {
         view.GameReplaced(game);
     }
     const int32_t own = SideOf(game, state.OwnPlayerIndex);
-    if (own >= 0 && IsRunning(game) && keyed->DrawOffered[1 - own]) {
+    if (own >= 0 && IsRunning(game) && keyed.DrawOffered[1 - own]) {
         view.DrawOffered(game);
     }
     return true;
+}
+
+}  // namespace
+
+int32_t HistoryDigest(std::span<const Move> moves) {
+    uint32_t digest = DigestBasis;
+    for (const Move& move : moves) {
+        for (int32_t field :
+             {move.FromX, move.FromY, move.ToX, move.ToY, move.Kind, move.Promotion, move.Piece}) {
+            digest = Mix(digest, field);
+        }
+    }
+    return static_cast<int32_t>(digest);
+}
+
+std::vector<HeldGame> HeldGames(const ProgramState& state) {
+    std::vector<HeldGame> held;
+    held.reserve(state.Games.size());
+    for (const Game& game : state.Games) {
+        held.push_back({{game.PlayerIndex[White], game.PlayerIndex[Black]},
+                        static_cast<int32_t>(game.History.size()),
+                        HistoryDigest(game.History)});
+    }
+    return held;
+}
+
+std::vector<MsgGameState> GameStateMessages(ProgramState& state, KeyedGame& keyed,
+                                            const HeldGame* held) {
+    Game& game = *keyed.Record;
+    if (IsRunning(game) && state.TickCount) {
+        TickOfPass now(state.TickCount);
+        CountDownClocks(game, now);
+        GameChanged(state, game);  // a second counted here is shown like one of the tick's
+    }
+    const std::span<const Move> history(game.History);
+    size_t first = 0;
+    if (held != nullptr && held->Plies >= 0 && static_cast<size_t>(held->Plies) <= history.size() &&
+        HistoryDigest(history.first(static_cast<size_t>(held->Plies))) == held->Digest) {
+        first = static_cast<size_t>(held->Plies);
+    }
+    MsgGameState message{
+        .PlayerIndex = {game.PlayerIndex[White], game.PlayerIndex[Black]},
+        .State = game.State,
+        .SideToMove = game.SideToMove,
+        .PlayerTimeLeft = {game.PlayerTimeLeft[White], game.PlayerTimeLeft[Black]},
+        .MoveTimeLeft = {game.MoveTimeLeft[White], game.MoveTimeLeft[Black]},
+        .DrawOffers = (keyed.DrawOffered[White] ? 1 : 0) | (keyed.DrawOffered[Black] ? 2 : 0),
+        .PlyCount = static_cast<int32_t>(history.size()),
+        .FirstPly = 0,
+        .Moves = {},
+    };
+    std::vector<MsgGameState> messages;
+    do {
+        const size_t count = std::min(history.size() - first, MostMovesPerState);
+        message.FirstPly = static_cast<int32_t>(first);
+        message.Moves.assign(history.begin() + static_cast<ptrdiff_t>(first),
+                             history.begin() + static_cast<ptrdiff_t>(first + count));
+        messages.push_back(message);
+        first += count;
+    } while (first < history.size());
+    return messages;
+}
+
+bool TakeGameState(ProgramState& state, NetView& view, const MsgGameState& m) {
+    KeyedGame* keyed = state.KeyedGames.Find(m.PlayerIndex[White], m.PlayerIndex[Black]);
+    if (keyed == nullptr || m.FirstPly < 0 || m.PlyCount < m.FirstPly ||
+        static_cast<size_t>(m.PlyCount - m.FirstPly) < m.Moves.size() || !IsGameState(m.State) ||
+        (m.SideToMove != White && m.SideToMove != Black)) {
+        return false;
+    }
+    // However far the copy got, the tick and the windows learn of it.
+    const bool taken = TakeInto(state, view, *keyed, m);
+    GameChanged(state, *keyed->Record);
+    return taken;
 }
 
 }  // namespace tavlora

@@ -3,6 +3,8 @@
 
 #include <cassert>
 
+#include "net/game_tick.h"
+#include "net/senders.h"
 #include "rules/execute.h"
 
 namespace tavlora {
@@ -45,21 +47,44 @@ void PlayReceivedMove(ProgramState& state, NetView& view, Game& game, int32_t pl
     game.PlayerTimeLeft[game.SideToMove] = playerTimeLeft;
     game.MoveTimeLeft[game.SideToMove] = moveTimeLeft;
     ExecuteMove(game, move, state);
+    GameChanged(state, game);
     view.GameMoved(game);
 }
 
-void EndOnTime(Game& game, int32_t side, int32_t playerTimeLeft, int32_t moveTimeLeft) {
+void PlayOwnMove(ProgramState& state, Game& game, const Move& move) {
+    SendMove(state, game, move);
+    ExecuteMove(game, move, state);
+    GameChanged(state, game);
+}
+
+void EndOnTime(ProgramState& state, Game& game, int32_t side, int32_t playerTimeLeft,
+               int32_t moveTimeLeft) {
     if (side >= 0) {
         game.SideToMove = side;
     }
     game.PlayerTimeLeft[game.SideToMove] = playerTimeLeft;
     game.MoveTimeLeft[game.SideToMove] = moveTimeLeft;
     game.State = TimeOut;
+    GameChanged(state, game);
 }
 
-void Resign(Game& game, int32_t side) {
+void AgreeDraw(ProgramState& state, Game& game) {
+    game.State = DrawAgreed;
+    GameChanged(state, game);
+}
+
+void Resign(ProgramState& state, Game& game, int32_t side) {
     game.State = Resigned;
     game.SideToMove = side;
+    GameChanged(state, game);
+}
+
+void PresenceChanged(ProgramState& state, int32_t participant) {
+    for (Game& game : state.Games) {
+        if (SideOf(game, participant) >= 0) {
+            state.Changes.Note(game);
+        }
+    }
 }
 
 void ParticipantLeft(ProgramState& state, int32_t leaver) {
@@ -68,7 +93,7 @@ void ParticipantLeft(ProgramState& state, int32_t leaver) {
     for (Game& game : state.Games) {
         const int32_t side = SideOf(game, leaver);
         if (side >= 0 && IsRunning(game)) {
-            Resign(game, side);
+            Resign(state, game, side);
         }
     }
 }

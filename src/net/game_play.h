@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What the game messages do to the games, alike on the server and on every client: the start
-// of play with the games of all pairs, a move, a time-out, a resignation, and the losses of a
-// participant who has left. The test that keeps a peer's move within the rules lives here
-// too, so both sides apply the very same one.
+// What the game messages and the local user do to the games, alike on the server and on every
+// client: the start of play with the games of all pairs, a move, a time-out, an agreed draw, a
+// resignation, and the losses of a participant who has left; each tells GameChanged. The test
+// that keeps a peer's move within the rules lives here too, so both sides apply the very same
+// one.
 #pragma once
 
 #include <cstdint>
@@ -32,13 +33,25 @@ std::optional<Move> MatchLegalMove(const Game& game, const Move& received);
 void PlayReceivedMove(ProgramState& state, NetView& view, Game& game, int32_t playerTimeLeft,
                       int32_t moveTimeLeft, const Move& move);
 
+// The local user's move in game, one of its Moves with the promotion filled in: sent first,
+// since the message carries the mover's clocks as they are now, then executed.
+void PlayOwnMove(ProgramState& state, Game& game, const Move& move);
+
 // Ends
 // Ends the game on time for side, which becomes SideToMove, and stores its clocks as sent.
 // A side of -1 is the side to move.
-void EndOnTime(Game& game, int32_t side, int32_t playerTimeLeft, int32_t moveTimeLeft);
+void EndOnTime(ProgramState& state, Game& game, int32_t side, int32_t playerTimeLeft,
+               int32_t moveTimeLeft);
+
+// The game ends in a draw by agreement.
+void AgreeDraw(ProgramState& state, Game& game);
 
 // The game is lost for side, which becomes SideToMove.
-void Resign(Game& game, int32_t side);
+void Resign(ProgramState& state, Game& game, int32_t side);
+
+// A participant went away or came back after the start: his games are noted for the windows,
+// whose status lines tell of an absent opponent.
+void PresenceChanged(ProgramState& state, int32_t participant);
 
 // A participant has left after the start: its entry is marked, and every running game of it
 // becomes lost for it. A game that had ended stays as it ended.

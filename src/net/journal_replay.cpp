@@ -137,7 +137,7 @@ private:
         if (side < 0) {
             return false;
         }
-        EndOnTime(*keyed->Record, side, m.PlayerTimeLeft, m.MoveTimeLeft);
+        EndOnTime(state_, *keyed->Record, side, m.PlayerTimeLeft, m.MoveTimeLeft);
         return true;
     }
 
@@ -157,7 +157,7 @@ private:
             return false;
         }
         CountDown(*keyed->Record);
-        keyed->Record->State = DrawAgreed;
+        AgreeDraw(state_, *keyed->Record);
         keyed->WithdrawDrawOffers();
         return true;
     }
@@ -169,7 +169,7 @@ private:
             return false;
         }
         CountDown(*keyed->Record);
-        Resign(*keyed->Record, side);
+        Resign(state_, *keyed->Record, side);
         return true;
     }
 

@@ -50,6 +50,12 @@ public:
     virtual void ShowNetworkError(const std::string& text) = 0;
 };
 
+// Single player shows nothing of a network, having none.
+class NoNetworkView final : public NetView {
+public:
+    void ShowNetworkError(const std::string& /*text*/) override {}
+};
+
 // A line of the chat output: "<" + the sender's name + "> " + the text.
 inline std::string ChatLine(const std::string& name, const std::string& text) {
     return "<" + name + "> " + text;

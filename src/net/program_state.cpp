@@ -6,6 +6,7 @@ namespace tavlora {
 void SetUpServer(ProgramState& state, const std::string& name, int32_t maxPlayer,
                  int32_t timeByPlayer, int32_t timeByMove) {
     state.Role = PlayRole::Server;
+    state.TwoPlayersAtOneBoard = false;
     state.OwnPlayerIndex = 0;
     state.PlayerCount = 1;
     state.MaxPlayer = maxPlayer;
@@ -18,9 +19,10 @@ void SetUpServer(ProgramState& state, const std::string& name, int32_t maxPlayer
 
 void SetUpJoiningClient(ProgramState& state, const std::string& name) {
     state.Role = PlayRole::Client;
+    state.TwoPlayersAtOneBoard = false;
     state.OwnPlayerIndex = -1;
     state.PlayerCount = 2;
-    state.MaxPlayer = 1;
+    state.MaxPlayer = 0;
     state.Players.assign(2, Player{});
     state.Players[1].PlayerName = name;
 }
@@ -57,6 +59,7 @@ void SetUpReturningClient(ProgramState& state, int32_t serverAddress, int32_t pa
 void SetUpSinglePlayer(ProgramState& state, const std::string& name, const std::string& name2,
                        int32_t timeByPlayer, int32_t timeByMove) {
     state.Role = PlayRole::SinglePlayer;
+    state.TwoPlayersAtOneBoard = true;
     state.OwnPlayerIndex = 0;
     state.PlayerCount = 2;
     state.MaxPlayer = 0;

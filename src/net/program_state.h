@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "net/clock_schedule.h"
+#include "net/game_changes.h"
 #include "net/game_keys.h"
 #include "net/protocol.h"
 #include "net/tournament_recorder.h"
@@ -40,8 +42,9 @@ enum PlayPhaseValue : int32_t {
     GamesStartedPhase = 2,
 };
 
-// The way to play that the settings window set up. The rules know only MaxPlayer (below 2 in
-// single-player mode), which every set-up below keeps in line with the role.
+// The way to play that the settings window set up: the one statement of how the program
+// plays. The rules know only whether two players share this board, which every set-up below
+// keeps in line with the role.
 enum class PlayRole {
     None,    // the settings window has not started anything yet
     Server,  // hosts the lobby; its own participant is index 0
@@ -79,10 +82,11 @@ struct Reconnection {
     bool ReturnSent = false;     // MsgReturn is on the current connection
 };
 
-// The limits, the mode and OwnPlayerIndex come from RulesContext, so the rules read them
-// from here directly.
+// The limits, the board-sharing flag and OwnPlayerIndex come from RulesContext, so the rules
+// read them from here directly.
 struct ProgramState : RulesContext {
     PlayRole Role = PlayRole::None;
+    int32_t MaxPlayer = 0;  // places of the lobby, the server's own included
     int32_t PlayerCount = 0;
     int32_t PlayPhase = SettingsPhase;
     std::vector<Player> Players = std::vector<Player>(2);
@@ -101,12 +105,15 @@ struct ProgramState : RulesContext {
     Reconnection Reconnect;  // client
     Transport Network;       // the listening socket and every connection, or the one to the server
     RandomSource Random;     // the colour draws and the first game shown
-    // Told once about every game as it ends, when the game tick gives it its Result: for
-    // what keeps a record of the games. May be empty.
+    ClockSchedule Clocks;    // when each running game next needs the game tick
+    GameChanges Changes;     // what the windows and the record of the games have yet to see
+    // Told once about every game that has ended, by the next game tick, after it got its
+    // Result: for what keeps a record of the games. May be empty.
     std::function<void(const Game&)> GameEnded;
 
     bool IsServer() const { return Role == PlayRole::Server; }
     bool IsClient() const { return Role == PlayRole::Client; }
+    bool IsSinglePlayer() const { return Role == PlayRole::SinglePlayer; }
 };
 
 // The entry of participant in Players, or nullptr for an index outside the table.
@@ -122,8 +129,9 @@ inline const Player* FindPlayer(const ProgramState& state, int32_t participant) 
 // tested the values.
 void SetUpServer(ProgramState& state, const std::string& name, int32_t maxPlayer,
                  int32_t timeByPlayer, int32_t timeByMove);
-// A client about to connect: no index yet (-1), PlayerCount 2, MaxPlayer 1 and its name in
-// entry 1 until the welcome says more.
+// A client about to connect: no index yet (-1), which is how it knows that no welcome has
+// come, PlayerCount 2, no places known (MaxPlayer 0) and its name in entry 1 until the
+// welcome says more.
 void SetUpJoiningClient(ProgramState& state, const std::string& name);
 // The client the server has welcomed: the server's limits and table, its own index and its
 // name moved to its own entry. The caller has tested the welcome against the limits.
@@ -133,7 +141,8 @@ void SetUpWelcomedClient(ProgramState& state, const MsgWelcome& welcome);
 // PlayerCount 0, every index of the largest table valid. The caller begins the way back.
 void SetUpReturningClient(ProgramState& state, int32_t serverAddress, int32_t participant,
                           const ReturnSecret& secret, int32_t rejoinSeconds);
-// Two names at one board: participant 0 and 1, MaxPlayer 0.
+// Two names at one board: participant 0 and 1, MaxPlayer 0, and the rules told that the
+// local user is whoever is to move.
 void SetUpSinglePlayer(ProgramState& state, const std::string& name, const std::string& name2,
                        int32_t timeByPlayer, int32_t timeByMove);
 

@@ -175,8 +175,12 @@ bool TakeWelcomeBack(ProgramState& state, NetView& view, const MsgWelcomeBack& m
         player.PlayerName = m.Players[static_cast<size_t>(i)].PlayerName;
         player.PlayerReady = 1;  // the games start only when everyone is ready
         player.Left = (m.Players[static_cast<size_t>(i)].Flags & ParticipantLeftFlag) != 0;
-        player.Away = i != state.OwnPlayerIndex &&
-                      (m.Players[static_cast<size_t>(i)].Flags & ParticipantAwayFlag) != 0;
+        const bool away = i != state.OwnPlayerIndex &&
+                          (m.Players[static_cast<size_t>(i)].Flags & ParticipantAwayFlag) != 0;
+        if (away != player.Away) {
+            player.Away = away;
+            PresenceChanged(state, i);
+        }
     }
     state.RejoinSeconds = m.RejoinSeconds;
     state.Reconnect = {};

@@ -31,9 +31,9 @@ bool HoldsTicket(const ProgramState& state);
 // first attempt comes at once), false when it does not exist.
 bool BeginReconnect(ProgramState& state, NetView& view);
 
-// Once per poll while the way back runs: the next attempt when it is due, a return that found
-// no answer tried anew, and once the grace time is over, the end: the ticket is dropped and
-// "Verbindung zum Server unterbrochen." shown.
+// Once per main-loop pass, after the network events, while the way back runs: the next attempt
+// when it is due, a return that found no answer tried anew, and once the grace time is over,
+// the end: the ticket is dropped and "Verbindung zum Server unterbrochen." shown.
 void AdvanceReconnect(ProgramState& state, NetView& view);
 
 // The events of the connection being tried: it stands (MsgReturn goes out), it ended (the next

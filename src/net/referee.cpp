@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "net/referee.h"
 
+#include "net/game_tick.h"
 #include "net/senders.h"
 
 namespace tavlora {
@@ -22,6 +23,7 @@ bool DeclareOverdueTimeOut(ProgramState& state, Game& game, TickOfPass& now) {
     // with the clocks as counted here, for every client, the one who ran out included.
     game.State = TimeOut;
     SendTimeout(state, game);
+    GameChanged(state, game);
     return true;
 }
 

@@ -18,8 +18,8 @@ namespace tavlora {
 std::optional<ClockClaim> RefereeClocks(ProgramState& state, Game& game, ClockClaim claim);
 
 // In the game tick on the server, for a running game whose clocks have just been counted:
-// ends it on time, telling every client, when its side to move ran out of time longer than
-// the allowance ago. True when it did.
+// ends it on time, telling every client and GameChanged, when its side to move ran out of
+// time longer than the allowance ago. True when it did.
 bool DeclareOverdueTimeOut(ProgramState& state, Game& game, TickOfPass& now);
 
 }  // namespace tavlora

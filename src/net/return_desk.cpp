@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "net/game_catch_up.h"
+#include "net/game_play.h"
 #include "net/routing.h"
 #include "platform/system.h"
 
@@ -146,6 +147,7 @@ bool GoAway(ProgramState& state, NetView& view, int32_t participant) {
         return false;
     }
     player.Away = true;
+    PresenceChanged(state, participant);
     player.AwaySince = Now(state);
     player.PlayerConnection = NoConnection;
     ++state.Desk.AwayCount;
@@ -173,6 +175,7 @@ void EndAbsence(ProgramState& state, int32_t participant) {
     if (player.Away) {
         player.Away = false;
         --state.Desk.AwayCount;
+        PresenceChanged(state, participant);
     }
 }
 

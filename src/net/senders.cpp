@@ -45,7 +45,7 @@ void Record(ProgramState& state, const Message& message) {
 // A move, or a time-out when move is nullptr, of the local participant, with the clocks of
 // the side to move as they are now: a client tells the server, the server every client.
 void SendMoveOrTimeout(ProgramState& state, const Game& game, const Move* move) {
-    if (state.SinglePlayer()) {
+    if (state.IsSinglePlayer()) {
         return;
     }
     const int32_t side = game.SideToMove;
@@ -87,7 +87,7 @@ void SendTimeout(ProgramState& state, const Game& game) {
 
 void SendGameCommand(ProgramState& state, Game& game, GameCommand command) {
     const int32_t side = SideOf(game, state.OwnPlayerIndex);
-    if (state.SinglePlayer() || side < 0 || !IsRunning(game)) {
+    if (state.IsSinglePlayer() || side < 0 || !IsRunning(game)) {
         return;
     }
     const int32_t sender = state.OwnPlayerIndex;
@@ -118,10 +118,10 @@ void SendGameCommand(ProgramState& state, Game& game, GameCommand command) {
             }
             break;
         case GameCommand::AcceptDraw:
-            game.State = DrawAgreed;
+            AgreeDraw(state, game);
             break;
         case GameCommand::Resign:
-            Resign(game, side);
+            Resign(state, game, side);
             break;
     }
     Record(state, message);

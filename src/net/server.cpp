@@ -222,12 +222,13 @@ private:
                             clocks->PlayerTimeLeft,
                             clocks->MoveTimeLeft,
                             *move};
-        PlayReceivedMove(state_, view_, game, clocks->PlayerTimeLeft, clocks->MoveTimeLeft, *move);
-        keyed.WithdrawDrawOffers();
         if (state_.Recorder != nullptr) {
             state_.Recorder->Moved(taken);
         }
+        // Passed on before the server plays it on its own copy: the others need nothing of that.
         SendToClients(state_, EncodeFrame(taken), sender_);
+        PlayReceivedMove(state_, view_, game, clocks->PlayerTimeLeft, clocks->MoveTimeLeft, *move);
+        keyed.WithdrawDrawOffers();
     }
 
     void Play(const MsgTimeout& m, KeyedGame& keyed, int32_t side) {
@@ -240,7 +241,7 @@ private:
         if (!clocks) {
             return;
         }
-        EndOnTime(game, side, clocks->PlayerTimeLeft, clocks->MoveTimeLeft);
+        EndOnTime(state_, game, side, clocks->PlayerTimeLeft, clocks->MoveTimeLeft);
         const MsgTimeout taken{sender_,
                                {game.PlayerIndex[White], game.PlayerIndex[Black]},
                                clocks->PlayerTimeLeft,
@@ -268,7 +269,7 @@ private:
         if (!keyed.DrawOffered[1 - side]) {
             return;
         }
-        keyed.Record->State = DrawAgreed;
+        AgreeDraw(state_, *keyed.Record);
         keyed.WithdrawDrawOffers();
         if (state_.Recorder != nullptr) {
             state_.Recorder->DrawAgreed(Taken(m));
@@ -277,7 +278,7 @@ private:
     }
 
     void Play(const MsgResign& m, KeyedGame& keyed, int32_t side) {
-        Resign(*keyed.Record, side);
+        Resign(state_, *keyed.Record, side);
         if (state_.Recorder != nullptr) {
             state_.Recorder->Resigned(Taken(m));
         }
@@ -330,11 +331,6 @@ bool OpenServer(ProgramState& state) {
 }
 
 void PollServer(ProgramState& state, NetView& view) {
-    FreeUnnamedPlaces(state, view);
-    for (int32_t index : OverdueAbsences(state)) {
-        RemoveParticipant(state, view, index);
-    }
-    ContinueCatchUps(state);
     NetEvent event = state.Network.Poll();
     switch (event.Kind) {
         case NetEventKind::None:
@@ -368,6 +364,15 @@ void PollServer(ProgramState& state, NetView& view) {
             return;
         }
     }
+}
+
+void RunServerUpkeep(ProgramState& state, NetView& view) {
+    FreeUnnamedPlaces(state, view);
+    // After the messages, so a return that came in this pass is taken before its grace ends.
+    for (int32_t index : OverdueAbsences(state)) {
+        RemoveParticipant(state, view, index);
+    }
+    ContinueCatchUps(state);
 }
 
 void StartGames(ProgramState& state, NetView& view) {

@@ -20,6 +20,12 @@ bool OpenServer(ProgramState& state);
 // participant had left.
 void PollServer(ProgramState& state, NetView& view);
 
+// Once per main-loop pass, after the network events: what falls due by the time, not by a
+// message. A place held by a connection that has not named itself 10 s after its welcome is
+// freed; a participant whose grace time is over leaves, and a connection that brought no
+// return in time is closed; the programs that have just come back get their next game states.
+void RunServerUpkeep(ProgramState& state, NetView& view);
+
 // The server's user has pressed "Spiel starten": a colour drawn at random for every pair of
 // participants, play begins here (BeginGames) and MsgStartGames tells every client. Once.
 void StartGames(ProgramState& state, NetView& view);

@@ -49,6 +49,9 @@ void TournamentJournal::Started(const ProgramState& state) {
     if (!file_.Append(AsText(bytes))) {
         Fail();
     }
+    if (gamesFile_) {
+        Write(*std::exchange(gamesFile_, std::nullopt));
+    }
 }
 
 void TournamentJournal::Moved(const MsgMove& move) {
@@ -100,6 +103,11 @@ bool TournamentJournal::Resume(std::string_view content, size_t wholeLength, Pro
 }
 
 void TournamentJournal::GamesFile(int64_t startTime, const std::string& gamesPath) {
+    if (!file_.IsOpen() && !failed_) {
+        // Play began in the view before the start was recorded: it follows the start.
+        gamesFile_ = JournalGamesFile{startTime, gamesPath};
+        return;
+    }
     Write(JournalGamesFile{startTime, gamesPath});
 }
 

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -47,7 +48,8 @@ public:
     // file cannot be written.
     bool Resume(std::string_view content, size_t wholeLength, ProgramState& state, uint32_t lastAt);
 
-    // Where the host saves the games, and when play began.
+    // Where the host saves the games, and when play began; recorded after the start even when
+    // told before it.
     void GamesFile(int64_t startTime, const std::string& gamesPath);
 
     // Once per main-loop pass: the record of the time, when it is due.
@@ -76,6 +78,7 @@ private:
     bool clocksRun_ = false;
     uint32_t lastAt_ = 0;
     bool failed_ = false;
+    std::optional<JournalGamesFile> gamesFile_;  // told before the start was recorded
 };
 
 // Renames the file at path to the first free name of the form <stem>-<n><extension> beside

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "net/transport.h"
 
+#include <algorithm>
 #include <array>
 #include <cassert>
 #include <iterator>
@@ -56,6 +57,7 @@ ConnectionId Transport::StartConnect(const std::string& dottedAddress, uint16_t 
 ConnectionId Transport::Register(OwnedSocket socket, bool accepted) {
     // Ids are never reused, so a stale id can never reach a newer connection.
     const ConnectionId id = nextId_++;
+    quiet_ = false;
     DetectSilentPeer(socket.Get(), silenceLimitSeconds_);
     Connection& connection = connections_[id];
     connection.Socket = std::move(socket);
@@ -72,7 +74,14 @@ NetEvent Transport::Poll() {
     FlushDue();
     bool listenerReady = false;
     ReadArrived(listenerReady);
+    if (quiet_ && !listenerReady) {
+        return {};
+    }
     NetEvent event = NextEvent(listenerReady);
+    quiet_ = event.Kind == NetEventKind::None &&
+             std::ranges::none_of(connections_, [](const auto& entry) {
+                 return entry.second.ConnectDeadline.has_value();
+             });
     behind_ = HasPendingEvent();
     if (!behind_) {
         FlushDue();  // caught up: what was gathered goes out before this event is handled
@@ -130,6 +139,7 @@ void Transport::ReadArrived(bool& listenerReady) {
         if (read.Ended) {
             EndConnection(connection);
         }
+        quiet_ = quiet_ && read.Count == 0 && !read.Ended;
     }
 }
 
@@ -188,6 +198,7 @@ void Transport::Flush(Connection& connection) {
 }
 
 void Transport::EndConnection(Connection& connection) {
+    quiet_ = false;  // its end is to be reported
     if (connection.Socket.IsOpen()) {
         if (watcher_) {
             watcher_(connection.Socket.Get(), false);
@@ -261,6 +272,9 @@ NetEvent Transport::TakeNewConnection() {
 }
 
 bool Transport::HasPendingEvent() const {
+    if (quiet_) {
+        return false;
+    }
     for (const auto& [id, connection] : connections_) {
         if (!connection.Socket.IsOpen() ||
             connection.Received.Status() != FrameStatus::Incomplete) {

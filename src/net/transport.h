@@ -93,6 +93,8 @@ public:
     // True when the next Poll has an event without waiting for the network: a whole
     // message or an end is already buffered.
     bool HasPendingEvent() const;
+    // True when a socket holds what has not been read yet: data, an end, a newcomer.
+    bool HasUnread() const { return readiness_.AnyReadable(); }
 
     // Queues the frame and sends what the peer takes now, or, while the program is behind,
     // gathers it with the next ones. A connection that is unknown or already gone is
@@ -152,6 +154,9 @@ private:
     ConnectionId lastServed_ = 0;  // connections after it go first in the next Poll
     bool behind_ = false;          // the last Poll left whole messages buffered
     bool queued_ = false;          // some send queue may hold frames
+    // No connection has an event to give until something is read or a connection ends: a
+    // Poll found none, and none was connecting. Then a quiet poll looks at no connection.
+    bool quiet_ = false;
     SocketWatcher watcher_;
     int silenceLimitSeconds_ = SilenceLimitSeconds;
     Bytes readChunk_;

@@ -235,6 +235,11 @@ void ReadinessSet::Readable(std::vector<int>& sockets) const {
     }
 }
 
+bool ReadinessSet::AnyReadable() const {
+    epoll_event event{};
+    return count_ > 0 && epoll_wait(epoll_, &event, 1, 0) > 0;
+}
+
 void CloseSocket(int socket) {
     if (socket != NoSocket) {
         close(socket);

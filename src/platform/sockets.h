@@ -74,6 +74,8 @@ public:
     void Remove(int socket);
     // Fills sockets with those of the set that are readable now, without waiting.
     void Readable(std::vector<int>& sockets) const;
+    // Whether any socket of the set is readable now, without waiting.
+    bool AnyReadable() const;
 
 private:
     int epoll_ = -1;

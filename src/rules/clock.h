@@ -6,6 +6,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <optional>
 
 #include "rules/game.h"
 
@@ -41,9 +42,21 @@ private:
     uint32_t now_ = 0;
 };
 
+// The earlier of two ticks, which lie less than 2^31 ms apart, or whichever there is.
+inline std::optional<uint32_t> EarlierTick(std::optional<uint32_t> a, std::optional<uint32_t> b) {
+    if (!a || !b) {
+        return a ? a : b;
+    }
+    return static_cast<int32_t>(*a - *b) <= 0 ? a : b;
+}
+
 // Counts both clocks of the side to move of a running game down to now, in whole seconds.
 // A clock already at 0 or below stays where it is, its stamp with it.
 void CountDownClocks(GameValue& game, TickOfPass& now);
+
+// The tick at which CountDownClocks next takes a second off a clock of the side to move: the
+// first more than 1000 ms after a stamp. None when neither clock stands above 0.
+std::optional<uint32_t> NextSecondAt(const GameValue& game);
 
 // Whether side has used up a limit that is in force.
 bool OutOfTime(const GameValue& game, int32_t side, const RulesContext& context);
@@ -61,6 +74,10 @@ struct ClockClaim {
 // Whether the side to move has used up a limit in force more than the allowance ago, by
 // the counted clocks of game (brought up to date just before).
 bool OutOfTimeBeyondAllowance(const GameValue& game, const RulesContext& context, TickOfPass& now);
+
+// The first tick at which OutOfTimeBeyondAllowance holds for the clocks as they stand, or none
+// while every clock in force stands above 0.
+std::optional<uint32_t> OverdueAt(const GameValue& game, const RulesContext& context);
 
 // The claim of the side to move, each clock kept within 0 .. its limit (0 when that limit is
 // off) and never above game's own count of it.

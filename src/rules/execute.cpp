@@ -157,7 +157,7 @@ void BeginTurn(Game& game, RulesContext& context) {
             game.MoveClockStamp[side] = now;
         }
     }
-    if (context.SinglePlayer()) {
+    if (context.TwoPlayersAtOneBoard) {
         context.OwnPlayerIndex = game.PlayerIndex[side];
     }
 }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Move execution: plays a move on a game and brings the record up to date: board, history,
 // en passant file, check, the new side's legal moves, checkmate or stalemate, the clocks,
-// and in single-player mode the local user's identity.
+// and with two players at one board the local user's identity.
 #pragma once
 
 #include "rules/game.h"
@@ -10,7 +10,7 @@ namespace tavlora {
 
 // Full form: the caller guarantees that the game runs and that move is legal (its squares lie
 // on the board); move may be an element of game.Moves or game.History. Reads the limits and
-// the clock from context, probes on context.Scratch and, in single-player mode, sets
+// the clock from context, probes on context.Scratch and, with two players at one board, sets
 // context.OwnPlayerIndex to the player now to move.
 void ExecuteMove(Game& game, const Move& move, RulesContext& context);
 
@@ -34,7 +34,7 @@ bool IsLegalMove(const GameValue& position, const Move& move, Lookahead& lookahe
 // stalemate. Also sets up the turn of a position built by hand.
 void PassTurn(Game& game, Lookahead& lookahead);
 
-// Starts the clocks of the side to move and, in single-player mode, makes the local user
+// Starts the clocks of the side to move and, with two players at one board, makes the local user
 // the player to move. Runs at the start of every turn, the first one included.
 void BeginTurn(Game& game, RulesContext& context);
 

@@ -43,6 +43,7 @@ GameValue InitialPosition(int32_t bottomColour) {
 Game& CreateGame(GamesList& games, int32_t whitePlayer, int32_t blackPlayer, int32_t bottomColour,
                  RulesContext& context) {
     Game& game = games.emplace_back();
+    game.Index = static_cast<int32_t>(games.size()) - 1;
     SetUpGame(game, whitePlayer, blackPlayer, bottomColour, context);
     return game;
 }

@@ -38,8 +38,9 @@ struct GameValue {
 static_assert(std::is_trivially_copyable_v<GameValue>);
 
 struct Game : GameValue {
-    MoveList Moves;    // legal moves of SideToMove
-    MoveList History;  // every executed move, oldest first
+    MoveList Moves;      // legal moves of SideToMove
+    MoveList History;    // every executed move, oldest first
+    int32_t Index = -1;  // its place in the games list, from CreateGame
 };
 
 // Records are only ever appended and never move in memory, so views may keep references.
@@ -92,12 +93,11 @@ using TickSource = std::function<uint32_t()>;
 struct RulesContext {
     int32_t TimeByPlayer = 0;  // minutes, 0 = no game clock
     int32_t TimeByMove = 0;    // minutes, 0 = no move clock
-    int32_t MaxPlayer = 0;     // below 2: single-player mode
+    // Both sides are played at this board, so the local user is whoever is to move.
+    bool TwoPlayersAtOneBoard = false;
     int32_t OwnPlayerIndex = 0;
     TickSource TickCount;  // read only when a time limit is set
     Lookahead Scratch;     // reused by every move executed in this context
-
-    bool SinglePlayer() const { return MaxPlayer <= 1; }
 };
 
 // The initial position with White to move, players 0 and 0 and no clocks: the pieces of
@@ -105,7 +105,8 @@ struct RulesContext {
 GameValue InitialPosition(int32_t bottomColour);
 
 // Appends a game in its initial position with its clocks running and its 20 opening moves,
-// and returns it. In single-player mode the local user becomes the player to move.
+// and returns it, its Index its place in games. With two players at one board the local user
+// becomes the player to move.
 Game& CreateGame(GamesList& games, int32_t whitePlayer, int32_t blackPlayer, int32_t bottomColour,
                  RulesContext& context);
 // The same on a game that exists already, whatever it held: it starts anew in place, so what

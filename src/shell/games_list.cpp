@@ -20,14 +20,19 @@ int32_t SortKey(const GameValue& game, const RulesContext& limits) {
 
 LobbyGamesList::LobbyGamesList(WindowServices& services, ProgramState& state,
                                GameWindow& gameWindow, int list)
-    : services_(services), state_(state), gameWindow_(gameWindow), list_(list) {}
+    : services_(services),
+      state_(state),
+      gameWindow_(gameWindow),
+      list_(list),
+      notes_(state.Changes) {}
 
 void LobbyGamesList::Refresh(bool showAll) {
     FindShownGames(showAll);
     MatchRowCount();
-    NoteChanges();
+    TakeChanges();
     const bool clockInUse = state_.TimeByMove > 0 || state_.TimeByPlayer > 0;
     if (clockInUse) {
+        const bool sorted = orderStale_;
         if (orderStale_) {
             SortAll();
         } else {
@@ -35,16 +40,17 @@ void LobbyGamesList::Refresh(bool showAll) {
                 Reposition(position);
             }
         }
-        if (!gameWindow_.CurrentView()) {
+        // Tried again only when the order may have changed.
+        if (!gameWindow_.CurrentView() && (sorted || !changed_.empty())) {
             OpenFirstGame();
         }
     }
     if (rewriteAll_) {
-        rewriteAll_ = false;
         for (size_t position = 0; position < shown_.size(); ++position) {
             const auto p = static_cast<int32_t>(position);
-            WriteCells(RowOf(p, clockInUse), *shown_[position], true);
+            WriteCells(RowOf(p, clockInUse), *shown_[position], namesChanged_);
         }
+        rewriteAll_ = namesChanged_ = false;
         return;
     }
     for (int32_t position : changed_) {
@@ -54,19 +60,19 @@ void LobbyGamesList::Refresh(bool showAll) {
 
 void LobbyGamesList::OpenSelectedGame() {
     const int32_t row = services_.State(list_);
-    if (row < 0 || static_cast<size_t>(row) >= rows_.size() || !rows_[row]->Shown) {
+    if (row < 0 || static_cast<size_t>(row) >= rows_.size() || !rows_[row].Shown) {
         return;  // also the event that the clearing below raises itself
     }
-    gameWindow_.OpenGameView(*rows_[row]->Shown);
+    gameWindow_.OpenGameView(*rows_[row].Shown);
     services_.SetState(list_, -1);
 }
 
 std::vector<Game*> LobbyGamesList::GamesInRowOrder() const {
     std::vector<Game*> games;
     games.reserve(rows_.size());
-    for (const std::unique_ptr<Row>& row : rows_) {
-        if (row->Shown) {
-            games.push_back(row->Shown);
+    for (const Row& row : rows_) {
+        if (row.Shown) {
+            games.push_back(row.Shown);
         }
     }
     return games;
@@ -81,9 +87,11 @@ void LobbyGamesList::FindShownGames(bool showAll) {
     shownAll_ = showAll;
     shownFrom_ = state_.Games.size();
     shown_.clear();
+    positionOf_.assign(state_.Games.size(), NotShown);
     const int32_t own = state_.OwnPlayerIndex;
     for (Game& game : state_.Games) {
         if (showAll || game.PlayerIndex[0] == own || game.PlayerIndex[1] == own) {
+            positionOf_[static_cast<size_t>(game.Index)] = static_cast<int32_t>(shown_.size());
             shown_.push_back(&game);
         }
     }
@@ -96,7 +104,7 @@ void LobbyGamesList::FindShownGames(bool showAll) {
 void LobbyGamesList::MatchRowCount() {
     while (rows_.size() < shown_.size()) {
         services_.AppendRow(list_);
-        rows_.push_back(std::make_unique<Row>());
+        rows_.emplace_back();
     }
     while (rows_.size() > shown_.size()) {
         services_.RemoveRow(list_, static_cast<int>(rows_.size()) - 1);
@@ -104,26 +112,27 @@ void LobbyGamesList::MatchRowCount() {
     }
 }
 
-// The one look at every shown game in a pass. Clocks tick over a second and sides to move
-// change seldom compared with the passes, so most passes find nothing to do. The look goes
-// from the last game to the first: the game tick has just gone through them all in list
-// order, so the games it saw last are the ones still in the cache. The changes are then
-// taken in list order: games whose clocks tick together keep their order among themselves
-// when each moves after those before it have, where the other way round every one of them
-// would pass all the others.
-void LobbyGamesList::NoteChanges() {
+// Only the noted games are looked at, each once however often it was noted. The changes are
+// then taken in list order: games whose clocks tick together keep their order among
+// themselves when each moves after those before it have, where the other way round every one
+// of them would pass all the others.
+void LobbyGamesList::TakeChanges() {
     changed_.clear();
-    for (size_t position = shown_.size(); position-- > 0;) {
-        const Game& game = *shown_[position];
-        const int32_t side = game.SideToMove;
-        const Seen now{side, game.MoveTimeLeft[side], game.PlayerTimeLeft[side],
-                       game.Result > Undecided};
+    notes_.TakeInto(noted_);
+    for (const Game* game : noted_) {
+        const int32_t position = positionOf_[static_cast<size_t>(game->Index)];
+        if (position == NotShown) {
+            continue;
+        }
+        const int32_t side = game->SideToMove;
+        const Seen now{side, game->MoveTimeLeft[side], game->PlayerTimeLeft[side],
+                       game->Result > Undecided};
         if (now != seen_[position]) {
             seen_[position] = now;
-            changed_.push_back(static_cast<int32_t>(position));
+            changed_.push_back(position);
         }
     }
-    std::reverse(changed_.begin(), changed_.end());
+    std::ranges::sort(changed_);
 }
 
 LobbyGamesList::Rank LobbyGamesList::RankOf(const Game& game) const {
@@ -223,9 +232,9 @@ void LobbyGamesList::OpenFirstGame() {
     gameWindow_.OpenGameView(*shown_[order_[pick]]);
 }
 
-// Builds the row's texts and colour for its game and writes what differs from what it holds.
+// Writes the row's texts and colour for its game where they differ from what it shows.
 void LobbyGamesList::WriteCells(int rowIndex, Game& game, bool namesChanged) {
-    Row& row = *rows_[rowIndex];
+    Row& row = rows_[rowIndex];
     const bool finished = game.Result > Undecided;
     // The title changes only with the game, its end or the names; a clock that ticks, as
     // thousands do every second, leaves it alone.
@@ -242,17 +251,20 @@ void LobbyGamesList::WriteCells(int rowIndex, Game& game, bool namesChanged) {
         text_ += NameOf(game.PlayerIndex[0]);
         text_ += " - ";
         text_ += NameOf(game.PlayerIndex[1]);
-        WriteCell(row, rowIndex, GamesColumn, text_);
+        services_.SetCellText(list_, rowIndex, GamesColumn, text_);
     }
     const int32_t side = game.SideToMove;
     const int32_t mover = game.PlayerIndex[side];
-    WriteCell(row, rowIndex, MoverColumn, NameOf(mover));
+    if (row.Mover != mover || namesChanged) {
+        services_.SetCellText(list_, rowIndex, MoverColumn, NameOf(mover));
+        row.Mover = mover;
+    }
     // A clock column without its limit is never touched, so it stays empty.
     if (state_.TimeByMove > 0) {
-        WriteCell(row, rowIndex, MoveClockColumn, FormatClock(game.MoveTimeLeft[side]));
+        WriteClock(rowIndex, MoveClockColumn, game.MoveTimeLeft[side], row.MoveClock);
     }
     if (state_.TimeByPlayer > 0) {
-        WriteCell(row, rowIndex, PlayerClockColumn, FormatClock(game.PlayerTimeLeft[side]));
+        WriteClock(rowIndex, PlayerClockColumn, game.PlayerTimeLeft[side], row.PlayerClock);
     }
     const int32_t colour = mover == state_.OwnPlayerIndex ? OwnColour : DefaultColour;
     if (row.Colour != colour) {
@@ -263,11 +275,11 @@ void LobbyGamesList::WriteCells(int rowIndex, Game& game, bool namesChanged) {
     }
 }
 
-void LobbyGamesList::WriteCell(Row& row, int index, int column, const std::string& text) {
-    std::string& held = row.Cells[column];
-    if (held != text) {
-        services_.SetCellText(list_, index, column, text);
-        held = text;
+void LobbyGamesList::WriteClock(int rowIndex, int column, int32_t seconds, int32_t& held) {
+    const int32_t key = ClockTextKey(seconds);
+    if (key != held) {
+        services_.SetCellText(list_, rowIndex, column, FormatClock(seconds));
+        held = key;
     }
 }
 

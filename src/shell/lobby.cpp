@@ -174,6 +174,16 @@ void Lobby::HandleLobbyShortcut(int id) {
     }
 }
 
+void Lobby::ShowChanges() {
+    for (const std::string& line : chatLines_) {
+        services_.AppendLine(LobbyControls::ChatOutput, line);
+    }
+    chatLines_.clear();
+    if (state_.PlayPhase == GamesStartedPhase) {
+        RefreshGamesList();
+    }
+}
+
 void Lobby::RefreshGamesList() {
     games_.Refresh(services_.State(LobbyControls::ShowAllGamesBox) != 0);
 }
@@ -225,8 +235,10 @@ void Lobby::SetStartButtonEnabled(bool enabled) {
     }
 }
 
+// A line costs the chat output its layout: it waits for the end of the pass, so that no
+// chat output stands between a message and its relay.
 void Lobby::AppendChatLine(const std::string& line) {
-    services_.AppendLine(LobbyControls::ChatOutput, line);
+    chatLines_.push_back(line);
 }
 
 void Lobby::ShowGamesStarted() {
@@ -260,24 +272,23 @@ void Lobby::ShowGamesStarted() {
                                             .Geometry = NextGameBoxPlace,
                                             .Text = "Nach dem Zug zum nächsten Spiel"});
     services_.SetState(nextGameBox_, nextGameAfterMove_ ? 1 : 0);
+    if (GamesStarted) {
+        GamesStarted();
+    }
 }
 
+// Shown by the Game window after the pass's network work, so no panel stands between a
+// message and its relay.
 void Lobby::GameMoved(Game& game) {
-    if (GameView* view = gameWindow_.FindView(game)) {
-        gameWindow_.RefreshGameView(*view, MoveListRefresh::LastMove);
-    }
+    gameWindow_.MoveArrived(game);
 }
 
 void Lobby::DrawOffered(Game& game) {
-    if (GameView* view = gameWindow_.FindView(game)) {
-        gameWindow_.ShowDrawOffer(*view);
-    }
+    gameWindow_.DrawOfferArrived(game);
 }
 
 void Lobby::GameReplaced(Game& game) {
-    if (GameView* view = gameWindow_.FindView(game)) {
-        gameWindow_.ReloadGameView(*view);
-    }
+    gameWindow_.GameReplaced(game);
 }
 
 void Lobby::ShowReconnecting(bool reconnecting) {

@@ -69,7 +69,9 @@ public:
     // A keyboard-shortcut event of the main loop: Return sends the chat line while the focus
     // is in the chat input.
     void HandleLobbyShortcut(int id);
-    // Every pass of the main loop once the games have started.
+    // Once per pass of the main loop, after the window events: the chat lines that arrived,
+    // and once the games have started the games list.
+    void ShowChanges();
     void RefreshGamesList();
     // The server's lobby, right after it is built: the line with the addresses that clients
     // can join, for the host's eyes only.
@@ -78,6 +80,9 @@ public:
     // Called when "Tabelle", which takes the start button's place once the games have
     // started, is pressed.
     std::function<void()> ShowStandings;
+    // Called once the games have been created and the lobby shows them, before the network
+    // work of the pass goes on: play begins.
+    std::function<void()> GamesStarted;
 
     // "Nach dem Zug zum nächsten Spiel", shown with the games list: ticked unless this says
     // otherwise before the games start. Ticking or clearing it calls NextGameAfterMoveChanged.
@@ -111,6 +116,7 @@ private:
     ProgramState& state_;
     GameWindow& gameWindow_;
     LobbyGamesList games_;
+    std::vector<std::string> chatLines_;  // arrived, to be shown by the next ShowChanges
     int playerRows_ = 0;        // rows of the players list, which only this class adds and removes
     int startControl_ = -1;     // "Spiel starten" or "Bereit" while it exists
     int standingsButton_ = -1;  // "Tabelle" once the games have started

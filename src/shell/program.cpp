@@ -9,6 +9,7 @@
 #include "gamewindow/game_window.h"
 #include "net/client.h"
 #include "net/discovery_responder.h"
+#include "net/play_step.h"
 #include "net/program_state.h"
 #include "net/reconnect.h"
 #include "net/server.h"
@@ -63,6 +64,7 @@ private:
     int smallFont_ = DefaultFont;
     std::unique_ptr<GameWindow> gameWindow_;
     std::unique_ptr<Lobby> lobby_;
+    NoNetworkView noNetwork_;          // single player's stand-in for the lobby
     DiscoveryResponder lobbyAnswers_;  // the server's answers to clients that search
     std::unique_ptr<TournamentOutcome> outcome_;
     std::unique_ptr<HostJournal> journal_;     // the server's, from the start of its games
@@ -124,16 +126,15 @@ bool Program::ResumeHostedTournament() {
 
 void Program::ContinueHostedTournament() {
     journal_->Resume(*hosted_);
-    lobby_->ShowGamesStarted();
+    lobby_->ShowGamesStarted();  // play begins: BeginOutcome
     ResumeServer(state_, *lobby_);
-    BeginOutcome();
 }
 
 void Program::RunMainLoop() {
     if (!hosted_) {
         state_.PlayPhase = LobbyPhase;
     }
-    if (state_.SinglePlayer()) {
+    if (state_.IsSinglePlayer()) {
         StartSinglePlayer();
     } else {
         lobby_ = std::make_unique<Lobby>(services_, state_, *gameWindow_);
@@ -142,6 +143,8 @@ void Program::RunMainLoop() {
                 outcome_->ShowStandings();
             }
         };
+        // Before the pass takes another message, which might end a game.
+        lobby_->GamesStarted = [this] { BeginOutcome(); };
         // The lobby's choice of the next game is kept as the user changes it.
         lobby_->SetNextGameAfterMove(LoadSettings(environment_).NextGameAfterMove != 0);
         lobby_->NextGameAfterMoveChanged = [this](bool on) {
@@ -162,42 +165,47 @@ void Program::RunMainLoop() {
         }
     }
 
+    NetView& view = lobby_ ? static_cast<NetView&>(*lobby_) : noNetwork_;
     for (;;) {
         // A message already buffered is handled now rather than after the wait.
         const int wait = state_.Network.HasPendingEvent() ? 0 : MainLoopWaitMs;
         const Event event = services_.WaitEvent(wait);
+
+        // Network first: every message that waits is read, refereed and relayed, and the games'
+        // clocks and time-outs are brought up to date, before any window work.
+        RunPlayStep(state_, view);
+        if (state_.IsServer()) {
+            lobbyAnswers_.Poll(state_, TickCount());
+        }
+        // The resume file follows the ticket that the network work gave or took.
+        if (lobby_) {
+            KeepResumeFile();
+        }
+
+        // The window event.
         if (lobby_ && event.Kind == EventKind::Control) {
             lobby_->HandleLobbyControl(event.Control);
-        }
-        if (lobby_) {
-            if (state_.IsServer()) {
-                PollServer(state_, *lobby_);
-                lobbyAnswers_.Poll(state_, TickCount());
-            } else {
-                PollClient(state_, *lobby_);
-            }
-            // The games have been created in this pass, by the start button or the server's
-            // start message.
-            if (!outcome_ && state_.PlayPhase == GamesStartedPhase) {
-                BeginOutcome();
-            }
-            KeepResumeFile();
         }
         if (gameWindow_->HandleGameWindowEvent(event) == GameWindowOutcome::EndProgram) {
             return;
         }
-        if (lobby_ && state_.PlayPhase == GamesStartedPhase) {
-            lobby_->RefreshGamesList();
-        }
         if (outcome_) {
             outcome_->HandleEvent(event);
-            outcome_->RefreshStandings();
         }
         if (journal_) {
             journal_->Keep(*lobby_, outcome_ && outcome_->AllEnded());
         }
         if (lobby_ && event.Kind == EventKind::Shortcut) {
             lobby_->HandleLobbyShortcut(event.Shortcut);
+        }
+
+        // What changed in this pass, shown where it is seen.
+        gameWindow_->ShowChanges();
+        if (lobby_) {
+            lobby_->ShowChanges();
+        }
+        if (outcome_) {
+            outcome_->RefreshStandings();
         }
         if (lobby_ && event.Kind == EventKind::Close && event.Window == LobbyWindowId) {
             return;

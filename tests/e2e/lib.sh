@@ -15,6 +15,8 @@ E2E_PROGRAM=""
 E2E_CLOSE_TOOL=""
 E2E_WORK=""
 E2E_FAILED=0
+E2E_PGN_EXTRACT=""
+E2E_SAVED_FILE=""
 # Multiplies every time-out; a sanitizer build sets it above 1.
 E2E_TIME_SCALE="${E2E_TIME_SCALE:-1}"
 
@@ -59,6 +61,31 @@ e2e_init() {
 }
 
 # Scales a time-out in seconds by E2E_TIME_SCALE.
+# e2e_need_pgn_extract: sets E2E_PGN_EXTRACT to the games reader, or skips without it.
+e2e_need_pgn_extract() {
+    local candidate
+    for candidate in "$(command -v pgn-extract || true)" /usr/games/pgn-extract; do
+        if [ -n "$candidate" ] && [ -x "$candidate" ]; then
+            E2E_PGN_EXTRACT="$candidate"
+            return
+        fi
+    done
+    e2e_skip "pgn-extract is missing (scripts/install-deps installs it)"
+}
+
+# e2e_read_saved_games <instance>: the instance's one file of saved games, read by pgn-extract
+# without a complaint into $E2E_WORK/<instance>-read.pgn; E2E_SAVED_FILE is the file itself.
+e2e_read_saved_games() {
+    local files=("$E2E_WORK/$1/config/Zendrik/Tavlora/Partien/"Tavlora-*.pgn)
+    if [ "${#files[@]}" -ne 1 ] || [ ! -f "${files[0]}" ]; then
+        e2e_fail "${E2E_NAME[$1]} has not saved one file of games: ${files[*]}"
+    fi
+    E2E_SAVED_FILE="${files[0]}"
+    "$E2E_PGN_EXTRACT" -s -l "$E2E_WORK/$1-pgn.log" -o "$E2E_WORK/$1-read.pgn" "$E2E_SAVED_FILE"
+    [ ! -s "$E2E_WORK/$1-pgn.log" ] ||
+        e2e_fail "pgn-extract complains about $E2E_SAVED_FILE: $(cat "$E2E_WORK/$1-pgn.log")"
+}
+
 e2e_seconds() {
     echo $(($1 * E2E_TIME_SCALE))
 }

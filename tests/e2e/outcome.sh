@@ -16,14 +16,7 @@ source "$here/lib.sh"
 source "$here/flows.sh"
 e2e_init "${1:?usage: outcome.sh <tavlora> <close_window>}" "${2:?close_window helper}"
 
-pgn_extract=""
-for candidate in "$(command -v pgn-extract || true)" /usr/games/pgn-extract; do
-    if [ -n "$candidate" ] && [ -x "$candidate" ]; then
-        pgn_extract="$candidate"
-        break
-    fi
-done
-[ -n "$pgn_extract" ] || e2e_skip "pgn-extract is missing (scripts/install-deps installs it)"
+e2e_need_pgn_extract
 
 declare -A E2E_TABLE=()
 # The standings window's list: the header and the three rows.
@@ -89,16 +82,10 @@ done
 # and finds the same results in all of them.
 declare -A results=()
 for inst in server c1 c2; do
-    files=("$E2E_WORK/$inst/config/Zendrik/Tavlora/Partien/"Tavlora-*.pgn)
-    if [ "${#files[@]}" -ne 1 ] || [ ! -f "${files[0]}" ]; then
-        e2e_fail "${E2E_NAME[$inst]} has not saved one file of games: ${files[*]}"
-    fi
-    "$pgn_extract" -s -l "$E2E_WORK/$inst-pgn.log" -o "$E2E_WORK/$inst-read.pgn" "${files[0]}"
-    [ ! -s "$E2E_WORK/$inst-pgn.log" ] ||
-        e2e_fail "pgn-extract complains about ${files[0]}: $(cat "$E2E_WORK/$inst-pgn.log")"
+    e2e_read_saved_games "$inst"
     games="$(grep -c '^\[Event "Tavlora-Turnier"\]' "$E2E_WORK/$inst-read.pgn")"
     [ "$games" -eq 3 ] || e2e_fail "pgn-extract read $games games of ${E2E_NAME[$inst]}, not 3"
-    results[$inst]="$(grep -E '^\[(White|Black|Result) ' "${files[0]}" | paste -d ' ' - - - | sort)"
+    results[$inst]="$(grep -E '^\[(White|Black|Result) ' "$E2E_SAVED_FILE" | paste -d ' ' - - - | sort)"
 done
 if [ "${results[server]}" != "${results[c1]}" ] || [ "${results[server]}" != "${results[c2]}" ]; then
     e2e_fail "the saved results differ: ${results[*]}"

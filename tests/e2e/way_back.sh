@@ -22,14 +22,7 @@ source "$here/lib.sh"
 source "$here/flows.sh"
 e2e_init "${1:?usage: way_back.sh <tavlora> <close_window>}" "${2:?close_window helper}"
 
-pgn_extract=""
-for candidate in "$(command -v pgn-extract || true)" /usr/games/pgn-extract; do
-    if [ -n "$candidate" ] && [ -x "$candidate" ]; then
-        pgn_extract="$candidate"
-        break
-    fi
-done
-[ -n "$pgn_extract" ] || e2e_skip "pgn-extract is missing (scripts/install-deps installs it)"
+e2e_need_pgn_extract
 
 e2e_make_lan 3
 E2E_NETNS[server]="${E2E_LAN_NS[1]}"
@@ -161,13 +154,7 @@ games() {
 }
 declare -A read_games=()
 for inst in server c1 c2; do
-    files=("$E2E_WORK/$inst/config/Zendrik/Tavlora/Partien/"Tavlora-*.pgn)
-    if [ "${#files[@]}" -ne 1 ] || [ ! -f "${files[0]}" ]; then
-        e2e_fail "${E2E_NAME[$inst]} has not saved one file of games: ${files[*]}"
-    fi
-    "$pgn_extract" -s -l "$E2E_WORK/$inst-pgn.log" -o "$E2E_WORK/$inst-read.pgn" "${files[0]}"
-    [ ! -s "$E2E_WORK/$inst-pgn.log" ] ||
-        e2e_fail "pgn-extract complains about ${files[0]}: $(cat "$E2E_WORK/$inst-pgn.log")"
+    e2e_read_saved_games "$inst"
     read_games[$inst]="$(games "$E2E_WORK/$inst-read.pgn")"
     count="$(grep -c . <<<"${read_games[$inst]}")"
     [ "$count" -eq 3 ] || e2e_fail "${E2E_NAME[$inst]}'s file holds $count games, not 3"

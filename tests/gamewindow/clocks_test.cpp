@@ -2,9 +2,11 @@
 // Game clocks against a tick counter the test sets: whole seconds without drift, time-outs
 // declared only by the player to move, results, the clock text, and the labels and their
 // emphasis written only when something changed.
+#include <climits>
+#include <map>
+
 #include "game_window_fixture.h"
 #include "gamewindow/panel_texts.h"
-#include "net/game_tick.h"
 
 namespace tavlora {
 namespace {
@@ -17,6 +19,22 @@ TEST(FormatClockTest, MinutesBelowAnHourHoursFromOneAndNothingBelowZero) {
     for (auto [seconds, text] : cases) {
         EXPECT_EQ(FormatClock(seconds), text) << seconds;
     }
+}
+
+// The games list compares what a clock shows by its key: one key for one text, both ways, over
+// negative values, the hour and the wrap of the day.
+TEST(ClockTextKeyTest, OneKeyForOneText) {
+    std::map<int32_t, std::string> textOf;
+    std::map<std::string, int32_t> keyOf;
+    for (int32_t seconds = -10; seconds <= 2 * 86400 + 4000; ++seconds) {
+        const int32_t key = ClockTextKey(seconds);
+        const std::string text = FormatClock(seconds);
+        ASSERT_EQ(textOf.try_emplace(key, text).first->second, text) << seconds;
+        ASSERT_EQ(keyOf.try_emplace(text, key).first->second, key) << seconds;
+    }
+    EXPECT_EQ(ClockTextKey(INT32_MIN), ClockTextKey(0));
+    EXPECT_EQ(FormatClock(INT32_MAX), FormatClock(INT32_MAX % 86400 + 86400));
+    EXPECT_EQ(ClockTextKey(INT32_MAX), ClockTextKey(INT32_MAX % 86400 + 86400));
 }
 
 TEST_F(GameWindowTest, MoveLimitRunsOutInTheFirstTickAfterMoreThanItsTime) {
@@ -97,10 +115,12 @@ TEST_F(GameWindowTest, FinishedGamesGetTheirResultOnce) {
         Game& game = CreateGame(state_.Games, 0, 1, White, state_);
         game.State = c.State;
         game.SideToMove = c.Side;
-        RunGameTick(state_);
+        GameChanged(state_, game);
+        Pass();
         EXPECT_EQ(game.Result, c.Result) << c.State;
         game.SideToMove = 1 - c.Side;
-        RunGameTick(state_);
+        GameChanged(state_, game);
+        Pass();
         EXPECT_EQ(game.Result, c.Result) << c.State;
     }
 }
@@ -118,6 +138,7 @@ TEST_F(GameWindowTest, ClockLabelsAreWrittenOnlyWhenTheirTextChanges) {
     }
     // A value below zero, as a peer's message may bring, reads like zero.
     game.PlayerTimeLeft[Black] = -5;
+    GameChanged(state_, game);
     Pass();
     EXPECT_EQ(services_.Writes[view.PlayerClockLabel[Black]].Text, 0);
 }

@@ -11,6 +11,9 @@
 #include <vector>
 
 #include "gamewindow/game_window.h"
+#include "net/game_play.h"
+#include "net/game_tick.h"
+#include "net/play_step.h"
 #include "platform/recording_window_services.h"
 #include "rules/execute.h"
 
@@ -57,14 +60,15 @@ public:
 class GameWindowTest : public testing::Test {
 protected:
     GameWindowTest() {
-        state_.MaxPlayer = 1;
-        state_.Players[0].PlayerName = "Anna";
-        state_.Players[1].PlayerName = "Bernd";
+        SetUpSinglePlayer(state_, "Anna", "Bernd", 0, 0);
         state_.TickCount = [this] { return now_; };
     }
 
-    // Network mode with three participants, the local user being participant own.
+    // Network mode with three participants, the local user being participant own; no
+    // connection, so nothing it sends goes anywhere.
     void BecomeParticipant(int32_t own) {
+        state_.Role = PlayRole::Client;
+        state_.TwoPlayersAtOneBoard = false;
         state_.MaxPlayer = 3;
         state_.OwnPlayerIndex = own;
         state_.Players.resize(3);
@@ -80,8 +84,15 @@ protected:
     GameView& View() { return *window_.CurrentView(); }
     Game& CurrentGame() { return *View().Game; }
 
-    // One Game window step of the main loop, with the next queued event or none.
-    GameWindowOutcome Pass() { return window_.HandleGameWindowEvent(services_.WaitEvent(10)); }
+    // One pass of the main loop as far as the Game window takes part, with the next queued
+    // event or none: the play step, the event, the changes shown.
+    GameWindowOutcome Pass() {
+        const Event event = services_.WaitEvent(10);
+        RunPlayStep(state_, noNetwork_);
+        const GameWindowOutcome outcome = window_.HandleGameWindowEvent(event);
+        window_.ShowChanges();
+        return outcome;
+    }
 
     // A click on the board picture at a pixel of the window's client area.
     void ClickAt(int x, int y) {
@@ -120,6 +131,7 @@ protected:
     uint32_t now_ = 0xFFFF0000;  // the tick counter wraps during the tests
     CountingWindowServices services_;
     ProgramState state_;
+    NoNetworkView noNetwork_;
     int largeFont_ = services_.CreateFont("MS Sans Serif", 14, true);
     int smallFont_ = services_.CreateFont("MS Sans Serif", 10, true);
     GameWindow window_{services_, state_, largeFont_, smallFont_};

@@ -12,6 +12,8 @@
 #include "gamewindow/board_drawing.h"
 #include "gamewindow/board_input.h"
 #include "gamewindow/game_window.h"
+#include "net/game_tick.h"
+#include "net/play_step.h"
 #include "platform/qt/qt_window_services.h"
 #include "rules/execute.h"
 #include "rules/notation.h"
@@ -36,14 +38,16 @@ protected:
 
     void Play(Game& game, GameWindow& window, int fromX, int fromY, int toX, int toY) {
         ExecuteMove(game, *FindMove(game.Moves, fromX, fromY, toX, toY), state_);
-        window.RefreshGameView(*window.FindView(game), MoveListRefresh::LastMove);
+        GameChanged(state_, game);
+        window.RefreshGameView(*window.FindView(game));
     }
 
     // Lets the clocks run for ms, then draws and saves the window.
     void Grab(GameWindow& window, uint32_t ms, const std::string& file) {
         for (uint32_t passed = 0; passed < ms; passed += 10) {
             now_ += 10;
-            window.HandleGameWindowEvent(Event{});
+            RunPlayStep(state_, noNetwork_);
+            window.ShowChanges();
         }
         services_.WaitEvent(0);
         Save(window.Window(), file, 590, 500);
@@ -68,12 +72,14 @@ protected:
     uint32_t now_ = 1000;
     QtWindowServices services_{argc, argv};
     ProgramState state_;
+    NoNetworkView noNetwork_;
     int largeFont_ = services_.CreateFont("MS Sans Serif", 14, true);
     int smallFont_ = services_.CreateFont("MS Sans Serif", 10, true);
 };
 
 TEST_F(GameWindowLookTest, GamesInProgressEndedAndWithAnOffer) {
-    state_.MaxPlayer = 1;
+    state_.Role = PlayRole::SinglePlayer;
+    state_.TwoPlayersAtOneBoard = true;
     GameWindow single(services_, state_, largeFont_, smallFont_);
     Game& game = CreateGame(state_.Games, 0, 1, White, state_);
     single.OpenGameView(game);
@@ -105,6 +111,8 @@ TEST_F(GameWindowLookTest, GamesInProgressEndedAndWithAnOffer) {
     Grab(single, 20, "game_window_checkmate.png");
 
     // A network participant's own game, in which the opponent has offered a draw.
+    state_.Role = PlayRole::Client;
+    state_.TwoPlayersAtOneBoard = false;
     state_.MaxPlayer = 2;
     state_.OwnPlayerIndex = 1;
     GameWindow network(services_, state_, largeFont_, smallFont_);

@@ -193,7 +193,7 @@ TEST_F(GameWindowTest, SpectatorHasDisabledButtonsAndChangesNothing) {
     EXPECT_FALSE(Shown(view.AcceptDrawButton));
 
     ExecuteMove(game, *FindMove(game.Moves, 4, 1, 4, 3), state_);
-    window_.RefreshGameView(View(), MoveListRefresh::LastMove);
+    window_.RefreshGameView(View());
     EXPECT_EQ(MoveLines(), std::vector<std::string>{"1. e2-e4"});
     EXPECT_FALSE(Enabled(view.OfferDrawButton));
 }
@@ -218,11 +218,12 @@ TEST_F(GameWindowTest, DrawOfferShowsTheAcceptButtonUntilTheNextMove) {
     Wait(30);
     EXPECT_FALSE(Enabled(view.OfferDrawButton));
     ExecuteMove(game, *FindMove(game.Moves, 4, 6, 4, 4), state_);  // the opponent's move
-    window_.RefreshGameView(View(), MoveListRefresh::LastMove);
+    GameChanged(state_, game);
+    window_.RefreshGameView(View());
     EXPECT_TRUE(Enabled(view.OfferDrawButton));
 
     // The server's copy of an acceptance ends the game; a late offer is not shown.
-    game.State = DrawAgreed;
+    AgreeDraw(state_, game);
     Pass();
     EXPECT_EQ(Text(view.StatusLine), "Remis akzeptiert");
     EXPECT_FALSE(Enabled(view.OfferDrawButton));
@@ -279,6 +280,7 @@ TEST_F(GameWindowTest, ClosedWindowInNetworkPlayKeepsItsGamesRunning) {
 TEST_F(GameWindowTest, FinishedGameShowsItsEndTextFromTheFirstPass) {
     Game& game = CreateGame(state_.Games, 0, 1, White, state_);
     game.State = TimeOut;
+    GameChanged(state_, game);
     window_.OpenGameView(game);
     EXPECT_EQ(Text(View().StatusLine), "Anna(Weiß) am Zug - Bernd gewinnt");
     EXPECT_TRUE(Enabled(View().ResignButton));
@@ -295,6 +297,7 @@ TEST_F(GameWindowTest, AnAbsentOpponentTakesTheStatusLineUntilHeIsBackOrTheGameE
     Game& game = OpenNewGame(0, 1);
     const int status = View().StatusLine;
     state_.Players[1].Away = true;
+    PresenceChanged(state_, 1);
     Pass();
     EXPECT_EQ(Text(status), "Bernd ist abwesend");
     const int writes = services_.Writes[status].Text;
@@ -304,13 +307,14 @@ TEST_F(GameWindowTest, AnAbsentOpponentTakesTheStatusLineUntilHeIsBackOrTheGameE
     EXPECT_EQ(Text(status), "Bernd ist abwesend");
 
     state_.Players[1].Away = false;
+    PresenceChanged(state_, 1);
     Pass();
     EXPECT_EQ(Text(status), "Bernd(Schwarz) am Zug");
 
     state_.Players[1].Away = true;
+    PresenceChanged(state_, 1);
     Pass();
-    game.State = Resigned;
-    game.SideToMove = Black;
+    Resign(state_, game, Black);
     Pass();
     EXPECT_EQ(Text(status), "Bernd hat aufgegeben");
 }
@@ -320,12 +324,13 @@ TEST_F(GameWindowTest, AReplacedGameIsShownAnew) {
     BecomeParticipant(0);
     Game& game = OpenNewGame(0, 1);
     Play("e2", "e4");
-    game.State = Resigned;
+    Resign(state_, game, game.SideToMove);
     Pass();
     ASSERT_FALSE(Enabled(View().ResignButton));
 
     SetUpGame(game, 0, 1, White, state_);
-    window_.ReloadGameView(View());
+    GameChanged(state_, game);
+    window_.GameReplaced(game);
     Pass();
     EXPECT_TRUE(MoveLines().empty());
     EXPECT_TRUE(Enabled(View().ResignButton));

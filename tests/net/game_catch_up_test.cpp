@@ -74,8 +74,8 @@ TEST_F(CatchUp, AnEndRelayedBeforeTheStateLeavesNoMoveOut) {
     Play(server, {d4, e5});
     Play(client, {d4});
     const HeldGame held = HeldGames(client).front();
-    Resign(server.Games.front(), White);
-    Resign(client.Games.front(), White);  // the relay came first, on a copy one move behind
+    Resign(server, server.Games.front(), White);
+    Resign(client, client.Games.front(), White);  // the relay came first, on a copy one move behind
     for (const MsgGameState& m : GameStateMessages(server, *server.KeyedGames.Find(0, 1), &held)) {
         EXPECT_TRUE(TakeGameState(client, view, m));
     }

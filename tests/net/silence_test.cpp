@@ -17,7 +17,7 @@
 #include <thread>
 
 #include "net/client.h"
-#include "net/game_tick.h"
+#include "net/play_step.h"
 #include "net/reconnect.h"
 #include "net/senders.h"
 #include "net/server.h"
@@ -126,17 +126,15 @@ TEST(Silence, ASilentDropIsNoticedOnBothSidesAndTheClientComesBackByItself) {
     const auto pumpUntil = [&](const std::function<bool()>& done, Clock::duration limit) {
         const Clock::time_point deadline = Clock::now() + limit;
         while (!done() && Clock::now() < deadline) {
-            net.In(lan.Server(), [&] {
-                PollServer(server, serverView);
-                RunGameTick(server);
-            });
+            net.In(lan.Server(), [&] { RunPlayStep(server, serverView); });
             net.In(lan.Client(), [&] {
-                if (PollClient(client, clientView)) {
+                if (client.PlayPhase != SettingsPhase) {
+                    RunPlayStep(client, clientView);
+                } else if (PollClient(client, clientView)) {
                     AnnounceReturn(client);
                     client.PlayPhase = LobbyPhase;
                     SendReady(client, 1);
                 }
-                RunGameTick(client);
             });
             std::this_thread::sleep_for(1ms);
         }

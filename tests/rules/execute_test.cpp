@@ -239,9 +239,9 @@ TEST(ExecuteMove, MoveClockRestartsForTheNewSideOnly) {
     EXPECT_EQ(game.MoveClockStamp[Black], 5000u);
 }
 
-TEST(ExecuteMove, SinglePlayerIdentityFollowsTheTurnToTheEnd) {
+TEST(ExecuteMove, AtOneBoardTheIdentityFollowsTheTurnToTheEnd) {
     TestContext context;
-    context.MaxPlayer = 1;
+    context.TwoPlayersAtOneBoard = true;
     context.TimeByPlayer = 5;
     GamesList games;
     Game& game = CreateGame(games, 7, 9, White, context);

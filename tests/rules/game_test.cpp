@@ -133,20 +133,19 @@ INSTANTIATE_TEST_SUITE_P(Limits, CreateGameClocks,
 
 TEST(CreateGame, NoClocksLeaveTheTickCounterUnread) {
     RulesContext context;  // no TickCount at all
-    context.MaxPlayer = 2;
     GamesList games;
     EXPECT_EQ(CreateGame(games, 0, 1, White, context).PlayerClockStamp[White], 0u);
 }
 
-TEST(CreateGame, SinglePlayerHandsTheIdentityToWhite) {
+TEST(CreateGame, TwoPlayersAtOneBoardHandTheIdentityToWhite) {
     TestContext context;
-    context.MaxPlayer = 1;
+    context.TwoPlayersAtOneBoard = true;
     context.OwnPlayerIndex = 0;
     GamesList games;
     CreateGame(games, 1, 0, White, context);
     EXPECT_EQ(context.OwnPlayerIndex, 1);
 
-    context.MaxPlayer = 4;  // network mode: the identity is the network's business
+    context.TwoPlayersAtOneBoard = false;  // network mode: the identity is the network's business
     CreateGame(games, 2, 3, White, context);
     EXPECT_EQ(context.OwnPlayerIndex, 1);
 }

@@ -21,7 +21,6 @@ struct TestContext : RulesContext {
     uint32_t Now = 1000;
 
     TestContext() {
-        MaxPlayer = 2;
         TickCount = [this] { return Now; };
     }
     TestContext(const TestContext&) = delete;  // the clock refers to this object

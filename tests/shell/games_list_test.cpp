@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "counting_window_services.h"
+#include "games_list_oracle.h"
 #include "gamewindow/game_window.h"
 #include "gamewindow/panel_texts.h"
 #include "shell/lobby.h"
@@ -54,10 +55,12 @@ struct Scene {
         lobby.ShowGamesStarted();
     }
 
-    // The game of White w and Black b.
+    // The game of White w and Black b, noted as changed: the test may change it, as the
+    // code that changes games notes them.
     Game& G(int32_t w, int32_t b) {
         for (Game& game : state.Games) {
             if (game.PlayerIndex[0] == w && game.PlayerIndex[1] == b) {
+                state.Changes.Note(game);
                 return game;
             }
         }
@@ -250,28 +253,12 @@ TEST(GamesListTest, EqualTimesKeepTheOrderOfTheGamesList) {
     EXPECT_EQ(scene.Rows(), inListOrder);
 }
 
-// The rows in the order of the three groups, each by time left and then by games-list
+// Every game, in the order of the three groups, each by time left and then by games-list
 // order, worked out afresh.
 std::vector<const Game*> ExpectedOrder(const ProgramState& state) {
-    struct Entry {
-        int32_t Group;
-        int32_t Key;
-        const Game* Shown;
-    };
-    std::vector<Entry> entries;
-    for (const Game& game : state.Games) {
-        const int32_t side = game.SideToMove;
-        const int32_t group = game.PlayerIndex[side] == state.OwnPlayerIndex       ? 0
-                              : game.PlayerIndex[1 - side] == state.OwnPlayerIndex ? 1
-                                                                                   : 2;
-        entries.push_back({group, SortKey(game, state), &game});
-    }
-    std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-        return a.Group != b.Group ? a.Group < b.Group : a.Key < b.Key;
-    });
     std::vector<const Game*> games;
-    for (const Entry& entry : entries) {
-        games.push_back(entry.Shown);
+    for (const ExpectedRow& row : ExpectedRows(state, true)) {
+        games.push_back(row.Shown);
     }
     return games;
 }
@@ -286,6 +273,7 @@ TEST(GamesListTest, RowsFollowTicksTurnsAndEndsAsAListBuiltAfreshWould) {
     for (int step = 0; step < 400; ++step) {
         Game& game = *std::next(scene.state.Games.begin(),
                                 static_cast<ptrdiff_t>(below(scene.state.Games.size())));
+        scene.state.Changes.Note(game);
         const int32_t side = game.SideToMove;
         switch (below(4)) {
             case 0:  // the clocks of the side to move tick
@@ -329,6 +317,7 @@ TEST(GamesListTest, AGameThatChangesItsPlaceMovesOneRowAndRewritesOnlyItsOwn) {
     scene.services.ResetCounts();
     for (Game& game : scene.state.Games) {
         game.MoveTimeLeft[White] = 119;  // a second gone on every move clock
+        scene.state.Changes.Note(game);
     }
     scene.Refresh();
     EXPECT_EQ(scene.services.RowMoves, 0) << "clocks that tick together keep their order";
@@ -383,8 +372,10 @@ TEST(GamesListTest, CellsAreWrittenOnlyWhenWhatTheyShowChanges) {
     // A clock below zero shows 00:00 like zero does: nothing to write.
     scene.services.ResetCounts();
     game.MoveTimeLeft[White] = -1;
+    scene.state.Changes.Note(game);
     scene.Refresh();
     game.MoveTimeLeft[White] = -2;
+    scene.state.Changes.Note(game);
     scene.Refresh();
     EXPECT_EQ(scene.services.CellWrites, 1);  // 02:00 to 00:00, once
 }
@@ -424,6 +415,7 @@ TEST(GamesListTest, ManyGamesRefreshWithoutWritesWhileNothingChanges) {
     // Every running clock a second further: one cell per row, order and colours unchanged.
     for (Game& game : scene.state.Games) {
         --game.PlayerTimeLeft[game.SideToMove];
+        scene.state.Changes.Note(game);
     }
     scene.Refresh();
     EXPECT_EQ(scene.services.CellWrites, 8001);

@@ -54,6 +54,7 @@ protected:
                 lobby_.HandleLobbyShortcut(event.Shortcut);
             }
         }
+        lobby_.ShowChanges();
     }
 
     std::vector<std::pair<std::string, std::string>> PlayerRows() const {
@@ -308,6 +309,8 @@ TEST_F(LobbyTest, ChatLinesFromTheNetworkAreAppended) {
     Gather(3, {"Anna", "Bert"}, 1);
     lobby_.AppendChatLine("<Anna> Willkommen");
     lobby_.AppendChatLine("<Bert> Danke");
+    EXPECT_TRUE(ChatLines().empty()) << "shown after the network work of the pass";
+    lobby_.ShowChanges();
     EXPECT_THAT(ChatLines(), ElementsAre("<Anna> Willkommen", "<Bert> Danke"));
 }
 
@@ -317,6 +320,7 @@ TEST_F(LobbyTest, TheServerSeesItsAddressesAsTheFirstChatLine) {
                                 {"eth0", 0xC0A80105, 0xC0A801FF, false},
                                 {"wlan0", 0x0A000002, 0x0AFFFFFF, false}});
     lobby_.AppendChatLine("<Anna> Hallo");
+    lobby_.ShowChanges();
     EXPECT_THAT(ChatLines(),
                 ElementsAre("Adresse dieses Servers: 192.168.1.5, 10.0.0.2", "<Anna> Hallo"));
 }
@@ -406,19 +410,27 @@ TEST_F(LobbyTest, MovesAndDrawOffersReachOnlyOpenViews) {
     Game& game = CreateGame(state_.Games, 0, 1, White, state_);
     lobby_.GameMoved(game);  // no view yet: nothing to show, nothing opened
     lobby_.DrawOffered(game);
+    gameWindow_.ShowChanges();
     EXPECT_EQ(gameWindow_.FindView(game), nullptr);
 
     gameWindow_.OpenGameView(game);
     GameView* view = gameWindow_.FindView(game);
     ASSERT_NE(view, nullptr);
     lobby_.DrawOffered(game);
+    gameWindow_.ShowChanges();
     EXPECT_TRUE(services_.IsShown(view->AcceptDrawButton));
     EXPECT_FALSE(services_.IsShown(view->OfferDrawButton));
 
+    // Shown in the order they came: the move lets the offer lapse, and the next one stands.
     ExecuteMove(game, game.Moves.front(), state_);
     lobby_.GameMoved(game);
-    EXPECT_EQ(services_.ItemCount(view->MoveList), 1);
-    EXPECT_FALSE(services_.IsShown(view->AcceptDrawButton));
+    ExecuteMove(game, game.Moves.front(), state_);
+    lobby_.GameMoved(game);
+    lobby_.DrawOffered(game);
+    EXPECT_EQ(services_.ItemCount(view->MoveList), 0) << "shown after the network work";
+    gameWindow_.ShowChanges();
+    EXPECT_EQ(services_.ItemCount(view->MoveList), 2);
+    EXPECT_TRUE(services_.IsShown(view->AcceptDrawButton));
 }
 
 }  // namespace

@@ -12,8 +12,9 @@
 
 #include "gamewindow/game_window.h"
 #include "net/game_play.h"
+#include "net/game_tick.h"
+#include "net/play_step.h"
 #include "platform/recording_window_services.h"
-#include "rules/execute.h"
 #include "rules/notation.h"
 #include "shell/lobby.h"
 
@@ -54,11 +55,13 @@ protected:
     // One main-loop pass over the next queued event, or none; then the passes for the rest.
     void Pass() {
         const Event event = services_.WaitEvent(10);
+        RunPlayStep(state_, lobby_);
         if (event.Kind == EventKind::Control) {
             lobby_.HandleLobbyControl(event.Control);
         }
         gameWindow_.HandleGameWindowEvent(event);
-        lobby_.RefreshGamesList();
+        gameWindow_.ShowChanges();
+        lobby_.ShowChanges();
     }
     void Drain() {
         do {
@@ -118,9 +121,16 @@ protected:
         Move* move = FindMove(game.Moves, squares[0] - 'a', squares[1] - '1', squares[2] - 'a',
                               squares[3] - '1');
         ASSERT_NE(move, nullptr);
-        ExecuteMove(game, *move, state_);
-        lobby_.GameMoved(game);
+        const int32_t side = game.SideToMove;
+        PlayReceivedMove(state_, lobby_, game, game.PlayerTimeLeft[side], game.MoveTimeLeft[side],
+                         *move);
         Drain();
+    }
+
+    // White's game clock, as a message from the network would set it.
+    void SetTimeLeft(Game& game, int32_t seconds) {
+        game.PlayerTimeLeft[White] = seconds;
+        GameChanged(state_, game);
     }
 
     // The text of the Game window's control that begins with prefix, or "-" when none does.
@@ -156,9 +166,9 @@ TEST_P(AfterTheMove, TheFirstWaitingGameOfTheListFollowsUntilNoneWaits) {
     std::vector<const Game*> expected;
     if (clock) {
         // The games that need the user first, the least time first: 0-2, 0-3, 0-1.
-        G(0, 1).PlayerTimeLeft[White] = 500;
-        G(0, 2).PlayerTimeLeft[White] = 100;
-        G(0, 3).PlayerTimeLeft[White] = 300;
+        SetTimeLeft(G(0, 1), 500);
+        SetTimeLeft(G(0, 2), 100);
+        SetTimeLeft(G(0, 3), 300);
         Pass();
         expected = {&G(0, 2), &G(0, 1), &G(0, 1)};
     } else {
@@ -227,7 +237,7 @@ TEST_F(NextGameTest, OthersActionsNeverChangeTheShownGame) {
     ASSERT_EQ(Shown(), &G(0, 1));
     Receive(G(0, 3), "e7e5");  // the game the user has left waits for him again
     EXPECT_EQ(Shown(), &G(0, 1));
-    Resign(G(0, 1), Black);  // the opponent resigns the shown game
+    Resign(state_, G(0, 1), Black);  // the opponent resigns the shown game
     Drain();
     EXPECT_EQ(Shown(), &G(0, 1));
     EXPECT_EQ(LineStarting("Am Zug"), "Am Zug in 2 Spielen");
@@ -240,12 +250,13 @@ TEST_F(NextGameTest, TheUsersOwnEndOfTheShownGameTakesHimOn) {
     EXPECT_EQ(G(0, 1).State, Resigned);
     EXPECT_EQ(Shown(), &G(0, 2));
 
-    lobby_.DrawOffered(G(0, 2));
+    lobby_.DrawOffered(G(0, 2));  // shown at the end of the pass it arrived in
+    Pass();
     Click(gameWindow_.CurrentView()->AcceptDrawButton);
     EXPECT_EQ(G(0, 2).State, DrawAgreed);
     EXPECT_EQ(Shown(), &G(0, 3));
 
-    G(0, 3).PlayerTimeLeft[White] = 1;
+    SetTimeLeft(G(0, 3), 1);
     now_ += 1500;
     Drain();
     EXPECT_EQ(G(0, 3).State, TimeOut);
@@ -265,7 +276,7 @@ TEST_P(TimeOutWhile, TakesTheUserOnOnlyWhenHeIsNotChoosingAMove) {
     } else if (GetParam() == Doing::Typing) {
         Type("Nf");
     }
-    G(0, 1).PlayerTimeLeft[White] = 1;
+    SetTimeLeft(G(0, 1), 1);
     now_ += 1500;
     Drain();
     ASSERT_EQ(G(0, 1).State, TimeOut);

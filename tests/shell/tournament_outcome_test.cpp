@@ -24,7 +24,6 @@
 #include <sstream>
 
 #include "gamewindow/game_window.h"
-#include "net/game_tick.h"
 #include "net/play/tournament.h"
 #include "net/senders.h"
 #include "net/server.h"
@@ -139,13 +138,13 @@ public:
         }
     }
 
-    // Main-loop passes on every program still running until all is quiet.
+    // Main-loop passes on every program still running until all is quiet: the pump runs each
+    // program's play step, then the standings are brought up to date.
     void Pass() {
         for (int round = 0; round < 3; ++round) {
             tournament_.Pump();
             for (auto& program : programs_) {
                 if (!program->Closed) {
-                    RunGameTick(program->State());
                     program->Outcome->RefreshStandings();
                 }
             }
@@ -431,7 +430,7 @@ TEST(TournamentOutcome, AGameThatHadEndedStaysAsItEndedWhenAPlayerOfItLeaves) {
     // Cleo watches that game: one window opened before Sven leaves, one after.
     const auto endText = [](RecordingWindowServices& services, GameWindow& window, Game& game) {
         window.OpenGameView(game);
-        window.HandleGameWindowEvent(Event{});
+        window.ShowChanges();
         return services.Text(window.FindView(game)->StatusLine);
     };
     Program& cleo = t.At(3);

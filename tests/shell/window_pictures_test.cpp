@@ -149,6 +149,7 @@ TEST(WindowPicturesTest, LobbyBeforeAndAfterTheStart) {
     lobby.BuildLobbyWindow();
     lobby.AppendChatLine("<Anna> Willkommen!");
     lobby.AppendChatLine("<Bert> Hallo zusammen");
+    lobby.ShowChanges();
     QWidget* window = services.WindowWidget(LobbyWindowId);
     ASSERT_NE(window, nullptr);
     QApplication::processEvents();

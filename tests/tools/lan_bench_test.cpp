@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // One short run of the LAN benchmark with a handful of bots: the program as server and as
 // client with its scripted user, the joins, the start, the moves at two rates, the chat lines
-// answered at once and the idle measurement. It must get through every step and print its table;
-// the figures themselves are judged by the benchmark's reader, not here.
+// answered at once and the idle measurement, then the same bots through the floor's relay. It
+// must get through every step and print its tables; the figures themselves are judged by the
+// benchmark's reader, not here.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -23,8 +24,8 @@ struct BenchRun {
 };
 
 BenchRun RunBench(const std::string& options) {
-    const std::string command = std::string(LAN_BENCH) + " --program " + LAN_PROGRAM + " --root " +
-                                SOURCE_ROOT + " " + options + " 2>&1";
+    const std::string command = std::string(LAN_BENCH) + " --program " + LAN_PROGRAM + " --floor " +
+                                LAN_FLOOR + " --root " + SOURCE_ROOT + " " + options + " 2>&1";
     BenchRun run;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) {
@@ -66,17 +67,22 @@ TEST(LanBenchTest, ShortRunGetsThroughEveryStepAndPrintsTheTable) {
     EXPECT_NE(run.Output.find("5 participants (server, 1 client, 3 bots), 10 games"),
               std::string::npos)
         << run.Output;
-    // One row per rate, and every move reached every other bot.
+    // One row per rate for the program and one for the floor, and every move reached every
+    // other bot.
     for (const char* rate : {"20", "60"}) {
         const auto rows = Rows(run.Output, rate);
-        ASSERT_EQ(rows.size(), 1u) << rate << "\n" << run.Output;
-        ASSERT_GE(rows[0].size(), 5u);
-        EXPECT_EQ(rows[0][4], "0") << "lost at " << rate << "\n" << run.Output;
+        ASSERT_EQ(rows.size(), 2u) << rate << "\n" << run.Output;
+        for (const auto& row : rows) {
+            ASSERT_GE(row.size(), 5u);
+            EXPECT_EQ(row[4], "0") << "lost at " << rate << "\n" << run.Output;
+        }
     }
     // Every chat line came back to its bot, answers included.
-    const auto answered = Rows(run.Output, "answered");
-    ASSERT_EQ(answered.size(), 1u) << run.Output;
-    EXPECT_EQ(answered[0].back(), "0") << "lost lines\n" << run.Output;
+    for (const char* through : {"answered", "floor"}) {
+        const auto answered = Rows(run.Output, through);
+        ASSERT_EQ(answered.size(), 1u) << through << "\n" << run.Output;
+        EXPECT_EQ(answered[0].back(), "0") << "lost lines\n" << run.Output;
+    }
     EXPECT_EQ(Rows(run.Output, "server").size(), 1u) << run.Output;
     EXPECT_EQ(Rows(run.Output, "client").size(), 1u) << run.Output;
     // The client's connection was cut and it came back by itself, each time.

@@ -2,7 +2,6 @@
 #include "bot/bot.h"
 
 #include <cassert>
-#include <type_traits>
 #include <utility>
 #include <variant>
 
@@ -78,12 +77,6 @@ void Bot::Service() {
                     break;
                 }
                 Handle(event.Received);
-                // As the main loop runs the game tick after each event: a game's Result is
-                // that of the end it first came to, also when another end follows at once.
-                // Most messages are moves of games it does not play; they need no tick.
-                if (MayEndOwnGame(event.Received)) {
-                    Tick();
-                }
                 break;
             case NetEventKind::NewConnection:
             case NetEventKind::Connected:
@@ -103,15 +96,15 @@ void Bot::Handle(const Message& message) {
         DrawOffered(*offer);
     } else if (const auto* accept = std::get_if<MsgDrawAccept>(&message)) {
         if (Game* game = OwnRunningGame(accept->PlayerIndex)) {
-            game->State = DrawAgreed;
+            AgreeDraw(state_, *game);
         }
     } else if (const auto* resign = std::get_if<MsgResign>(&message)) {
         if (Game* game = OwnRunningGame(resign->PlayerIndex)) {
-            Resign(*game, resign->Sender == game->PlayerIndex[White] ? White : Black);
+            Resign(state_, *game, resign->Sender == game->PlayerIndex[White] ? White : Black);
         }
     } else if (const auto* timeout = std::get_if<MsgTimeout>(&message)) {
         if (Game* game = OwnRunningGame(timeout->PlayerIndex)) {
-            EndOnTime(*game, SideOf(*game, timeout->Sender), timeout->PlayerTimeLeft,
+            EndOnTime(state_, *game, SideOf(*game, timeout->Sender), timeout->PlayerTimeLeft,
                       timeout->MoveTimeLeft);
         }
     } else if (const auto* left = std::get_if<MsgPlayerLeft>(&message)) {
@@ -172,21 +165,6 @@ bool Bot::Return() {
         EncodeFrame(MsgReturn{.Index = Index(), .Secret = own.Secret, .Held = HeldGames(state_)}));
     phase_ = BotPhase::Returning;
     return true;
-}
-
-bool Bot::MayEndOwnGame(const Message& message) {
-    return std::visit(
-        [this](const auto& m) {
-            if constexpr (std::is_same_v<std::decay_t<decltype(m)>, MsgPlayerLeft>) {
-                return true;
-            } else if constexpr (requires { m.PlayerIndex[White]; }) {
-                return state_.KeyedGames.Find(m.PlayerIndex[White], m.PlayerIndex[Black]) !=
-                       nullptr;
-            } else {
-                return false;
-            }
-        },
-        message);
 }
 
 void Bot::StartGames(const MsgStartGames& start) {
@@ -298,10 +276,11 @@ void Bot::PlayMove(Game& game) {
                                       claim_->PlayerTimeLeft,
                                       claim_->MoveTimeLeft,
                                       move}));
+        ExecuteMove(game, move, state_);
+        GameChanged(state_, game);
     } else {
-        SendMove(state_, game, move);
+        PlayOwnMove(state_, game, move);
     }
-    ExecuteMove(game, move, state_);
     state_.KeyedGames.Find(game)->WithdrawDrawOffers();
     events_.MoveSent(*this, game.PlayerIndex[White], game.PlayerIndex[Black]);
 }
@@ -333,6 +312,8 @@ void Bot::SetConduct(BotConduct conduct) {
     }
     for (Game& game : state_.Games) {
         if (IsRunning(game) && ToMove(game)) {
+            // Its own time-outs, which it kept quiet about, are declared by the next tick.
+            GameChanged(state_, game);
             events_.TurnStarted(*this, game);
         }
     }

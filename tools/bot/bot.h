@@ -138,8 +138,6 @@ private:
     void Handle(const Message& message);
     // Before the server has welcomed it back, only the answer to its return counts.
     void HandleReturnAnswer(const Message& message);
-    // Whether message is about one of its own games or a departure, which may end some.
-    bool MayEndOwnGame(const Message& message);
     void StartGames(const MsgStartGames& start);
     void Moved(const MsgMove& move);
     void DrawOffered(const MsgDrawOffer& offer);

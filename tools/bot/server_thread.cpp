@@ -6,6 +6,7 @@
 
 #include "net/game_tick.h"
 #include "net/journal_replay.h"
+#include "net/play_step.h"
 #include "net/server.h"
 #include "platform/files.h"
 
@@ -68,15 +69,10 @@ bool ServerThread::Restart() {
     return true;
 }
 
-// A departure comes before the ends of the games it ended, which the tick records.
 void ServerThread::NoteParticipants() {
     for (int32_t i = 1; i < state_.PlayerCount; ++i) {
-        const Player& player = state_.Players[static_cast<size_t>(i)];
-        if (player.Left && !left_[static_cast<size_t>(i)]) {
-            ends_.push_back({.Leaver = i});
-        }
-        left_[static_cast<size_t>(i)] = player.Left;
-        away_[static_cast<size_t>(i)] = player.Away;
+        NoteDeparture(i);
+        away_[static_cast<size_t>(i)] = state_.Players[static_cast<size_t>(i)].Away;
     }
 }
 
@@ -86,11 +82,17 @@ void ServerThread::Launch() {
 }
 
 void ServerThread::RecordEnd(const Game& game) {
-    if (ended_.emplace(game.PlayerIndex[White], game.PlayerIndex[Black]).second) {
-        ends_.push_back({.PlayerIndex = {game.PlayerIndex[White], game.PlayerIndex[Black]},
-                         .State = game.State,
-                         .SideToMove = game.SideToMove});
+    if (!ended_.emplace(game.PlayerIndex[White], game.PlayerIndex[Black]).second) {
+        return;
     }
+    // A step takes many messages before its tick tells their ends, so a departure is
+    // recorded before the first of the games it ended.
+    if (game.State == Resigned) {
+        NoteDeparture(game.PlayerIndex[game.SideToMove]);
+    }
+    ends_.push_back({.PlayerIndex = {game.PlayerIndex[White], game.PlayerIndex[Black]},
+                     .State = game.State,
+                     .SideToMove = game.SideToMove});
 }
 
 void ServerThread::Advance(uint32_t ms) {
@@ -117,6 +119,14 @@ const ProgramState& ServerThread::Stop() {
     return state_;
 }
 
+void ServerThread::NoteDeparture(int32_t index) {
+    const auto i = static_cast<size_t>(index);
+    if (state_.Players[i].Left && !left_[i]) {
+        ends_.push_back({.Leaver = index});
+        left_[i] = true;
+    }
+}
+
 void ServerThread::Run() {
     while (!stop_) {
         if (const uint32_t ms = advance_) {
@@ -124,10 +134,8 @@ void ServerThread::Run() {
             RunGameTick(state_);
             advance_ = 0;
         }
-        PollServer(state_, view_);
+        RunPlayStep(state_, view_);
         NoteParticipants();
-        // Without the tick the server would give no results and declare no time-outs.
-        RunGameTick(state_);
         if (!started_ && view_.Enabled && state_.PlayerCount == startAt_) {
             StartGames(state_, view_);
             started_ = true;

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A headless server for runs in one process: the program's own server, polled on a thread of
-// its own as the main loop would (game tick included), on the system's clock or on a clock
+// A headless server for runs in one process: the program's own server, run on a thread of its
+// own by the main loop's play step (game tick included), on the system's clock or on a clock
 // that stands still until the caller moves it. Its user presses "Spiel starten" once the
 // awaited number of participants are all ready.
 #pragma once
@@ -89,6 +89,8 @@ private:
 
     void Run();
     void Launch();
+    // Records participant index's departure once, when the server has marked it.
+    void NoteDeparture(int32_t index);
     // Who has left and who is away, as the server has it now.
     void NoteParticipants();
     // A game's end, once: a game taken up again from the journal ends again at the first tick.

@@ -37,8 +37,7 @@ int main(int argc, char** argv) {
         return Usage();
     }
 
-    RulesContext context;
-    context.MaxPlayer = 2;  // no clocks, no single-player hand-over
+    RulesContext context;  // no clocks, no hand-over between two players at one board
     FenGame set = GameFromFen(argv[1], context.Scratch);
     if (!set.game) {
         std::fprintf(stderr, "perft: %s\n", set.error.c_str());

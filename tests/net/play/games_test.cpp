@@ -9,6 +9,7 @@
 
 #include "net/client.h"
 #include "net/game_play.h"
+#include "net/game_tick.h"
 #include "net/senders.h"
 #include "net/server.h"
 #include "rules/execute.h"
@@ -181,6 +182,7 @@ TEST(Games, TimeOutIsSeenAlikeByAll) {
     game.PlayerTimeLeft[game.SideToMove] = 0;
     game.State = TimeOut;
     SendTimeout(mover.State, game);
+    GameChanged(mover.State, game);
     t.Pump();
     for (Side* side : t.Sides()) {
         const Game& copy = PairGame(*side, 1, 2);
@@ -274,7 +276,7 @@ TEST(Games, ServerGoneBeforeTheWelcomeFailsTheJoin) {
 
 TEST(Games, SinglePlayerSendsNothingAndLeavesTheGameAlone) {
     ProgramState state;
-    state.MaxPlayer = 0;
+    SetUpSinglePlayer(state, "Anna", "Bert", 0, 0);
     Game& game = CreateGame(state.Games, 0, 1, White, state);
     for (GameCommand command :
          {GameCommand::OfferDraw, GameCommand::AcceptDraw, GameCommand::Resign}) {

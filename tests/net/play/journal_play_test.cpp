@@ -242,6 +242,23 @@ TEST_F(JournalPlay, AJournalContinuedAfterAResumeReadsWhole) {
     EXPECT_FALSE(fs::exists(path));
 }
 
+TEST_F(JournalPlay, WhereTheGamesGoIsRecordedAfterTheStartEvenWhenToldBefore) {
+    // The lobby begins play, and names the file of saved games, before the start is recorded.
+    const std::string other = folder + "/Zweites.journal";
+    TournamentJournal second(other, Clock());
+    second.GamesFile(1700000000, "/tmp/Partien/Tavlora.pgn");
+    second.Started(t.Server().State);
+    const std::optional<std::string> bytes = ReadWholeFile(other, size_t{1} << 24);
+    ASSERT_TRUE(bytes);
+    const JournalContents contents =
+        ReadJournal(std::span(reinterpret_cast<const uint8_t*>(bytes->data()), bytes->size()));
+    ProgramState replayed;
+    const std::optional<JournalReplay> replay = ReplayJournal(contents.Records, replayed);
+    ASSERT_TRUE(replay);
+    ASSERT_TRUE(replay->GamesFile);
+    EXPECT_EQ(replay->GamesFile->Path, "/tmp/Partien/Tavlora.pgn");
+}
+
 // The host grants 120 s, every client can come back.
 class HostResume : public JournalPlay {
 protected:

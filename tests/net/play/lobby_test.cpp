@@ -4,6 +4,7 @@
 // move the indexes down, also while a newcomer's name or ready flag is still on its way.
 #include <gtest/gtest.h>
 
+#include "net/play_step.h"
 #include "net/senders.h"
 #include "net/server.h"
 #include "tournament.h"
@@ -186,6 +187,29 @@ TEST(Lobby, ChatLinesOnEverySide) {
     for (Side* side : t.Sides()) {
         EXPECT_EQ(side->View.Chat, expected) << "participant " << side->State.OwnPlayerIndex;
     }
+}
+
+// A flood is read, passed on and shown over several passes of the server's main loop, each
+// taking no more than its share, so the windows get their turn in between; nothing is lost.
+TEST(Lobby, AFloodIsTakenOverSeveralPassesAndNothingIsLost) {
+    Tournament t("Max");
+    Side& eva = t.Join("Eva");
+    constexpr int Lines = 3 * MostNetworkEventsPerPass + 5;
+    for (int line = 0; line < Lines; ++line) {
+        SendChat(eva.State, eva.View, "Zeile " + std::to_string(line));
+    }
+    std::vector<size_t> shownAfterPass;
+    for (int pass = 0; pass < 100 && t.Server().View.Chat.size() < Lines; ++pass) {
+        const size_t before = t.Server().View.Chat.size();
+        RunPlayStep(t.Server().State, t.Server().View);
+        EXPECT_LE(t.Server().View.Chat.size() - before, size_t{MostNetworkEventsPerPass});
+        shownAfterPass.push_back(t.Server().View.Chat.size());
+    }
+    ASSERT_EQ(t.Server().View.Chat.size(), size_t{Lines});
+    EXPECT_GE(shownAfterPass.size(), 4u) << "taken in passes of at most their share";
+    EXPECT_EQ(t.Server().View.Chat.back(), "<Eva> Zeile " + std::to_string(Lines - 1));
+    t.Pump();
+    EXPECT_EQ(eva.View.Chat.size(), size_t{Lines});
 }
 
 TEST(Lobby, DepartureMovesIndexesDownAndOwnRowUp) {

@@ -12,7 +12,7 @@
 
 #include "net/client.h"
 #include "net/game_play.h"
-#include "net/game_tick.h"
+#include "net/play_step.h"
 #include "net/senders.h"
 #include "net/server.h"
 #include "rules/clock.h"
@@ -211,8 +211,9 @@ TEST_F(Referee, AMoveThatCrossesTheRefereesTimeOutLosesOnTheMoversBoardToo) {
     EXPECT_EQ(ServerGame().History.size() + 1, board.History.size()) << "her move came too late";
 }
 
-// Anna's program stands still through her minute while the hacker resigns: running again, it
-// reads what has come before it declares a time-out that the server would never take.
+// Anna's program stands still through her minute while the hacker says more than one pass
+// takes and then resigns: running again, it reads what has come before it declares a time-out
+// that the server would never take, and its windows get their turn in between.
 TEST_F(Referee, AProgramThatFellBehindReadsBeforeItDeclaresItsTimeOut) {
     anna->State.TickCount = [this] { return now; };
     StartWithHackerToMove();
@@ -220,13 +221,17 @@ TEST_F(Referee, AProgramThatFellBehindReadsBeforeItDeclaresItsTimeOut) {
     t.Pump();
     anna->Hung = true;
     now += 61000;  // her minute is over; the server still waits for her program to say so
-    hacker->Send(MsgChat{2, "Ich gebe auf."});
+    for (int line = 0; line < MostNetworkEventsPerPass; ++line) {
+        hacker->Send(MsgChat{2, "Ich gebe auf."});
+    }
     hacker->Send(MsgResign{2, {Key()[0], Key()[1]}});
     t.Pump();
     anna->Hung = false;
-    // One pass of her main loop: one message, then the game tick.
-    PollClient(anna->State, anna->View);
-    RunGameTick(anna->State);
+    // One pass of her main loop: as many messages as a pass takes, then the game tick.
+    const size_t chatBefore = anna->View.Chat.size();
+    RunPlayStep(anna->State, anna->View);
+    EXPECT_GT(anna->View.Chat.size(), chatBefore);
+    EXPECT_LE(anna->View.Chat.size(), chatBefore + MostNetworkEventsPerPass);
     EXPECT_TRUE(IsRunning(GameOf(*anna, Key()[0], Key()[1])));
     t.Pump();
     for (Side* side : t.Sides()) {

@@ -10,11 +10,11 @@
 #include <thread>
 
 #include "net/client.h"
-#include "net/game_tick.h"
+#include "net/game_play.h"
+#include "net/play_step.h"
 #include "net/reconnect.h"
 #include "net/senders.h"
 #include "net/server.h"
-#include "rules/execute.h"
 
 namespace tavlora {
 
@@ -123,12 +123,8 @@ void Tournament::PollSide(Side& side) {
     if (side.Left || side.Hung) {
         return;
     }
-    if (&side == &server_) {
-        PollServer(side.State, side.View);
-        RunGameTick(side.State);
-    } else if (side.InLobby) {
-        PollClient(side.State, side.View);
-        RunGameTick(side.State);
+    if (&side == &server_ || side.InLobby) {
+        RunPlayStep(side.State, side.View);
     } else if (side.State.ServerConnection != NoConnection && PollClient(side.State, side.View)) {
         // The settings window gives way to the lobby; the program announces its way back.
         AnnounceReturn(side.State);
@@ -194,8 +190,7 @@ void Tournament::Play(int32_t white, int32_t black, int32_t fromX, int32_t fromY
     Game& game = GameOf(mover, white, black);
     const std::optional<Move> move = FindMove(game, fromX, fromY, toX, toY, promotion);
     ASSERT_TRUE(move) << "no move " << fromX << fromY << "-" << toX << toY;
-    SendMove(mover.State, game, *move);
-    ExecuteMove(game, *move, mover.State);
+    PlayOwnMove(mover.State, game, *move);
     Pump();
 }
 
