@@ -150,15 +150,22 @@ void ChildProcess::Stop(std::chrono::milliseconds grace) {
     while (Running() && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
+    Kill();
+}
+
+void ChildProcess::Kill() {
     if (Running()) {
         kill(pid_, SIGKILL);
         waitpid(pid_, nullptr, 0);
         pid_ = -1;
     }
-    if (output_ >= 0) {
-        close(output_);
-        output_ = -1;
+    for (int* fd : {&input_, &output_}) {
+        if (*fd >= 0) {
+            close(*fd);
+            *fd = -1;
+        }
     }
+    pending_.clear();
 }
 
 double ChildProcess::CpuSeconds() const {

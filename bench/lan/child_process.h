@@ -38,6 +38,8 @@ public:
     bool Running();
     // Waits for the program to end by itself, then kills it.
     void Stop(std::chrono::milliseconds grace);
+    // Ends the program at once with SIGKILL, as a crash would; it may be started again.
+    void Kill();
 
     pid_t Pid() const { return pid_; }
     // User and system time so far, in seconds.

@@ -62,6 +62,7 @@ struct Options {
     int Nice = 0;       // scheduling priority of the driver and the programs
     double Resign = 0;  // chance that a bot resigns instead of moving
     int Returns = 5;    // times the client's connection is cut and it comes back
+    int Restarts = 3;   // times the server's program is killed and started again
 };
 
 struct PassStats {
@@ -94,6 +95,13 @@ struct IdleRow {
 struct ReturnFigures {
     std::vector<double> BackMs;     // welcomed back: the lobby's line of the way back gone
     std::vector<double> DrainedMs;  // every game's state read: nothing queued for it any more
+};
+
+// The host's program killed and started again, in milliseconds from the kill.
+struct RestartFigures {
+    std::vector<double> LobbyMs;    // the program started again has resumed: its lobby is open
+    std::vector<double> AllBackMs;  // every other participant welcomed back
+    std::vector<double> JournalKiB;
 };
 
 struct RateRow {
@@ -135,7 +143,9 @@ int Usage() {
         "                        the figures\n"
         "  --resign P            chance that a bot resigns instead of moving (0), so that\n"
         "                        games end, are saved and counted while the moves flow\n"
-        "  --returns N           times the client's connection is cut and it comes back (5)\n",
+        "  --returns N           times the client's connection is cut and it comes back (5)\n"
+        "  --restarts N          times the server's program is killed (SIGKILL) and started\n"
+        "                        again, taking its tournament up from its journal (3)\n",
         stderr);
     return 2;
 }
@@ -196,6 +206,8 @@ bool Parse(int argc, char** argv, Options& options) {
             ok = ParseNumber(value, options.TimeByMove) && options.TimeByMove > 0;
         } else if (option == "--returns") {
             ok = ParseNumber(value, options.Returns) && options.Returns >= 0;
+        } else if (option == "--restarts") {
+            ok = ParseNumber(value, options.Restarts) && options.Restarts >= 0;
         } else if (option == "--resign") {
             ok = ParseNumber(value, options.Resign) && options.Resign >= 0 && options.Resign <= 1;
         } else if (option == "--nice") {
@@ -290,12 +302,12 @@ std::optional<PassStats> ParsePasses(const std::string& line) {
 // with connections of their own.
 struct Crowd {
     Crowd(const Options& options, int32_t participants)
-        : Swarm(
-              SwarmOptions{.Address = "127.0.0.1",
-                           .Port = DefaultPort,
-                           .Count = options.Bots,
-                           .NamePrefix = "Bot",
-                           .Chances = {.DrawOffer = 0, .DrawAccept = 0, .Resign = options.Resign}}),
+        : Swarm(SwarmOptions{.Address = "127.0.0.1",
+                             .Port = DefaultPort,
+                             .Count = options.Bots,
+                             .NamePrefix = "Bot",
+                             .Chances = {.DrawOffer = 0, .DrawAccept = 0, .Resign = options.Resign},
+                             .CanReturn = true}),
           Recorder(participants) {
         Swarm.SetObserver(&Recorder);
     }
@@ -329,6 +341,10 @@ private:
     RateRow MeasureRelay(double rate, const std::function<void(RateRow&, double)>& ended);
     AnswerRow MeasureAnswers();
     void MeasureReturns();
+    void MeasureRestarts();
+    // Every bot away tries to come back, about once a second as the program does, until
+    // everyone is; false after limit.
+    bool AwaitEveryoneBack(Seconds limit);
     void Stop();
     bool MeasureFloor();
 
@@ -350,6 +366,7 @@ private:
     std::unique_ptr<Crowd> crowd_;
     ChildProcess server_;
     ChildProcess client_;
+    ChildSpec serverSpec_;
     ChildProcess floor_;
     std::filesystem::path folder_;
     std::vector<uint16_t> botPorts_;
@@ -364,6 +381,7 @@ private:
     std::vector<RateRow> floorRates_;
     std::optional<AnswerRow> floorAnswers_;
     ReturnFigures returns_;
+    RestartFigures restarts_;
     std::string problem_;
 };
 
@@ -391,6 +409,7 @@ bool Bench::Run() {
     if (options_.Client) {
         MeasureReturns();
     }
+    MeasureRestarts();
     Stop();
     if (!options_.Floor.empty()) {
         MeasureFloor();
@@ -440,7 +459,8 @@ bool Bench::StartPrograms() {
                                        "TimeByPlayer = " + std::to_string(options_.TimeByPlayer),
                                        "TimeByMove = " + std::to_string(options_.TimeByMove)});
     std::string error;
-    if (!server_.Start(spec("server"), error)) {
+    serverSpec_ = spec("server");
+    if (!server_.Start(serverSpec_, error)) {
         return Fail("server: " + error);
     }
     if (!Await(server_, "server", "lobby", Seconds(60))) {
@@ -634,6 +654,66 @@ void Bench::MeasureReturns() {
     }
 }
 
+// The host's program is killed with SIGKILL while every game runs, and started again: it finds
+// its journal, is told "Ja", and takes the tournament up; the bots and the client come back.
+void Bench::MeasureRestarts() {
+    const std::filesystem::path journal =
+        folder_ / "server" / "Zendrik" / "Tavlora" / "Turnier.journal";
+    for (int i = 0; i < options_.Restarts && problem_.empty(); ++i) {
+        Progress("the server's program killed, " + std::to_string(i + 1) + " of " +
+                 std::to_string(options_.Restarts));
+        std::error_code ignored;
+        restarts_.JournalKiB.push_back(
+            static_cast<double>(std::filesystem::file_size(journal, ignored)) / 1024);
+        const Clock::time_point kill = Clock::now();
+        server_.Kill();
+        std::string error;
+        if (!server_.Start(serverSpec_, error)) {
+            Fail("server: " + error);
+            return;
+        }
+        if (!Await(server_, "server", "asked", Seconds(60)) ||
+            !Await(server_, "server", "lobby", Seconds(60))) {
+            Fail(problem_.empty() ? "the server did not take its tournament up" : problem_);
+            return;
+        }
+        restarts_.LobbyMs.push_back(
+            std::chrono::duration<double, std::milli>(Clock::now() - kill).count());
+        if (!AwaitEveryoneBack(Seconds(60))) {
+            Fail("not everyone came back after the server's restart");
+            return;
+        }
+        restarts_.AllBackMs.push_back(
+            std::chrono::duration<double, std::milli>(Clock::now() - kill).count());
+        crowd_->Swarm.RunFor(std::chrono::seconds(2));
+    }
+}
+
+bool Bench::AwaitEveryoneBack(Seconds limit) {
+    bool clientBack = !options_.Client;
+    Clock::time_point nextAttempt = Clock::now();
+    return crowd_->Swarm.RunUntil(
+        [&] {
+            while (const std::optional<std::string> line =
+                       options_.Client ? client_.TakeLine() : std::nullopt) {
+                clientBack = clientBack || line->starts_with("back");
+            }
+            bool botsBack = true;
+            const bool attempt = Clock::now() >= nextAttempt;
+            for (const auto& bot : crowd_->Swarm.Bots()) {
+                if (bot->Phase() == BotPhase::Away && attempt) {
+                    bot->Return();
+                }
+                botsBack = botsBack && bot->Phase() == BotPhase::Playing;
+            }
+            if (attempt) {
+                nextAttempt = Clock::now() + std::chrono::seconds(1);
+            }
+            return botsBack && clientBack;
+        },
+        std::chrono::duration_cast<Clock::duration>(limit));
+}
+
 void Bench::Stop() {
     // End of input makes the scripted user close the lobby window.
     server_.Stop(std::chrono::seconds(10));
@@ -785,6 +865,21 @@ void Bench::PrintTable() const {
                     "all states read, median ms");
         std::printf("%8s %24.0f %28.0f\n", "returns", median(returns_.BackMs),
                     median(returns_.DrainedMs));
+    }
+
+    if (!restarts_.AllBackMs.empty()) {
+        const auto median = [](std::vector<double> values) {
+            std::ranges::sort(values);
+            return values[values.size() / 2];
+        };
+        std::printf(
+            "\nThe server's program killed (SIGKILL) %zu times and started again; everyone else "
+            "comes back by himself\n",
+            restarts_.AllBackMs.size());
+        std::printf("%8s %24s %28s %14s\n", "", "lobby resumed, median ms",
+                    "all others back, median ms", "journal KiB");
+        std::printf("%8s %24.0f %28.0f %14.0f\n", "restarts", median(restarts_.LobbyMs),
+                    median(restarts_.AllBackMs), median(restarts_.JournalKiB));
     }
 
     std::printf(

@@ -72,16 +72,18 @@ Event ScriptedServices::WaitEvent(int timeoutMs) {
 
 int ScriptedServices::OpenWindow(const WindowSpec& spec) {
     const int window = QtWindowServices::OpenWindow(spec);
-    if (spec.Id == SettingsWindowId && !settingsOpen_) {
+    // The lobby takes the settings window's place; a program that resumes its tournament
+    // opens it without the settings window.
+    if (spec.Id == LobbyWindowId && spec.Title == "Tavlora - Lobby") {
+        lobbyOpen_ = true;
+        Say("lobby");
+    } else if (spec.Id == SettingsWindowId && !settingsOpen_) {
         // The settings file has chosen the tab; the user presses its start button.
         settingsOpen_ = true;
         action_ = Event{EventKind::Control, SettingsWindowId,
                         role_ == ScriptRole::Server ? SettingsControls::StartServerButton
                                                     : SettingsControls::ConnectButton,
                         -1};
-    } else if (spec.Id == LobbyWindowId && spec.Title == "Tavlora - Lobby") {
-        lobbyOpen_ = true;
-        Say("lobby");
     }
     return window;
 }
@@ -125,6 +127,11 @@ void ScriptedServices::MessageBox(const std::string& title, const std::string& t
     std::string line = "error " + title + ": " + text;
     std::ranges::replace(line, '\n', ' ');
     Say(line);
+}
+
+bool ScriptedServices::AskYesNo(const std::string&, const std::string&) {
+    Say("asked");
+    return true;
 }
 
 void ScriptedServices::ReadCommands() {

@@ -30,7 +30,8 @@ enum class ScriptRole { Server, Client };
 //            machine does not stretch
 //   quit     close the lobby window, which ends the program
 // End of input counts as quit. Answers, one per line on stdout: "lobby" when the lobby has
-// opened, "started" when the games have started, "reconnecting" and "back" when the lobby's line
+// opened, "asked" when the program asks whether to continue its tournament (the user says "Ja"),
+// "started" when the games have started, "reconnecting" and "back" when the lobby's line
 // of the way back appears and goes, "error TEXT" for a message box.
 class ScriptedServices final : public QtWindowServices {
 public:
@@ -44,6 +45,8 @@ public:
     void UnwatchSocket(int fd) override;
     // Printed instead of shown: nobody would press OK.
     void MessageBox(const std::string& title, const std::string& text) override;
+    // A tournament to continue after a crash: "Ja", and "asked" printed.
+    bool AskYesNo(const std::string& title, const std::string& text) override;
 
 private:
     using Clock = std::chrono::steady_clock;

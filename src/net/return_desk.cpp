@@ -122,12 +122,18 @@ void TakeReturnAnnouncement(ProgramState& state, int32_t participant, const MsgC
     }
 }
 
-void GiveReturnTickets(ProgramState& state) {
+void IssueReturnTickets(ProgramState& state) {
     const bool granted = state.RejoinSeconds > 0 && state.TickCount;
     for (int32_t i = 1; i < state.PlayerCount; ++i) {
         Player& player = Entry(state, i);
         // Without a secret from the system there is no ticket: the Parts' rule holds for him.
         player.CanReturn = granted && player.CanReturn && SystemRandomBytes(player.Secret);
+    }
+}
+
+void SendReturnTickets(ProgramState& state) {
+    for (int32_t i = 1; i < state.PlayerCount; ++i) {
+        const Player& player = Entry(state, i);
         if (player.CanReturn) {
             SendToParticipant(state, i,
                               EncodeFrame(MsgReturnTicket{state.RejoinSeconds, player.Secret}));
@@ -154,6 +160,14 @@ bool GoAway(ProgramState& state, NetView& view, int32_t participant) {
     view.AppendChatLine(WentAwayLine(player.PlayerName));
     SendToAnnounced(state, EncodeFrame(MsgAway{participant}), participant);
     return true;
+}
+
+bool AwaitAfterResume(ProgramState& state, NetView& view, int32_t participant) {
+    Player& player = Entry(state, participant);
+    // The journal may have him away since before the crash; his grace time starts anew now.
+    player.Away = false;
+    player.PlayerConnection = NoConnection;
+    return GoAway(state, view, participant);
 }
 
 void EndAbsence(ProgramState& state, int32_t participant) {

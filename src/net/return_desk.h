@@ -33,14 +33,20 @@ std::string CameBackLine(const std::string& name);
 // The participant's MsgCanReturn, in the lobby.
 void TakeReturnAnnouncement(ProgramState& state, int32_t participant, const MsgCanReturn& message);
 
-// At the start, after MsgStartGames: a ticket with a fresh secret for every participant whose
-// program announced that it can come back, while the host grants a grace time. Nobody else
-// keeps CanReturn.
-void GiveReturnTickets(ProgramState& state);
+// At the start, once the games are created: a ticket with a fresh secret for every participant
+// whose program announced that it can come back, while the host grants a grace time. Nobody else
+// keeps CanReturn. The tickets go out by SendReturnTickets, after MsgStartGames.
+void IssueReturnTickets(ProgramState& state);
+void SendReturnTickets(ProgramState& state);
 
 // A participant's connection ended after the start. True when he is away now, for his grace
 // time, and everyone has been told; false when he has no ticket and leaves as before.
 bool GoAway(ProgramState& state, NetView& view, int32_t participant);
+
+// The host's program has taken its tournament up again from its journal, with no connection:
+// every participant with a ticket who has not left is away for a fresh grace time. False for one
+// who has no ticket: he leaves as before.
+bool AwaitAfterResume(ProgramState& state, NetView& view, int32_t participant);
 
 // A participant leaves for good (gone, cut off, or his grace time over): no longer away.
 void EndAbsence(ProgramState& state, int32_t participant);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "net/senders.h"
 
+#include <concepts>
+
 #include "net/game_play.h"
 #include "net/latin1.h"
 #include "net/routing.h"
@@ -15,6 +17,29 @@ void SendToServer(ProgramState& state, const Message& message) {
     if (!state.Reconnect.Active) {
         state.Network.Send(state.ServerConnection, EncodeFrame(message));
     }
+}
+
+// What the server's own participant does to a game, told to the journal before it leaves.
+void Record(ProgramState& state, const Message& message) {
+    TournamentRecorder* recorder = state.Recorder;
+    if (recorder == nullptr) {
+        return;
+    }
+    std::visit(
+        [recorder]<typename M>(const M& m) {
+            if constexpr (std::same_as<M, MsgMove>) {
+                recorder->Moved(m);
+            } else if constexpr (std::same_as<M, MsgTimeout>) {
+                recorder->TimedOut(m);
+            } else if constexpr (std::same_as<M, MsgDrawOffer>) {
+                recorder->DrawOffered(m);
+            } else if constexpr (std::same_as<M, MsgDrawAccept>) {
+                recorder->DrawAgreed(m);
+            } else if constexpr (std::same_as<M, MsgResign>) {
+                recorder->Resigned(m);
+            }
+        },
+        message);
 }
 
 // A move, or a time-out when move is nullptr, of the local participant, with the clocks of
@@ -42,11 +67,12 @@ void SendMoveOrTimeout(ProgramState& state, const Game& game, const Move* move) 
         SendToServer(state, message);
         return;
     }
-    SendToClients(state, EncodeFrame(message));
     // A move answers every draw offer standing in its game, as the screens show.
     if (KeyedGame* keyed = state.KeyedGames.Find(game)) {
         keyed->WithdrawDrawOffers();
     }
+    Record(state, message);
+    SendToClients(state, EncodeFrame(message));
 }
 
 }  // namespace
@@ -84,23 +110,26 @@ void SendGameCommand(ProgramState& state, Game& game, GameCommand command) {
         return;
     }
     // On the server no copy comes back: the command takes effect at once.
-    const Frame frame = EncodeFrame(message);
     KeyedGame* keyed = state.KeyedGames.Find(game);
     switch (command) {
         case GameCommand::OfferDraw:
-            SendToParticipant(state, game.PlayerIndex[1 - side], frame);
             if (keyed != nullptr) {
                 keyed->DrawOffered[side] = true;
             }
             break;
         case GameCommand::AcceptDraw:
-            SendToClients(state, frame);
             AgreeDraw(state, game);
             break;
         case GameCommand::Resign:
-            SendToClients(state, frame);
             Resign(state, game, side);
             break;
+    }
+    Record(state, message);
+    const Frame frame = EncodeFrame(message);
+    if (command == GameCommand::OfferDraw) {
+        SendToParticipant(state, game.PlayerIndex[1 - side], frame);
+    } else {
+        SendToClients(state, frame);
     }
 }
 

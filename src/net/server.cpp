@@ -217,14 +217,16 @@ private:
         if (!clocks) {
             return;
         }
+        const MsgMove taken{sender_,
+                            {game.PlayerIndex[White], game.PlayerIndex[Black]},
+                            clocks->PlayerTimeLeft,
+                            clocks->MoveTimeLeft,
+                            *move};
+        if (state_.Recorder != nullptr) {
+            state_.Recorder->Moved(taken);
+        }
         // Passed on before the server plays it on its own copy: the others need nothing of that.
-        SendToClients(state_,
-                      EncodeFrame(MsgMove{sender_,
-                                          {game.PlayerIndex[White], game.PlayerIndex[Black]},
-                                          clocks->PlayerTimeLeft,
-                                          clocks->MoveTimeLeft,
-                                          *move}),
-                      sender_);
+        SendToClients(state_, EncodeFrame(taken), sender_);
         PlayReceivedMove(state_, view_, game, clocks->PlayerTimeLeft, clocks->MoveTimeLeft, *move);
         keyed.WithdrawDrawOffers();
     }
@@ -240,16 +242,21 @@ private:
             return;
         }
         EndOnTime(state_, game, side, clocks->PlayerTimeLeft, clocks->MoveTimeLeft);
-        SendToClients(state_,
-                      EncodeFrame(MsgTimeout{sender_,
-                                             {game.PlayerIndex[White], game.PlayerIndex[Black]},
-                                             clocks->PlayerTimeLeft,
-                                             clocks->MoveTimeLeft}),
-                      sender_);
+        const MsgTimeout taken{sender_,
+                               {game.PlayerIndex[White], game.PlayerIndex[Black]},
+                               clocks->PlayerTimeLeft,
+                               clocks->MoveTimeLeft};
+        if (state_.Recorder != nullptr) {
+            state_.Recorder->TimedOut(taken);
+        }
+        SendToClients(state_, EncodeFrame(taken), sender_);
     }
 
-    void Play(const MsgDrawOffer&, KeyedGame& keyed, int32_t side) {
+    void Play(const MsgDrawOffer& m, KeyedGame& keyed, int32_t side) {
         keyed.DrawOffered[side] = true;
+        if (state_.Recorder != nullptr) {
+            state_.Recorder->DrawOffered(Taken(m));
+        }
         Game& game = *keyed.Record;
         if (SideOf(game, 0) >= 0) {
             view_.DrawOffered(game);  // the offer is for the server's own user
@@ -258,18 +265,31 @@ private:
         }
     }
 
-    void Play(const MsgDrawAccept&, KeyedGame& keyed, int32_t side) {
+    void Play(const MsgDrawAccept& m, KeyedGame& keyed, int32_t side) {
         if (!keyed.DrawOffered[1 - side]) {
             return;
         }
         AgreeDraw(state_, *keyed.Record);
         keyed.WithdrawDrawOffers();
+        if (state_.Recorder != nullptr) {
+            state_.Recorder->DrawAgreed(Taken(m));
+        }
         SendToClients(state_, Relayed());
     }
 
-    void Play(const MsgResign&, KeyedGame& keyed, int32_t side) {
+    void Play(const MsgResign& m, KeyedGame& keyed, int32_t side) {
         Resign(state_, *keyed.Record, side);
+        if (state_.Recorder != nullptr) {
+            state_.Recorder->Resigned(Taken(m));
+        }
         SendToClients(state_, Relayed());
+    }
+
+    // A game command as the server takes it: in the name of the participant on the connection.
+    template <typename T>
+    T Taken(T m) const {
+        m.Sender = sender_;
+        return m;
     }
 
     Player& Sender() { return state_.Players[static_cast<size_t>(sender_)]; }
@@ -362,8 +382,21 @@ void StartGames(ProgramState& state, NetView& view) {
         start.Colours.push_back(state.Random.RandomBelow(2));
     }
     BeginGames(state, view, start.Colours);
+    IssueReturnTickets(state);
+    // The journal holds the secrets before any program has seen its own.
+    if (state.Recorder != nullptr) {
+        state.Recorder->Started(state);
+    }
     SendToClients(state, EncodeFrame(start));
-    GiveReturnTickets(state);
+    SendReturnTickets(state);
+}
+
+void ResumeServer(ProgramState& state, NetView& view) {
+    for (int32_t i = 1; i < state.PlayerCount; ++i) {
+        if (!state.Players[static_cast<size_t>(i)].Left && !AwaitAfterResume(state, view, i)) {
+            RemoveParticipant(state, view, i);
+        }
+    }
 }
 
 }  // namespace tavlora

@@ -30,4 +30,9 @@ void RunServerUpkeep(ProgramState& state, NetView& view);
 // participants, play begins here (BeginGames) and MsgStartGames tells every client. Once.
 void StartGames(ProgramState& state, NetView& view);
 
+// The tournament has been taken up again from the host's journal, its server listening with no
+// connection: every participant who can come back is away for a fresh grace time, and whoever
+// cannot leaves as if his connection had just ended.
+void ResumeServer(ProgramState& state, NetView& view);
+
 }  // namespace tavlora

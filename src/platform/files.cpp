@@ -5,7 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 namespace tavlora {
@@ -69,18 +75,66 @@ bool ReplaceFile(const std::string& path, std::string_view content, std::optiona
     return true;
 }
 
+bool RenameToFreeName(const std::string& from, const std::string& to) {
+    return renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0;
+}
+
+// The thread that syncs: it holds a descriptor of its own, so nothing it touches is the
+// appender's but the count of bytes appended.
+struct AppendFile::BackgroundSync {
+    BackgroundSync(int descriptor, long long appended, std::chrono::milliseconds interval)
+        : Fd(descriptor), Appended(appended), Synced(appended), Interval(interval) {}
+
+    ~BackgroundSync() {
+        if (Thread.joinable()) {
+            {
+                const std::lock_guard lock(Mutex);
+                Stopping = true;
+            }
+            Wake.notify_one();
+            Thread.join();
+        }
+        close(Fd);
+    }
+
+    void Run() {
+        std::unique_lock lock(Mutex);
+        for (bool last = false; !last;) {
+            last = Wake.wait_for(lock, Interval, [this] { return Stopping; });
+            const long long appended = Appended.load(std::memory_order_relaxed);
+            if (appended != Synced && fdatasync(Fd) == 0) {
+                Synced = appended;
+            }
+        }
+    }
+
+    const int Fd;
+    std::atomic<long long> Appended;
+    long long Synced;
+    const std::chrono::milliseconds Interval;
+    std::mutex Mutex;
+    std::condition_variable Wake;
+    bool Stopping = false;
+    std::thread Thread;  // started last, once everything it reads is there
+};
+
+AppendFile::AppendFile() = default;
+
 AppendFile::~AppendFile() {
     Close();
 }
 
 AppendFile::AppendFile(AppendFile&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), size_(std::exchange(other.size_, 0)) {}
+    : fd_(std::exchange(other.fd_, -1)),
+      size_(std::exchange(other.size_, 0)),
+      background_(std::move(other.background_)) {}
 
 AppendFile& AppendFile::operator=(AppendFile&& other) noexcept {
     if (this != &other) {
         Close();
         fd_ = std::exchange(other.fd_, -1);
         size_ = std::exchange(other.size_, 0);
+        background_ = std::move(other.background_);
     }
     return *this;
 }
@@ -109,6 +163,9 @@ bool AppendFile::Append(std::string_view record) {
         return false;
     }
     size_ += static_cast<long long>(record.size());
+    if (background_) {
+        background_->Appended.store(size_, std::memory_order_relaxed);
+    }
     return true;
 }
 
@@ -116,7 +173,27 @@ bool AppendFile::Sync() {
     return fd_ >= 0 && fdatasync(fd_) == 0;
 }
 
+bool AppendFile::SyncEvery(std::chrono::milliseconds interval) {
+    if (fd_ < 0) {
+        return false;
+    }
+    background_.reset();
+    const int descriptor = fcntl(fd_, F_DUPFD_CLOEXEC, 0);
+    if (descriptor < 0) {
+        return false;
+    }
+    auto background = std::make_unique<BackgroundSync>(descriptor, size_, interval);
+    try {
+        background->Thread = std::thread(&BackgroundSync::Run, background.get());
+    } catch (const std::system_error&) {
+        return false;  // the descriptor goes with it
+    }
+    background_ = std::move(background);
+    return true;
+}
+
 void AppendFile::Close() {
+    background_.reset();  // its last sync comes first
     if (fd_ >= 0) {
         close(fd_);
         fd_ = -1;

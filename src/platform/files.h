@@ -7,7 +7,9 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,6 +29,11 @@ std::optional<std::string> ReadWholeFile(const std::string& path, size_t limit);
 bool ReplaceFile(const std::string& path, std::string_view content,
                  std::optional<mode_t> mode = std::nullopt);
 
+// Moving aside
+// Gives the file the name to, which must be free: a file of that name is never replaced.
+// False when to is taken or the file cannot be renamed.
+bool RenameToFreeName(const std::string& from, const std::string& to);
+
 // Appending
 // A file written only at its end, one record per Append. A record that cannot be written
 // whole is taken back, so the file always ends after a whole record.
@@ -37,7 +44,7 @@ public:
         CreateOrAppend,  // appends to what is there
     };
 
-    AppendFile() = default;
+    AppendFile();
     ~AppendFile();
     AppendFile(AppendFile&& other) noexcept;
     AppendFile& operator=(AppendFile&& other) noexcept;
@@ -54,13 +61,20 @@ public:
     bool Append(std::string_view record);
     // Brings what was appended to the disk, so that a power cut cannot lose it.
     bool Sync();
+    // From now on a thread of its own brings what was appended to the disk every interval,
+    // so that a power cut loses at most that much while the caller never waits for the disk.
+    // It syncs once more when the file is closed. False when no thread could be started.
+    bool SyncEvery(std::chrono::milliseconds interval);
     // Bytes in the file, every one of them part of a whole record.
     long long Size() const { return size_; }
     void Close();
 
 private:
+    struct BackgroundSync;
+
     int fd_ = -1;
     long long size_ = 0;
+    std::unique_ptr<BackgroundSync> background_;
 };
 
 }  // namespace tavlora

@@ -31,18 +31,24 @@ constexpr int ChatInputTopWithGames = 595;
 
 }  // namespace
 
-std::string ServerAddressLine(const std::vector<Ipv4Interface>& interfaces) {
+std::string ServerAddresses(const std::vector<Ipv4Interface>& interfaces) {
     std::vector<uint32_t> shown;
-    std::string line = "Adresse dieses Servers: ";
+    std::string addresses;
     for (const Ipv4Interface& entry : interfaces) {
         const bool loopback = entry.Loopback || entry.Address >> 24 == 127;
         if (loopback || std::find(shown.begin(), shown.end(), entry.Address) != shown.end()) {
             continue;
         }
-        line += (shown.empty() ? "" : ", ") + DottedAddress(entry.Address);
+        addresses += (shown.empty() ? "" : ", ") + DottedAddress(entry.Address);
         shown.push_back(entry.Address);
     }
-    return shown.empty() ? line + "keine Netzwerkadresse gefunden" : line;
+    return addresses;
+}
+
+std::string ServerAddressLine(const std::vector<Ipv4Interface>& interfaces) {
+    const std::string addresses = ServerAddresses(interfaces);
+    return "Adresse dieses Servers: " +
+           (addresses.empty() ? std::string("keine Netzwerkadresse gefunden") : addresses);
 }
 
 Lobby::Lobby(WindowServices& services, ProgramState& state, GameWindow& gameWindow)

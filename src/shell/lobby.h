@@ -44,9 +44,11 @@ inline constexpr const char* AwayMark = " (abwesend)";
 // The lobby's own line while the way back after a dropped connection is tried.
 inline constexpr const char* ReconnectingText = "Verbindung unterbrochen - neuer Versuch ...";
 
-// The server's first chat line: "Adresse dieses Servers: " and the addresses of the
-// interfaces other than loopback, comma-separated, each once; "keine Netzwerkadresse
-// gefunden" when there is none.
+// The addresses of the interfaces other than loopback, comma-separated, each once: where
+// clients reach this server. Empty when there is none.
+std::string ServerAddresses(const std::vector<Ipv4Interface>& interfaces);
+// The server's first chat line: "Adresse dieses Servers: " and those addresses; "keine
+// Netzwerkadresse gefunden" when there is none.
 std::string ServerAddressLine(const std::vector<Ipv4Interface>& interfaces);
 
 class Lobby final : public NetView, public GameOrder {

@@ -12,8 +12,11 @@
 #include "net/play_step.h"
 #include "net/program_state.h"
 #include "net/reconnect.h"
+#include "net/server.h"
 #include "platform/datagrams.h"
 #include "platform/system.h"
+#include "shell/host_journal.h"
+#include "shell/host_resume.h"
 #include "shell/lobby.h"
 #include "shell/resume_file.h"
 #include "shell/resume_question.h"
@@ -38,6 +41,12 @@ private:
     // A client closed or crashed while its tournament ran: asks whether to go back into it,
     // and sets the return up on "Ja"; on "Nein" the way back is forgotten. True on "Ja".
     bool ResumeTournament();
+    // The host's program ended while its journal kept a running tournament: asks whether to
+    // take it up again, and does on "Ja". True on "Ja".
+    bool ResumeHostedTournament();
+    // The lobby of a tournament taken up from the journal: the journal goes on, everyone else
+    // is away, and the games go on in the file they were saved in.
+    void ContinueHostedTournament();
     void RunMainLoop();
     SocketWatcher WatchSockets();
     void StartSinglePlayer();
@@ -58,8 +67,10 @@ private:
     NoNetworkView noNetwork_;          // single player's stand-in for the lobby
     DiscoveryResponder lobbyAnswers_;  // the server's answers to clients that search
     std::unique_ptr<TournamentOutcome> outcome_;
-    std::optional<ResumeTicket> resumed_;  // what a program started again returns with
-    bool resumeKept_ = false;              // the resume file is there
+    std::unique_ptr<HostJournal> journal_;     // the server's, from the start of its games
+    std::optional<ResumeTicket> resumed_;      // what a program started again returns with
+    std::optional<ResumedTournament> hosted_;  // what a host's program started again resumes
+    bool resumeKept_ = false;                  // the resume file is there
 };
 
 int Program::Main() {
@@ -72,7 +83,7 @@ int Program::Main() {
     if (!LoadPieceImages(services_)) {
         return EndProgram();
     }
-    if (!ResumeTournament()) {
+    if (!ResumeHostedTournament() && !ResumeTournament()) {
         if (RunSettingsWindow(services_, state_, environment_) == SettingsOutcome::EndProgram) {
             return EndProgram();
         }
@@ -98,8 +109,31 @@ bool Program::ResumeTournament() {
     return true;
 }
 
+bool Program::ResumeHostedTournament() {
+    const auto ask = [this] {
+        const std::string own = ServerAddresses(Ipv4Interfaces());
+        // The first of the host's addresses, as the lobby lists them.
+        return AskToContinueTournament(services_,
+                                       own.empty() ? "127.0.0.1" : own.substr(0, own.find(',')));
+    };
+    hosted_ = OfferToResume(services_, JournalPath(environment_), ask, state_);
+    if (hosted_) {
+        // The server's state is the replayed one: its sockets wake the event wait too.
+        state_.Network.SetSocketWatcher(WatchSockets());
+    }
+    return hosted_.has_value();
+}
+
+void Program::ContinueHostedTournament() {
+    journal_->Resume(*hosted_);
+    lobby_->ShowGamesStarted();  // play begins: BeginOutcome
+    ResumeServer(state_, *lobby_);
+}
+
 void Program::RunMainLoop() {
-    state_.PlayPhase = LobbyPhase;
+    if (!hosted_) {
+        state_.PlayPhase = LobbyPhase;
+    }
     if (state_.IsSinglePlayer()) {
         StartSinglePlayer();
     } else {
@@ -118,9 +152,13 @@ void Program::RunMainLoop() {
         };
         lobby_->BuildLobbyWindow();
         if (state_.IsServer()) {
+            journal_ = std::make_unique<HostJournal>(JournalPath(environment_), state_);
             lobby_->ShowServerAddresses(Ipv4Interfaces());
             // Without the port the lobby runs all the same; it is only not found by a search.
             lobbyAnswers_.Open(state_.NetworkPort, WatchSockets());
+        }
+        if (hosted_) {
+            ContinueHostedTournament();
         }
         if (resumed_) {
             BeginReconnect(state_, *lobby_);
@@ -153,6 +191,9 @@ void Program::RunMainLoop() {
         }
         if (outcome_) {
             outcome_->HandleEvent(event);
+        }
+        if (journal_) {
+            journal_->Keep(*lobby_, outcome_ && outcome_->AllEnded());
         }
         if (lobby_ && event.Kind == EventKind::Shortcut) {
             lobby_->HandleLobbyShortcut(event.Shortcut);
@@ -192,10 +233,19 @@ void Program::StartSinglePlayer() {
 }
 
 void Program::BeginOutcome() {
+    // A tournament taken up again goes on in its file, under the date it began.
+    const std::optional<JournalGamesFile> journaled =
+        hosted_ ? hosted_->Replay.GamesFile : std::nullopt;
+    const std::time_t start = journaled ? journaled->StartTime : std::time(nullptr);
+    const std::string continued = journaled  ? journaled->Path
+                                  : resumed_ ? resumed_->GamesFile
+                                             : std::string();
     outcome_ = std::make_unique<TournamentOutcome>(
-        services_, state_, MakeSettingsFolder(environment_), std::time(nullptr),
-        resumed_ ? resumed_->GamesFile : std::string());
+        services_, state_, MakeSettingsFolder(environment_), start, continued);
     state_.GameEnded = [this](const Game& game) { outcome_->GameEnded(game); };
+    if (journal_ && !journaled) {
+        journal_->GamesFile(start, outcome_->ArchivePath());
+    }
 }
 
 void Program::KeepResumeFile() {
@@ -214,10 +264,12 @@ void Program::KeepResumeFile() {
 // Connections are closed without a word: a server sees its clients leave, a client is
 // never told.
 int Program::EndProgram() {
-    // While the way back stands, the running games are saved when they end after the return.
-    if (outcome_ && !resumeKept_) {
+    // While the way back stands, or the journal keeps the tournament for a resume, the running
+    // games are saved when they end after it.
+    if (outcome_ && !resumeKept_ && !(journal_ && journal_->KeepsTournament())) {
         outcome_->SaveUnfinishedGames();
     }
+    journal_.reset();
     lobbyAnswers_.Close();
     state_.Network.CloseAll();
     lobby_.reset();

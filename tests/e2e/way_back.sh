@@ -6,9 +6,11 @@
 # against her; started again, it asks "Tavlora - Turnier fortsetzen", takes "Ja" and is back in
 # the tournament with Sam's move on its board. Then Dirk's link goes down for longer than the
 # time it takes to notice (no FIN, no RST); his lobby shows the line of the way back, and once
-# the link is up again he is back by himself. The other games end by resignations; every program
-# then holds the three games in its file of saved games, Cleo's in the one she began before the
-# crash, and pgn-extract reads the same moves and results from all three. Skipped where
+# the link is up again he is back by himself. Then Sam's program is killed (SIGKILL) and started
+# again: it asks the same question about its own tournament, takes "Ja", and Cleo and Dirk come
+# back by themselves; Cleo moves against Sam. The other games end by resignations; every program
+# then holds the three games in its file of saved games, Cleo's and Sam's in the ones they began
+# before their crashes, and pgn-extract reads the same moves and results from all three. Skipped where
 # namespaces cannot be made (root is needed).
 #
 # Usage: way_back.sh <tavlora binary> <close_window helper>
@@ -96,14 +98,52 @@ e2e_wait_until 15 "Dirk is not back by himself" \
     region_is_empty c2 "${E2E_LOBBY[c2]}" "${reconnect_line[@]}"
 e2e_note "Dirk is back by himself"
 
-# The games go on to their ends.
-e2e_resign_shown c1
+# Sam's program is killed (SIGKILL). Both clients notice at once and try to come back; started
+# again, Sam's program asks with its own address, takes "Ja" and listens again with the running
+# games, and Cleo and Dirk come back by themselves.
+journal="$E2E_WORK/server/config/Zendrik/Tavlora/Turnier.journal"
+[ "$(stat -c %a "$journal" 2>/dev/null)" = 600 ] ||
+    e2e_fail "Sam keeps no journal for his user alone: $(ls -l "$journal" 2>&1)"
+e2e_kill server
+e2e_note "Sam's program killed"
+for inst in c1 c2; do
+    e2e_wait_until 10 "${E2E_NAME[$inst]}'s lobby does not show the line of the way back" \
+        region_has_text "$inst" "${E2E_LOBBY[$inst]}" "${reconnect_line[@]}"
+done
+e2e_launch server
+e2e_wait_window server '^Tavlora - Turnier fortsetzen$'
+e2e_screenshot server "$E2E_WORK/host-question.png"
+e2e_xdo server windowfocus --sync "$E2E_WINDOW" key Return
+e2e_wait_window server '^Tavlora - Lobby$'
+E2E_LOBBY[server]="$E2E_WINDOW"
+e2e_wait_game_window server
+for inst in c1 c2; do
+    e2e_wait_until 15 "${E2E_NAME[$inst]} is not back after the host's restart" \
+        region_is_empty "$inst" "${E2E_LOBBY[$inst]}" "${reconnect_line[@]}"
+done
+e2e_screenshot server "$E2E_WORK/host-resumed.png"
+e2e_note "Sam's tournament resumed, Cleo and Dirk back"
+# The game between Sam and Cleo goes on: Cleo moves, and the resumed host shows it.
+e2e_open_game_with server Cleo
+if [ "$sam_moved" = 1 ]; then
+    cleo_move=(4 6 4 4)
+else
+    cleo_move=(4 1 4 3)
+fi
+e2e_play_move c1 "${E2E_GAME[c1]}" "${cleo_move[@]}"
+e2e_wait_move_seen server "${E2E_GAME[server]}" "${cleo_move[@]}"
+
+# The games go on to their ends; Cleo has moved in hers against Sam and resigns it now.
+e2e_click_control c1 "${E2E_GAME[c1]}" "${E2E_RESIGN_BUTTON[@]}"
+e2e_wait_until 5 "Cleo could not resign against Sam" \
+    e2e_button_disabled c1 "${E2E_GAME[c1]}" "${E2E_RESIGN_BUTTON[@]}"
 e2e_open_game_with c2 Cleo
 e2e_resign_shown c2
 for inst in server c1 c2; do
     e2e_wait_window "$inst" '^Tavlora - Tabelle$' 10
 done
 [ ! -e "$resume_file" ] || e2e_fail "Cleo's resume file outlives her tournament"
+[ ! -e "$journal" ] || e2e_fail "Sam's journal outlives his tournament"
 
 # Every program's file holds the three games once; pgn-extract reads the same moves and results.
 # games <file>: one line per game, "White|Black|Result|moves", sorted.

@@ -74,5 +74,35 @@ TEST_F(FilesTest, AppendsKeepTheirOrderAndANewFileIsNeverOpenedTwice) {
     EXPECT_EQ(ReadWholeFile(path, 100), "one;two;three;");
 }
 
+TEST_F(FilesTest, AFileSyncedBesideTheAppendsKeepsEveryRecordAndClosesOnce) {
+    const std::string path = folder + "/synced";
+    AppendFile file;
+    ASSERT_TRUE(file.Open(path, AppendFile::Mode::CreateNew, 0600));
+    ASSERT_TRUE(file.SyncEvery(std::chrono::milliseconds(1)));
+    std::string expected;
+    for (int i = 0; i < 200; ++i) {
+        const std::string record = std::to_string(i) + ";";
+        ASSERT_TRUE(file.Append(record));
+        expected += record;
+    }
+    AppendFile moved = std::move(file);  // the thread goes with the file
+    EXPECT_TRUE(moved.Append("end"));
+    moved.Close();
+    moved.Close();
+    EXPECT_EQ(ReadWholeFile(path, 10000), expected + "end");
+}
+
+TEST_F(FilesTest, AFileIsRenamedAsideOnlyToAFreeName) {
+    const std::string from = folder + "/journal";
+    const std::string taken = folder + "/journal-1";
+    std::ofstream(from) << "old";
+    std::ofstream(taken) << "older";
+    EXPECT_FALSE(RenameToFreeName(from, taken));
+    EXPECT_EQ(ReadWholeFile(taken, 100), "older");
+    EXPECT_TRUE(RenameToFreeName(from, folder + "/journal-2"));
+    EXPECT_EQ(ReadWholeFile(folder + "/journal-2", 100), "old");
+    EXPECT_FALSE(fs::exists(from));
+}
+
 }  // namespace
 }  // namespace tavlora

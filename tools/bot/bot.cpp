@@ -44,6 +44,9 @@ void Bot::Service() {
         if (PollClient(state_, view_)) {
             phase_ = BotPhase::Lobby;
             state_.PlayPhase = LobbyPhase;
+            if (announceOnJoin_) {
+                AnnounceReturn();  // as the program does, right after the join
+            }
             state_.Players[static_cast<size_t>(Index())].PlayerReady = 1;
             SendReady(state_, 1);
         } else if (!state_.Network.HasPendingEvent()) {
@@ -57,8 +60,16 @@ void Bot::Service() {
             case NetEventKind::None:
                 return;
             case NetEventKind::Closed:
-                GiveUp("the server ended the connection");
-                return;
+                // With a ticket it is away and tries to come back at once, as the program's
+                // reconnect does on its first attempt; a host that is down yet finds it away,
+                // for the next Return.
+                if (phase_ != BotPhase::Playing || !HoldsTicket(state_)) {
+                    GiveUp("the server ended the connection");
+                    return;
+                }
+                Drop();
+                Return();
+                break;
             case NetEventKind::MessageArrived:
                 ++messagesReceived_;
                 if (phase_ == BotPhase::Returning) {

@@ -97,7 +97,10 @@ public:
     // Tells the server, in the lobby, that this program can come back; the server's ticket at
     // the start is kept.
     void AnnounceReturn();
-    // The connection drops: the bot is Away, its games as they were, until Return.
+    // The same, sent by the bot itself right after its join.
+    void AnnounceReturnOnJoin() { announceOnJoin_ = true; }
+    // The connection drops: the bot is Away, its games as they were, until Return. When the
+    // server ends it, a bot with a ticket is away and tries to return at once.
     void Drop();
     // Connects anew and proves with its ticket who it is: Returning until the server welcomes it
     // back and brings its games up to date (Playing), or refuses (Gone). False when no
@@ -157,6 +160,7 @@ private:
     BotConduct conduct_ = BotConduct::Honest;
     std::vector<uint64_t> chatsFrom_;  // by sender index
     uint64_t messagesReceived_ = 0;
+    bool announceOnJoin_ = false;
 };
 
 }  // namespace tavlora

@@ -5,8 +5,10 @@
 #include <chrono>
 
 #include "net/game_tick.h"
+#include "net/journal_replay.h"
 #include "net/play_step.h"
 #include "net/server.h"
+#include "platform/files.h"
 
 namespace tavlora {
 
@@ -28,17 +30,69 @@ ServerThread::ServerThread(const std::string& name, int32_t maxPlayer, int32_t t
         return;
     }
     port_ = state_.Network.ListeningPort();
-    state_.GameEnded = [this](const Game& game) {
-        // A step takes many messages before its tick tells their ends, so a departure is
-        // recorded before the first of the games it ended.
-        if (game.State == Resigned) {
-            NoteDeparture(game.PlayerIndex[game.SideToMove]);
-        }
-        ends_.push_back({.PlayerIndex = {game.PlayerIndex[White], game.PlayerIndex[Black]},
-                         .State = game.State,
-                         .SideToMove = game.SideToMove});
-    };
+    Launch();
+}
+
+void ServerThread::KeepJournal(const std::string& path) {
+    journal_.emplace(path, state_.TickCount);
+    state_.Recorder = &*journal_;
+}
+
+bool ServerThread::Restart() {
+    Stop();
+    state_.Network.CloseAll();
+    const std::string path = journal_ ? journal_->Path() : std::string();
+    const std::optional<std::string> content = ReadWholeFile(path, size_t{1} << 30);
+    if (!content) {
+        return false;
+    }
+    const JournalContents contents =
+        ReadJournal(std::span(reinterpret_cast<const uint8_t*>(content->data()), content->size()));
+    ProgramState resumed;
+    resumed.TickCount = state_.TickCount;
+    const std::optional<JournalReplay> replay = ReplayJournal(contents.Records, resumed);
+    if (contents.End == JournalEnd::Damaged || !replay) {
+        return false;
+    }
+    journal_.emplace(path, state_.TickCount);
+    resumed.NetworkPort = port_;
+    if (!journal_->Resume(*content, contents.WholeLength, resumed, replay->LastAt) ||
+        !OpenServer(resumed)) {
+        return false;
+    }
+    state_ = std::move(resumed);
+    state_.Recorder = &*journal_;
+    ResumeServer(state_, view_);
+    NoteParticipants();  // before anyone may ask who is away
+    stop_ = false;
+    Launch();
+    return true;
+}
+
+void ServerThread::NoteParticipants() {
+    for (int32_t i = 1; i < state_.PlayerCount; ++i) {
+        NoteDeparture(i);
+        away_[static_cast<size_t>(i)] = state_.Players[static_cast<size_t>(i)].Away;
+    }
+}
+
+void ServerThread::Launch() {
+    state_.GameEnded = [this](const Game& game) { RecordEnd(game); };
     thread_ = std::thread([this] { Run(); });
+}
+
+void ServerThread::RecordEnd(const Game& game) {
+    if (!ended_.emplace(game.PlayerIndex[White], game.PlayerIndex[Black]).second) {
+        return;
+    }
+    // A step takes many messages before its tick tells their ends, so a departure is
+    // recorded before the first of the games it ended.
+    if (game.State == Resigned) {
+        NoteDeparture(game.PlayerIndex[game.SideToMove]);
+    }
+    ends_.push_back({.PlayerIndex = {game.PlayerIndex[White], game.PlayerIndex[Black]},
+                     .State = game.State,
+                     .SideToMove = game.SideToMove});
 }
 
 void ServerThread::Advance(uint32_t ms) {
@@ -51,6 +105,10 @@ void ServerThread::Advance(uint32_t ms) {
 
 bool ServerThread::HasLeft(int32_t index) const {
     return index >= 0 && index < MostParticipants && left_[static_cast<size_t>(index)];
+}
+
+bool ServerThread::IsAway(int32_t index) const {
+    return index >= 0 && index < MostParticipants && away_[static_cast<size_t>(index)];
 }
 
 const ProgramState& ServerThread::Stop() {
@@ -77,9 +135,7 @@ void ServerThread::Run() {
             advance_ = 0;
         }
         RunPlayStep(state_, view_);
-        for (int32_t i = 1; i < state_.PlayerCount; ++i) {
-            NoteDeparture(i);
-        }
+        NoteParticipants();
         if (!started_ && view_.Enabled && state_.PlayerCount == startAt_) {
             StartGames(state_, view_);
             started_ = true;

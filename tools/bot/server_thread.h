@@ -8,12 +8,16 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <optional>
+#include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "net/net_view.h"
 #include "net/program_state.h"
+#include "net/tournament_journal.h"
 
 namespace tavlora {
 
@@ -62,6 +66,14 @@ public:
     // Whether participant index has left after the start, or been cut off, as the server
     // has it; may be asked while the server runs.
     bool HasLeft(int32_t index) const;
+    // Whether participant index is away now, as the server has it; may be asked while it runs.
+    bool IsAway(int32_t index) const;
+    // From the start of the games, the server keeps its journal at path.
+    void KeepJournal(const std::string& path);
+    // The host's program is killed and started again: the polling stops, every connection
+    // ends without a word, and the tournament is taken up from the journal, the server
+    // listening on the same port with everyone else away. False when it cannot be.
+    bool Restart();
     // Stops the polling; only then may the state be read.
     const ProgramState& Stop();
     // The ends of games and the departures so far; only once stopped.
@@ -76,8 +88,13 @@ private:
     };
 
     void Run();
+    void Launch();
     // Records participant index's departure once, when the server has marked it.
     void NoteDeparture(int32_t index);
+    // Who has left and who is away, as the server has it now.
+    void NoteParticipants();
+    // A game's end, once: a game taken up again from the journal ends again at the first tick.
+    void RecordEnd(const Game& game);
 
     ProgramState state_;
     StartView view_;
@@ -87,7 +104,10 @@ private:
     std::atomic<bool> started_ = false;
     std::atomic<uint32_t> advance_ = 0;  // ms the clock is to move on; 0 once it has
     std::array<std::atomic<bool>, MostParticipants> left_{};  // Player::Left, by index
+    std::array<std::atomic<bool>, MostParticipants> away_{};  // Player::Away, by index
     std::vector<ServerEnd> ends_;
+    std::set<std::pair<int32_t, int32_t>> ended_;  // ends_'s games, by White and Black
+    std::optional<TournamentJournal> journal_;
     std::atomic<bool> stop_ = false;
     std::thread thread_;
 };

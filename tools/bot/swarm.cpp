@@ -51,6 +51,9 @@ bool BotSwarm::Join(Clock::duration limit, std::string& error, int count) {
         reading_.push_back(true);
         joining.SetSocketWatcher(
             [this, number](int socket, bool watch) { Watch(number, socket, watch); });
+        if (options_.CanReturn) {
+            joining.AnnounceReturnOnJoin();
+        }
         if (!joining.Connect(options_.Address, options_.Port)) {
             error = joining.Name() + ": " + joining.Error();
             return false;

@@ -23,6 +23,7 @@ struct SwarmOptions {
     std::string NamePrefix = "Bot";  // the bots are named prefix + 1, prefix + 2, ...
     BotChances Chances;
     TickSource Ticks = TickCount;  // the clock of every bot's games
+    bool CanReturn = false;        // every bot announces the way back at its join
 };
 
 // Told about every move as it leaves a bot and as it reaches each of the others, and about

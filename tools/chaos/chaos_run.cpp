@@ -2,6 +2,7 @@
 #include "chaos/chaos_run.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <optional>
 #include <thread>
 #include <unordered_map>
@@ -101,6 +102,7 @@ private:
 class ChaosRun final : private SwarmObserver {
 public:
     explicit ChaosRun(const ChaosOptions& options);
+    ~ChaosRun();
     ChaosReport Run();
 
 private:
@@ -122,6 +124,7 @@ private:
     bool SyncRound();
     bool Step();
     bool Finish();
+    bool RestartHost();
     void Resume();
     void Judge(const ProgramState& server);
     // Every game that ended stayed as it ended.
@@ -153,12 +156,19 @@ private:
     std::unordered_set<const Bot*> notReading_;
     RandomSource random_;
     Clock::time_point nextSlowRead_;
+    std::string journalFolder_;  // the host's journal, for the time of the run
     uint32_t startTick_ = 0;
     // Places in the server's ends (ServerThread::Ends): of each game's end, by its key, and of
     // each departure, by the participant.
     std::unordered_map<uint64_t, size_t> endOf_;
     std::unordered_map<int32_t, size_t> departureOf_;
 };
+
+std::string MakeJournalFolder() {
+    char pattern[] = "/tmp/tavlora-chaos-XXXXXX";
+    const char* folder = mkdtemp(pattern);
+    return folder != nullptr ? folder : "";
+}
 
 ChaosRun::ChaosRun(const ChaosOptions& options)
     : options_(options),
@@ -173,6 +183,17 @@ ChaosRun::ChaosRun(const ChaosOptions& options)
     report_.Options = options;
     report_.Games = options.Participants * (options.Participants - 1) / 2;
     swarm_.SetObserver(this);
+    journalFolder_ = MakeJournalFolder();
+    if (!journalFolder_.empty()) {
+        server_.KeepJournal(journalFolder_ + "/Turnier.journal");
+    }
+}
+
+ChaosRun::~ChaosRun() {
+    server_.Stop();
+    if (!journalFolder_.empty()) {
+        std::filesystem::remove_all(journalFolder_);
+    }
 }
 
 ChaosReport ChaosRun::Run() {
@@ -195,6 +216,9 @@ ChaosReport ChaosRun::Run() {
         Play(phase);
         caughtUp = Barrier();
         Resume();
+        if (caughtUp && phase == options_.Phases - 2) {
+            caughtUp = RestartHost();
+        }
         if (caughtUp && phase + 1 < options_.Phases) {
             caughtUp = Step();
         }
@@ -233,8 +257,9 @@ void ChaosRun::CastRogues() {
             } else if (rogue.Kind == FaultKind::ReturnsInTime) {
                 rogue.Phase = 1 + number % middle;
             } else if (rogue.Kind == FaultKind::ReturnsLate) {
-                // Two steps of the clock while it is away take it past the grace time.
-                rogue.Phase = 1 + number % (options_.Phases - 3);
+                // Two steps of the clock while it is away take it past the grace time; it is
+                // refused before the host's restart, which would grant a fresh one.
+                rogue.Phase = 1 + number % (options_.Phases - 4);
                 rogue.ThawPhase = rogue.Phase + 2;
             }
             rogueOf_[rogue.Player] = rogues_.size();
@@ -273,9 +298,6 @@ bool ChaosRun::Lobby() {
     }
     CastRogues();
     for (Rogue& rogue : rogues_) {
-        if (ComesBack(rogue.Kind)) {
-            rogue.Player->AnnounceReturn();
-        }
         if (rogue.Kind == FaultKind::Rename) {
             // Named already, it tries the host's name.
             rogue.Player->SendFrame(EncodeFrame(MsgName{rogue.Player->Index(), HostUser}));
@@ -312,6 +334,18 @@ bool ChaosRun::Lobby() {
     }
     if (!swarm_.Join(options_.WaitLimit, error)) {
         return Fail("joining: " + error);
+    }
+    // Everyone that is to stay can come back, from a dropped connection or the host's restart;
+    // the server has every announcement before the start.
+    for (const auto& bot : swarm_.Bots()) {
+        const Rogue* rogue = RogueOf(*bot);
+        if (rogue == nullptr || ComesBack(rogue->Kind) ||
+            Describe(rogue->Kind).Outcome == FaultOutcome::Stays) {
+            bot->AnnounceReturn();
+        }
+    }
+    if (!Barrier()) {
+        return false;
     }
     server_.StartWith(options_.Participants);
     if (!swarm_.RunUntil([this] { return swarm_.Started(); }, options_.WaitLimit)) {
@@ -618,6 +652,30 @@ bool ChaosRun::Finish() {
         bot->Tick();  // the results of what the last barrier brought
     }
     return true;
+}
+
+// The host's program is killed and started again from its journal. Every program that can come
+// back notices the end of its connection and is back by itself; those that read nothing now
+// notice later, and those that cannot come back have left.
+bool ChaosRun::RestartHost() {
+    if (!server_.Restart()) {
+        return Fail("the host could not take its tournament up again from its journal");
+    }
+    ++report_.HostRestarts;
+    const auto& bots = swarm_.Bots();
+    const auto back = [this](const Bot& bot) {
+        return bot.Phase() == BotPhase::Playing && !server_.IsAway(bot.Index());
+    };
+    const bool allBack = swarm_.RunUntil(
+        [&] {
+            return std::ranges::all_of(bots, [&](const auto& bot) {
+                return !Reads(*bot) || bot->Phase() == BotPhase::Gone || back(*bot);
+            });
+        },
+        options_.WaitLimit);
+    report_.BackAfterRestart =
+        static_cast<int>(std::ranges::count_if(bots, [&](const auto& bot) { return back(*bot); }));
+    return (allBack || Fail("not every program came back after the host's restart")) && Barrier();
 }
 
 void ChaosRun::Judge(const ProgramState& server) {

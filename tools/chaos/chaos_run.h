@@ -5,6 +5,7 @@
 // passes at once, for the server and the bots alike), so time-outs come within seconds and no
 // honest program ever runs out of time unfairly. At the end every surviving participant's copy
 // of every game is compared with the server's, and the server's descriptors are counted.
+// Before the last phase the host's program is killed and started again from its journal.
 #pragma once
 
 #include <chrono>
@@ -68,6 +69,8 @@ struct ChaosReport {
     uint64_t MovesOnServer = 0;  // in the server's games
     uint64_t Messages = 0;       // that the bots received, chat included
     int Finished = 0;            // games over on the server
+    int HostRestarts = 0;        // the host's program killed and taken up from its journal
+    int BackAfterRestart = 0;    // participants back by themselves after it
     int TimeOuts = 0;
     int RefereeTimeOuts = 0;  // of participants that never declare their own
     std::vector<std::string> Problems;

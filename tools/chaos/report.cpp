@@ -72,6 +72,11 @@ void PrintReport(const ChaosReport& report, std::FILE* out) {
                  report.NamesRefused, report.NamesTried);
     std::fprintf(out, "  a connection that never names itself, let go after 10 s: %s\n\n",
                  report.UnnamedFreed ? "yes" : "NO");
+    std::fprintf(out, "The host\n");
+    std::fprintf(out,
+                 "  killed and taken up again from its journal: %d time(s), %d participants "
+                 "back by themselves\n\n",
+                 report.HostRestarts, report.BackAfterRestart);
 
     std::fprintf(out, "%-24s %5s %9s %-9s %8s %5s  %s\n", "Fault injected", "bots", "injected",
                  "expected", "cut off", "held", "what became of it");

@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the fuzz target's seed corpus: every message of the catalogue as a frame, the same
-// messages back to back as one stream, each body alone, and the two datagrams of the search
-// for lobbies.
+// messages back to back as one stream, each body alone, the two datagrams of the search
+// for lobbies, and a journal with a record of every kind.
 // Usage: make_seeds <directory>
 #include <cstdio>
 #include <fstream>
 #include <string>
 
 #include "net/discovery.h"
+#include "net/journal_format.h"
 #include "net/sample_messages.h"
 
 namespace {
@@ -38,5 +39,25 @@ int main(int argc, char** argv) {
     WriteSeed(directory + "/discovery-query.datagram", tavlora::EncodeQuery({0x01020304}));
     WriteSeed(directory + "/discovery-answer.datagram",
               tavlora::EncodeAnswer({0x01020304, "Jürgen", 3, 8, 10, 1}));
+
+    using namespace tavlora;
+    Bytes journal = EncodeJournalHeader();
+    const std::vector<JournalRecord> records = {
+        {1000, JournalStarted{8, 1, 2, 120, {{"Wirt", 0, {}}, {"Jürgen", 1, {1, 2, 3}}}, {1}}},
+        {1100, Message(MsgMove{1, {1, 0}, 59, 119, Move{4, 1, 4, 3, Quiet, NoPromotion, Pawn}})},
+        {1200, Message(MsgDrawOffer{0, {1, 0}})},
+        {1300, JournalAway{1}},
+        {1400, JournalBack{1}},
+        {1500, JournalClock{}},
+        {1600, JournalResumed{}},
+        {1700, Message(MsgResign{0, {1, 0}})},
+        {1800, JournalGamesFile{1700000000, "Partien/Tavlora.pgn"}},
+        {2000, JournalLeft{1}},
+    };
+    for (const JournalRecord& record : records) {
+        const Bytes encoded = EncodeJournalRecord(record);
+        journal.insert(journal.end(), encoded.begin(), encoded.end());
+    }
+    WriteSeed(directory + "/every-record.journal", journal);
     return 0;
 }

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target for what a hostile peer controls: the stream, cut into pieces of changing
 // size, through the framing and the decoder; the whole input as one body; and the whole
-// input as one datagram of the search for lobbies. Whatever decodes must encode back to the
-// very bytes it came from, and nothing may read outside its buffer (the sanitizers watch
-// that).
+// input as one datagram of the search for lobbies. Also for what a damaged disk leaves: the
+// whole input as the host's journal. Whatever decodes must encode back to the very bytes it
+// came from, and nothing may read outside its buffer (the sanitizers watch that).
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +13,7 @@
 
 #include "net/discovery.h"
 #include "net/framing.h"
+#include "net/journal_format.h"
 #include "net/latin1.h"
 #include "net/protocol.h"
 
@@ -67,6 +68,20 @@ void CheckDatagram(std::span<const uint8_t> datagram) {
     }
 }
 
+void CheckJournal(std::span<const uint8_t> file) {
+    const JournalContents contents = ReadJournal(file);
+    if (contents.End == JournalEnd::Damaged || contents.WholeLength == 0) {
+        return;
+    }
+    Bytes again = EncodeJournalHeader();
+    for (const JournalRecord& record : contents.Records) {
+        const Bytes encoded = EncodeJournalRecord(record);
+        again.insert(again.end(), encoded.begin(), encoded.end());
+    }
+    const std::span<const uint8_t> whole = file.first(contents.WholeLength);
+    Require(std::equal(again.begin(), again.end(), whole.begin(), whole.end()));
+}
+
 void CheckText(std::span<const uint8_t> input) {
     const std::string_view text(reinterpret_cast<const char*>(input.data()), input.size());
     const std::string latin1 = Utf8ToLatin1(text);
@@ -84,6 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckBody(input);
     CheckStream(input);
     CheckDatagram(input);
+    CheckJournal(input);
     CheckText(input);
     return 0;
 }

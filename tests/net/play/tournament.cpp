@@ -110,6 +110,15 @@ Side& Tournament::Restart(Side& crashed) {
     return side;
 }
 
+void Tournament::RestartServer(ProgramState state) {
+    server_.State.Network.CloseAll();
+    state.NetworkPort = port_;
+    EXPECT_TRUE(OpenServer(state));
+    server_.State = std::move(state);
+    server_.View.BuildLobby();
+    server_.View.ShowGamesStarted();
+}
+
 void Tournament::PollSide(Side& side) {
     if (side.Left || side.Hung) {
         return;
@@ -214,16 +223,6 @@ void ExpectSameGames(Tournament& t) {
     }
 }
 
-Game& PairGame(Side& side, int32_t i, int32_t j) {
-    for (Game& game : side.State.Games) {
-        if (SideOf(game, i) >= 0 && SideOf(game, j) >= 0) {
-            return game;
-        }
-    }
-    ADD_FAILURE() << "no game between " << i << " and " << j;
-    return side.State.Games.front();
-}
-
 Game& GameOf(Side& side, int32_t white, int32_t black) {
     for (Game& game : side.State.Games) {
         if (game.PlayerIndex[0] == white && game.PlayerIndex[1] == black) {
@@ -233,6 +232,16 @@ Game& GameOf(Side& side, int32_t white, int32_t black) {
     ADD_FAILURE() << "no game " << white << " - " << black;
     static Game none;
     return none;
+}
+
+Game& PairGame(GamesList& games, int32_t i, int32_t j) {
+    for (Game& game : games) {
+        if (SideOf(game, i) >= 0 && SideOf(game, j) >= 0) {
+            return game;
+        }
+    }
+    ADD_FAILURE() << "no game between " << i << " and " << j;
+    return games.front();
 }
 
 std::optional<Move> FindMove(const Game& game, int32_t fromX, int32_t fromY, int32_t toX,

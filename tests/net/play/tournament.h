@@ -60,6 +60,9 @@ public:
     // The client's program crashed and is started again, to return with the ticket it kept;
     // the new program starts its way back at once.
     Side& Restart(Side& crashed);
+    // The host's program was killed: its connections end, and the program started again, set
+    // up in state, listens on the same port with the lobby of the running games.
+    void RestartServer(ProgramState state);
 
     // Polls every side once per round, as the main loops would, until nothing has changed
     // anywhere for a while.
@@ -91,9 +94,11 @@ void ExpectSameGames(Tournament& t);
 
 // The game (white, black) of a program's games list, found by a plain scan.
 Game& GameOf(Side& side, int32_t white, int32_t black);
-
 // The game of the pair, whichever colour each has.
-Game& PairGame(Side& side, int32_t i, int32_t j);
+Game& PairGame(GamesList& games, int32_t i, int32_t j);
+inline Game& PairGame(Side& side, int32_t i, int32_t j) {
+    return PairGame(side.State.Games, i, j);
+}
 
 // The move of game.Moves between the two squares, with promotion filled in when pending.
 std::optional<Move> FindMove(const Game& game, int32_t fromX, int32_t fromY, int32_t toX,
