@@ -240,6 +240,37 @@ e2e_press_lobby_button() {
     e2e_click_control "$1" "${E2E_LOBBY[$1]}" "${E2E_LOBBY_BUTTON[@]}"
 }
 
+# e2e_start_three <address field>: Sam hosts for three with a game clock, Cleo (c1) and Dirk
+# (c2) join at the address and get ready, Sam starts, and every Game window opens by itself.
+# Every window stays on the game just moved in, which the checks look at.
+e2e_start_three() {
+    e2e_start_server server Sam MaxPlayer=3 TimeByPlayer=10 NextGameAfterMove=0
+    e2e_join c1 Cleo "$1" NextGameAfterMove=0
+    e2e_join c2 Dirk "$1" NextGameAfterMove=0
+    e2e_press_lobby_button c1
+    e2e_press_lobby_button c2
+    e2e_wait_until 5 "\"Spiel starten\" is not enabled once both clients are ready" \
+        e2e_button_enabled server "${E2E_LOBBY[server]}" "${E2E_LOBBY_BUTTON[@]}"
+    e2e_press_lobby_button server
+    local inst
+    for inst in server c1 c2; do
+        e2e_wait_game_window "$inst"
+    done
+    e2e_note "games started"
+}
+
+# e2e_resume <instance> <picture>: the instance's program, started again, asks whether to go on
+# with its tournament (shot into picture), is told "Ja" with Return, and shows its lobby and a
+# Game window.
+e2e_resume() {
+    e2e_wait_window "$1" '^Tavlora - Turnier fortsetzen$'
+    e2e_screenshot "$1" "$2"
+    e2e_xdo "$1" windowfocus --sync "$E2E_WINDOW" key Return
+    e2e_wait_window "$1" '^Tavlora - Lobby$'
+    E2E_LOBBY[$1]="$E2E_WINDOW"
+    e2e_wait_game_window "$1"
+}
+
 # e2e_game_players <title>: sets E2E_WHITE and E2E_BLACK from "Tavlora (White - Black)".
 e2e_game_players() {
     [[ "$1" =~ ^Tavlora\ \((.+)\ -\ (.+)\)$ ]] || return 1

@@ -24,18 +24,7 @@ standings_rows=(12 12 436 60)
 
 # A game clock, so that every Game window opens by itself with one of its user's games. Each
 # Game window stays on its game after a move, since the run resigns the game it has just moved in.
-e2e_start_server server Sam MaxPlayer=3 TimeByPlayer=10 NextGameAfterMove=0
-e2e_join c1 Cleo 16777343 NextGameAfterMove=0
-e2e_join c2 Dirk 16777343 NextGameAfterMove=0
-e2e_press_lobby_button c1
-e2e_press_lobby_button c2
-e2e_wait_until 5 "\"Spiel starten\" is not enabled once both clients are ready" \
-    e2e_button_enabled server "${E2E_LOBBY[server]}" "${E2E_LOBBY_BUTTON[@]}"
-e2e_press_lobby_button server
-for inst in server c1 c2; do
-    e2e_wait_game_window "$inst"
-done
-e2e_note "games started"
+e2e_start_three 16777343
 
 # The first game: Sam resigns the one he is shown.
 e2e_resign_shown server

@@ -42,18 +42,7 @@ region_is_empty() {
 
 # A game clock, so that every Game window opens by itself with one of its user's games; every
 # window stays on the game just moved in, which the checks look at.
-e2e_start_server server Sam MaxPlayer=3 TimeByPlayer=10 NextGameAfterMove=0
-e2e_join c1 Cleo "$server_field" NextGameAfterMove=0
-e2e_join c2 Dirk "$server_field" NextGameAfterMove=0
-e2e_press_lobby_button c1
-e2e_press_lobby_button c2
-e2e_wait_until 5 "\"Spiel starten\" is not enabled once both clients are ready" \
-    e2e_button_enabled server "${E2E_LOBBY[server]}" "${E2E_LOBBY_BUTTON[@]}"
-e2e_press_lobby_button server
-for inst in server c1 c2; do
-    e2e_wait_game_window "$inst"
-done
-e2e_note "games started"
+e2e_start_three "$server_field"
 
 e2e_open_game_with server Dirk
 e2e_resign_shown server
@@ -74,12 +63,7 @@ fi
 
 # Started again, she is asked, says "Ja" with Return, and is back.
 e2e_launch c1
-e2e_wait_window c1 '^Tavlora - Turnier fortsetzen$'
-e2e_screenshot c1 "$E2E_WORK/question.png"
-e2e_xdo c1 windowfocus --sync "$E2E_WINDOW" key Return
-e2e_wait_window c1 '^Tavlora - Lobby$'
-E2E_LOBBY[c1]="$E2E_WINDOW"
-e2e_wait_game_window c1
+e2e_resume c1 "$E2E_WORK/question.png"
 e2e_open_game_with c1 Sam
 if [ "$sam_moved" = 1 ]; then
     e2e_wait_move_seen c1 "${E2E_GAME[c1]}" 4 1 4 3
@@ -111,12 +95,7 @@ for inst in c1 c2; do
         region_has_text "$inst" "${E2E_LOBBY[$inst]}" "${reconnect_line[@]}"
 done
 e2e_launch server
-e2e_wait_window server '^Tavlora - Turnier fortsetzen$'
-e2e_screenshot server "$E2E_WORK/host-question.png"
-e2e_xdo server windowfocus --sync "$E2E_WINDOW" key Return
-e2e_wait_window server '^Tavlora - Lobby$'
-E2E_LOBBY[server]="$E2E_WINDOW"
-e2e_wait_game_window server
+e2e_resume server "$E2E_WORK/host-question.png"
 for inst in c1 c2; do
     e2e_wait_until 15 "${E2E_NAME[$inst]} is not back after the host's restart" \
         region_is_empty "$inst" "${E2E_LOBBY[$inst]}" "${reconnect_line[@]}"
