@@ -6,12 +6,16 @@
 namespace tavlora {
 
 Frame MakeFrame(std::span<const uint8_t> body) {
-    assert(!body.empty() && body.size() <= static_cast<size_t>(MaxBodyLength));
     auto frame = std::make_shared<Bytes>();
     frame->reserve(LengthPrefixSize + body.size());
-    AppendInt32(*frame, static_cast<int32_t>(body.size()));
-    frame->insert(frame->end(), body.begin(), body.end());
+    AppendFrame(*frame, body);
     return frame;
+}
+
+void AppendFrame(Bytes& out, std::span<const uint8_t> body) {
+    assert(!body.empty() && body.size() <= static_cast<size_t>(MaxBodyLength));
+    AppendInt32(out, static_cast<int32_t>(body.size()));
+    out.insert(out.end(), body.begin(), body.end());
 }
 
 void ReceiveBuffer::Append(std::span<const uint8_t> bytes) {

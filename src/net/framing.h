@@ -24,6 +24,8 @@ using Frame = std::shared_ptr<const Bytes>;
 
 // The length prefix and the body. The body holds 1 .. MaxBodyLength bytes.
 Frame MakeFrame(std::span<const uint8_t> body);
+// The same bytes added to out, so many messages can be handed over as one piece.
+void AppendFrame(Bytes& out, std::span<const uint8_t> body);
 
 enum class FrameStatus {
     Incomplete,  // the next message has not fully arrived yet

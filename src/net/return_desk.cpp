@@ -242,12 +242,19 @@ void ForgetReturnCandidate(ProgramState& state, ConnectionId connection) {
 }
 
 void ContinueCatchUps(ProgramState& state) {
-    std::erase_if(state.Desk.CatchUps, [&state](CatchUp& c) {
+    Bytes piece;
+    const auto handOver = [&state, &piece](ConnectionId connection) {
+        if (!piece.empty()) {
+            state.Network.Send(connection, std::make_shared<const Bytes>(std::move(piece)));
+            piece = {};
+        }
+    };
+    std::erase_if(state.Desk.CatchUps, [&state, &piece, &handOver](CatchUp& c) {
         if (Entry(state, c.Participant).PlayerConnection != c.Connection) {
             return true;  // gone again, or back over yet another connection
         }
         while (c.NextGame < state.Games.size() &&
-               state.Network.QueuedBytes(c.Connection) < CatchUpQueueBytes) {
+               state.Network.QueuedBytes(c.Connection) + piece.size() < CatchUpQueueBytes) {
             Game& game = state.Games[c.NextGame++];
             const auto key = KeyOf(game.PlayerIndex);
             const auto held = std::ranges::lower_bound(
@@ -255,9 +262,13 @@ void ContinueCatchUps(ProgramState& state) {
             const bool holds = held != c.Held.end() && KeyOf(held->PlayerIndex) == key;
             for (const MsgGameState& message :
                  GameStateMessages(state, *state.KeyedGames.Find(game), holds ? &*held : nullptr)) {
-                state.Network.Send(c.Connection, EncodeFrame(message));
+                AppendFrame(piece, EncodeBody(message));
+            }
+            if (piece.size() >= CatchUpPieceBytes) {
+                handOver(c.Connection);
             }
         }
+        handOver(c.Connection);
         return c.NextGame >= state.Games.size();
     });
 }

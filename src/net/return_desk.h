@@ -25,6 +25,9 @@ constexpr int32_t MostFailedReturnsPerSecond = 5;
 // A returned program's queue is filled up to this many bytes of game states per pass, so the
 // states of thousands of long games never pile up in the server.
 constexpr size_t CatchUpQueueBytes = size_t{1} << 20;
+// The game states are handed to the connection in pieces of about this size, not one write
+// per game: a return brings thousands of small messages.
+constexpr size_t CatchUpPieceBytes = size_t{64} << 10;
 
 // Lines of every program's chat output.
 std::string WentAwayLine(const std::string& name);

@@ -194,8 +194,8 @@ void Tournament::Play(int32_t white, int32_t black, int32_t fromX, int32_t fromY
     Pump();
 }
 
-void StartWith(Tournament& t, std::initializer_list<const char*> names) {
-    for (const char* name : names) {
+void StartWith(Tournament& t, const std::vector<std::string>& names) {
+    for (const std::string& name : names) {
         Side& side = t.Join(name);
         side.State.Players[static_cast<size_t>(side.State.OwnPlayerIndex)].PlayerReady = 1;
         SendReady(side.State, 1);

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -87,7 +86,7 @@ private:
 };
 
 // Joins every name, declares each ready and starts the games from the server.
-void StartWith(Tournament& t, std::initializer_list<const char*> names);
+void StartWith(Tournament& t, const std::vector<std::string>& names);
 
 // Every program holds the server's games, in its order, in the same position and state.
 void ExpectSameGames(Tournament& t);

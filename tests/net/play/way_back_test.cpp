@@ -131,6 +131,33 @@ TEST_F(WayBack, AProgramStartedAgainGetsTheWholeTournament) {
     ExpectSameGames(t);
 }
 
+// The states of a large tournament's games reach a returning program in several pieces of many
+// games each; every game arrives, the last piece's too.
+TEST(WayBackLarge, AProgramStartedAgainGetsEveryGameOfALargeTournament) {
+    constexpr int32_t Participants = 60;  // 1,770 games: far more states than one piece holds
+    Tournament t{"Max", Participants};
+    t.Server().State.RejoinSeconds = 120;
+    t.Server().State.TickCount = [] { return 1000u; };
+    std::vector<std::string> names;
+    for (int32_t i = 1; i < Participants; ++i) {
+        names.push_back("Teilnehmer " + std::to_string(i));
+    }
+    StartWith(t, names);
+    const GamesList& games = t.Server().State.Games;
+    for (size_t i = 0; i < games.size(); i += games.size() / 7) {
+        const Game& game = games[i];
+        const bool white = game.SideToMove == White;
+        t.Play(game.PlayerIndex[White], game.PlayerIndex[Black], 4, white ? 1 : 6, 4,
+               white ? 3 : 4);
+    }
+    t.Play(games.back().PlayerIndex[White], games.back().PlayerIndex[Black], 4, 1, 4, 3);
+
+    Side& again = t.Restart(t.Participant(1));
+    t.Pump();
+    EXPECT_EQ(again.View.Returns, 1);
+    ExpectSameGames(t);
+}
+
 TEST_F(WayBack, AfterTheGraceTimeTheParticipantHasLeftAndHisReturnIsRefused) {
     StartWith(t, {"Anna", "Bert"});
     Side& anna = Anna();
