@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "shell/host_resume.h"
 
+#include <ctime>
 #include <span>
 
 #include "net/server.h"
 #include "net/tournament_journal.h"
 #include "platform/files.h"
+#include "shell/tournament_outcome.h"
 
 namespace tavlora {
 
@@ -28,6 +30,18 @@ void ReportUnreadable(WindowServices& services, const std::string& path) {
     const std::string aside = SetAside(path);
     services.MessageBox(
         ErrorTitle, UnreadableText + (aside.empty() ? std::string() : KeptAsText + aside + '.'));
+}
+
+// A tournament not taken up leaves its file as a closed program would: the games still running
+// unfinished, and one whose end the program did not live to save with its result.
+void SaveGivenUpGames(WindowServices& services, ProgramState& replayed,
+                      const JournalReplay& replay) {
+    if (replay.GamesFile) {
+        TournamentOutcome(services, replayed, {},
+                          static_cast<std::time_t>(replay.GamesFile->StartTime),
+                          replay.GamesFile->Path)
+            .SaveUnfinishedGames();
+    }
 }
 
 }  // namespace
@@ -62,6 +76,7 @@ std::optional<ResumedTournament> OfferToResume(WindowServices& services, const s
     }
     // A tournament that was over when its program ended: nothing to ask.
     if (!replay->AnyRunning || !ask()) {
+        SaveGivenUpGames(services, replayed, *replay);
         SetAside(path);
         return std::nullopt;
     }

@@ -25,7 +25,8 @@ struct ResumedTournament {
 // Looks at the journal at path at the program's start, before the settings window, and asks
 // whether to take a running tournament up (true for "Ja"). When the user does, state becomes
 // its server, listening on its port, with no connection, and the journal comes back for the
-// program to go on with; otherwise state is as it was.
+// program to go on with; otherwise state is as it was, and the games that the tournament's file
+// lacks are saved there, those that were still running as unfinished.
 std::optional<ResumedTournament> OfferToResume(WindowServices& services, const std::string& path,
                                                const std::function<bool()>& ask,
                                                ProgramState& state);

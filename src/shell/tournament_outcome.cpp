@@ -99,7 +99,12 @@ bool TournamentOutcome::HandleEvent(const Event& event) {
 void TournamentOutcome::SaveUnfinishedGames() {
     std::string text;
     for (const Game& game : state_.Games) {
-        if (game.Result == Undecided) {
+        // An end that the last pass made, or that a journal tells, has not been seen yet.
+        const bool saved =
+            counted_.contains(&game) ||
+            (game.Result != Undecided && savedBefore_.contains({TagName(game.PlayerIndex[White]),
+                                                                TagName(game.PlayerIndex[Black])}));
+        if (!saved) {
             text += PgnOf(game);
         }
     }

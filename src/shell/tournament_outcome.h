@@ -44,7 +44,8 @@ public:
     void ShowStandings();
     // The standings window's events; true when the event was one of them.
     bool HandleEvent(const Event& event);
-    // At the end of the program: the games still running, saved with the result "*".
+    // At the end of the program, or of a tournament given up: every game not saved yet, those
+    // still running with the result "*" and one that has ended unseen with its own.
     void SaveUnfinishedGames();
 
 private:

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The host's journal at the program's start: a running tournament is offered and taken up, even
 // with a torn last record; one declined, one that is over, or one that cannot be read is set
-// aside under another name (never deleted), and only the unreadable one is reported.
+// aside under another name (never deleted), and only the unreadable one is reported. A
+// tournament not taken up leaves every game in its file once: the running one unfinished, one
+// whose end came too late to be saved with its result.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -17,6 +19,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
+const fs::path Folder = fs::temp_directory_path() / "tavlora-host-resume";
+const fs::path GamesPath = Folder / "Partien.pgn";
+
 // Wirt hosts Anna; Anna resigns when the tournament is to be over.
 std::string Journal(bool over) {
     JournalStarted started{.MaxPlayer = 4, .TimeByPlayer = 5, .RejoinSeconds = 120};
@@ -28,7 +33,7 @@ std::string Journal(bool over) {
         bytes.insert(bytes.end(), encoded.begin(), encoded.end());
     };
     add({1000, started});
-    add({1500, JournalGamesFile{1700000000, "/tmp/Partien/Tavlora.pgn"}});
+    add({1500, JournalGamesFile{1700000000, GamesPath.string()}});
     if (over) {
         add({2000, Message(MsgResign{1, {0, 1}})});
     }
@@ -43,23 +48,38 @@ struct Case {
     bool resumed;
     bool reported;  // the box "Tavlora - Fehler"
     bool setAside;
+    bool again;         // the same journal is found at a second start
+    const char* saved;  // the results in the games file in the end
 };
+
+// The results of the games in the PGN file at path, in order.
+std::string SavedResults(const fs::path& path) {
+    std::ifstream file(path);
+    std::string results;
+    for (std::string line; std::getline(file, line);) {
+        if (line.starts_with("[Result \"")) {
+            results += line.substr(9, line.size() - 11) + " ";
+        }
+    }
+    return results;
+}
 
 TEST(HostResume, TheJournalIsOfferedTakenUpOrSetAside) {
     const Case cases[] = {
-        {"no journal", "", true, false, false, false, false},
-        {"running, taken up", Journal(false), true, true, true, false, false},
+        {"no journal", "", true, false, false, false, false, false, ""},
+        {"running, taken up", Journal(false), true, true, true, false, false, false, ""},
         {"running with a torn end", Journal(false) + std::string("\x30\x00\x00", 3), true, true,
-         true, false, false},
-        {"running, declined", Journal(false), false, true, false, false, true},
-        {"over", Journal(true), true, false, false, false, true},
-        {"not a journal", "[Einstellungen]\n", true, false, false, true, true},
+         true, false, false, false, ""},
+        {"running, declined", Journal(false), false, true, false, false, true, false, "* "},
+        {"over", Journal(true), true, false, false, false, true, false, "1-0 "},
+        {"over, found again", Journal(true), true, false, false, false, true, true, "1-0 "},
+        {"not a journal", "[Einstellungen]\n", true, false, false, true, true, false, ""},
         {"damaged before its end", Journal(false).replace(20, 1, "\xFF") + Journal(false), true,
-         false, false, true, true},
+         false, false, true, true, false, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const fs::path folder = fs::temp_directory_path() / "tavlora-host-resume";
+        const fs::path& folder = Folder;
         fs::remove_all(folder);
         fs::create_directories(folder);
         const std::string path = (folder / "Turnier.journal").string();
@@ -98,10 +118,17 @@ TEST(HostResume, TheJournalIsOfferedTakenUpOrSetAside) {
             EXPECT_TRUE(state.IsServer());
             EXPECT_EQ(state.PlayPhase, GamesStartedPhase);
             EXPECT_EQ(state.Players[1].PlayerName, "Änna");
-            EXPECT_EQ(resumed->Replay.GamesFile->Path, "/tmp/Partien/Tavlora.pgn");
+            EXPECT_EQ(resumed->Replay.GamesFile->Path, GamesPath.string());
             EXPECT_EQ(resumed->WholeLength, Journal(false).size());
             state.Network.CloseAll();
         }
+        // A game saved already is not saved again.
+        if (c.again) {
+            std::ofstream(path, std::ios::binary) << c.content;
+            ProgramState again;
+            OfferToResume(services, path, ask, again);
+        }
+        EXPECT_EQ(SavedResults(GamesPath), c.saved);
         fs::remove_all(folder);
     }
 }
