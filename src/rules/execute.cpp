@@ -58,31 +58,27 @@ void ChangeBoard(GameValue& game, const Move& move) {
     }
 }
 
-// Generates the moves of SideToMove into list and sets State to Check when one of them
-// could take the opposing king, else to Running. Generation still sees the old State, which
-// only the castling test reads, and castling never lands on a king.
-void TestCheck(GameValue& game, MoveList& list, Lookahead& lookahead) {
-    GenerateMoves(game, game.SideToMove, list, lookahead);
+// Sets State to Check when a piece of SideToMove could take the opposing king, else to Running.
+void TestCheck(GameValue& game) {
     game.State = Running;
     const int32_t opponent = 1 - game.SideToMove;
-    for (const Move& move : list) {
-        if (move.Kind != Capture) {
-            continue;  // every other kind of move lands on an empty square
-        }
-        const Square& target = game.Board[move.ToX][move.ToY];
-        if (target.Piece == King && target.Colour == opponent) {
-            game.State = Check;
-            break;
+    for (int32_t x = 0; x < 8; ++x) {
+        for (int32_t y = 0; y < 8; ++y) {
+            const Square& square = game.Board[x][y];
+            if (square.Piece == King && square.Colour == opponent &&
+                Attacks(game, game.SideToMove, x, y)) {
+                game.State = Check;
+                return;
+            }
         }
     }
-    list.clear();
 }
 
 // Whether move, played on trial as a copy of after (whose SideToMove is the mover's
 // opponent), leaves the mover's king where the opponent cannot take it.
-bool SafeAfter(const GameValue& after, const Move& move, GameValue& trial, Lookahead& lookahead) {
+bool SafeAfter(const GameValue& after, const Move& move, GameValue& trial) {
     trial = after;
-    ExecuteMove(trial, move, Probe, lookahead);
+    ExecuteMove(trial, move, Probe);
     return trial.State != Check;
 }
 
@@ -94,7 +90,7 @@ bool KeepLegalMoves(const GameValue& after, MoveList& moves, Lookahead& lookahea
     Lookahead::Guard trial(lookahead);
     std::size_t kept = 0;
     for (const Move& move : moves) {
-        if (SafeAfter(after, move, trial->Position, lookahead)) {
+        if (SafeAfter(after, move, trial->Position)) {
             moves[kept++] = move;
         }
     }
@@ -112,15 +108,9 @@ void ExecuteMove(Game& game, const Move& move, RulesContext& context) {
     BeginTurn(game, context);
 }
 
-void ExecuteMove(GameValue& scratch, const Move& move, ProbeForm, Lookahead& lookahead) {
-    ChangeBoard(scratch, move);
-    Lookahead::Guard level(lookahead);
-    TestCheck(scratch, level->Moves, lookahead);
-}
-
 void ExecuteMove(GameValue& scratch, const Move& move, ProbeForm) {
-    Lookahead lookahead;
-    ExecuteMove(scratch, move, Probe, lookahead);
+    ChangeBoard(scratch, move);
+    TestCheck(scratch);
 }
 
 bool IsLegalMove(const GameValue& position, const Move& move, Lookahead& lookahead) {
@@ -128,11 +118,11 @@ bool IsLegalMove(const GameValue& position, const Move& move, Lookahead& lookahe
     Lookahead::Guard trial(lookahead);
     after->Position = position;
     after->Position.SideToMove = 1 - position.SideToMove;
-    return SafeAfter(after->Position, move, trial->Position, lookahead);
+    return SafeAfter(after->Position, move, trial->Position);
 }
 
 void PassTurn(Game& game, Lookahead& lookahead) {
-    TestCheck(game, game.Moves, lookahead);
+    TestCheck(game);
 
     Lookahead::Guard after(lookahead);
     after->Position = static_cast<const GameValue&>(game);

@@ -19,9 +19,6 @@ void ExecuteMove(Game& game, const Move& move, RulesContext& context);
 // Changes nothing but the scratch's board and scalars; keeps no history.
 struct ProbeForm {};
 inline constexpr ProbeForm Probe{};
-void ExecuteMove(GameValue& scratch, const Move& move, ProbeForm, Lookahead& lookahead);
-
-// The same with a look-ahead scratch of its own, for callers outside the hot path.
 void ExecuteMove(GameValue& scratch, const Move& move, ProbeForm);
 
 // Whether move, one of the generated moves of position's SideToMove, keeps the mover's own

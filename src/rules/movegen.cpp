@@ -181,7 +181,7 @@ private:
         scratch->Position = game_;
         scratch->Position.SideToMove = 1 - game_.SideToMove;
         const Move step{x_, y_, crossedX, y_, Quiet, PromotionPending, 0};
-        ExecuteMove(scratch->Position, step, Probe, lookahead_);
+        ExecuteMove(scratch->Position, step, Probe);
         return scratch->Position.State == Check;
     }
 
@@ -251,6 +251,43 @@ void GenerateMoves(const GameValue& game, int32_t colour, MoveList& list, Lookah
 void GenerateMoves(const GameValue& game, int32_t colour, MoveList& list) {
     Lookahead lookahead;
     GenerateMoves(game, colour, list, lookahead);
+}
+
+bool Attacks(const GameValue& game, int32_t colour, int32_t x, int32_t y) {
+    const auto holds = [&game, colour](int32_t px, int32_t py, int32_t piece) {
+        const Square* square = SquareAt(game, px, py);
+        return square != nullptr && square->Piece == piece && square->Colour == colour;
+    };
+    // A pawn takes diagonally forwards, so it stands one rank behind the square.
+    const int32_t behind = y - (colour == game.BottomColour ? +1 : -1);
+    if (holds(x - 1, behind, Pawn) || holds(x + 1, behind, Pawn)) {
+        return true;
+    }
+    for (Step s : KnightSteps) {
+        if (holds(x + s.dx, y + s.dy, Knight)) {
+            return true;
+        }
+    }
+    for (Step s : AllSteps) {
+        if (holds(x + s.dx, y + s.dy, King)) {
+            return true;
+        }
+        // The first piece along the line, if it slides this way.
+        int32_t px = x + s.dx;
+        int32_t py = y + s.dy;
+        const Square* square = SquareAt(game, px, py);
+        while (square != nullptr && square->Piece == Empty) {
+            px += s.dx;
+            py += s.dy;
+            square = SquareAt(game, px, py);
+        }
+        const int32_t slider = s.dx != 0 && s.dy != 0 ? Bishop : Rook;
+        if (square != nullptr && square->Colour == colour &&
+            (square->Piece == slider || square->Piece == Queen)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 Move& AppendMove(MoveList& list, int32_t fromX, int32_t fromY, int32_t toX, int32_t toY,

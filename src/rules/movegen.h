@@ -16,6 +16,11 @@ void GenerateMoves(const GameValue& game, int32_t colour, MoveList& list, Lookah
 // The same with a scratch of its own, for callers outside the hot path.
 void GenerateMoves(const GameValue& game, int32_t colour, MoveList& list);
 
+// Whether a piece of colour could take what stands on (x, y): exactly when GenerateMoves would
+// list a capture of colour onto that square, found by looking outwards from the square instead
+// of listing every move.
+bool Attacks(const GameValue& game, int32_t colour, int32_t x, int32_t y);
+
 // Appends a move with NoPromotion and Piece 0 and returns it, so the caller may amend it.
 Move& AppendMove(MoveList& list, int32_t fromX, int32_t fromY, int32_t toX, int32_t toY,
                  int32_t kind);

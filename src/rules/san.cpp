@@ -80,7 +80,7 @@ std::string PlaySan(GameValue& position, const Move& move, Lookahead& lookahead)
 
     // The probe leaves State at Check when the mover could now take the other king.
     const int32_t mover = position.SideToMove;
-    ExecuteMove(position, move, Probe, lookahead);
+    ExecuteMove(position, move, Probe);
     position.SideToMove = 1 - mover;
     if (position.State == Check) {
         const bool mate = !HasLegalMove(position, lookahead);

@@ -279,7 +279,7 @@ TEST(ProbeForm, TellsCheckForTheSideThatMovedAndTouchesNothingElse) {
     EXPECT_EQ(scratch.Board[0][0].Piece, Empty);
 
     scratch = game;
-    ExecuteMove(scratch, Move{0, 0, 0, 5, Quiet, NoPromotion, Rook}, Probe, context.Scratch);
+    ExecuteMove(scratch, Move{0, 0, 0, 5, Quiet, NoPromotion, Rook}, Probe);
     EXPECT_EQ(scratch.State, Running);
 
     EXPECT_EQ(game.Board[0][0].Piece, Rook);  // the real game is untouched

@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Move generation: the order of the board scan, the movement of each piece, pawn advances,
-// captures, promotion and en passant, and castling with its conditions.
+// captures, promotion and en passant, castling with its conditions, and the attack test.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
+#include "rules/execute.h"
 #include "rules/movegen.h"
 #include "rules_support.h"
 
@@ -199,6 +203,46 @@ TEST(CastlingMoves, BlackAtTheBottomCastlesToFilesOneAndFive) {
     ASSERT_NE(longCastling, nullptr);
     EXPECT_EQ(shortCastling->Kind, Castling);
     EXPECT_EQ(longCastling->Kind, Castling);
+}
+
+// The check test looks outwards from a square instead of listing moves; over many positions of
+// random games, with either colour at the bottom, it must name exactly the squares the
+// generator lists captures onto.
+TEST(Attacks, NamesExactlyTheSquaresTheGeneratorCapturesOnto) {
+    std::mt19937 random(7);
+    TestContext context;
+    GamesList games;
+    int compared = 0;
+    for (int round = 0; round < 40; ++round) {
+        Game& game = CreateGame(games, 0, 1, round % 2 == 0 ? White : Black, context);
+        for (int ply = 0; ply < 120 && IsRunning(game); ++ply) {
+            for (int32_t colour : {White, Black}) {
+                MoveList list;
+                GenerateMoves(game, colour, list);
+                for (int32_t x = 0; x < 8; ++x) {
+                    for (int32_t y = 0; y < 8; ++y) {
+                        const Square& square = game.Board[x][y];
+                        if (square.Piece == Empty || square.Colour == colour) {
+                            continue;
+                        }
+                        const bool listed = std::ranges::any_of(list, [x, y](const Move& m) {
+                            return m.Kind == Capture && m.ToX == x && m.ToY == y;
+                        });
+                        ASSERT_EQ(Attacks(game, colour, x, y), listed)
+                            << "colour " << colour << " onto " << x << y << " after "
+                            << game.History.size() << " plies of game " << round;
+                        ++compared;
+                    }
+                }
+            }
+            Move move = game.Moves[random() % game.Moves.size()];
+            if (move.Promotion == PromotionPending) {
+                move.Promotion = static_cast<int32_t>(Bishop + random() % 4);
+            }
+            ExecuteMove(game, move, context);
+        }
+    }
+    EXPECT_GT(compared, 100000);
 }
 
 TEST(AppendMove, AppendsAPlainMoveForTheCallerToAmend) {
