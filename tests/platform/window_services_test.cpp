@@ -876,6 +876,30 @@ TEST_F(QtWindowServicesTest, MessageBoxShowsTitleTextAndOk) {
     EXPECT_EQ(text.toStdString(), "Bild kann nicht geladen werden.\nPawn1.png");
 }
 
+// While another application has the focus, a box still belongs to the program's window shown
+// last, so the window manager keeps it above that window instead of anywhere it likes.
+TEST_F(QtWindowServicesTest, ABoxBelongsToTheWindowShownLastWhenNoneIsActive) {
+    const int first = Ws().OpenWindow(WindowSpec{AssignId, false, 0, 0, 200, 100, "Erstes"});
+    const int last = Ws().OpenWindow(WindowSpec{AssignId, false, 0, 0, 200, 100, "Letztes"});
+    const auto ownerOfBox = [this] {
+        QApplication::setActiveWindow(nullptr);  // as when another application takes the focus
+        QWidget* owner = nullptr;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            owner = box->parentWidget();
+            box->button(QMessageBox::Ok)->click();
+        });
+        Ws().MessageBox("Tavlora - Fehler", "Verbindung zum Server unterbrochen.");
+        return owner;
+    };
+    EXPECT_EQ(ownerOfBox(), Ws().WindowWidget(last));
+    Ws().ActivateWindow(first);
+    EXPECT_EQ(ownerOfBox(), Ws().WindowWidget(first));
+    Ws().HideWindow(first);
+    EXPECT_EQ(ownerOfBox(), Ws().WindowWidget(last));
+}
+
 // The question box: the program's German buttons, "Ja" the default that Return takes.
 TEST_F(QtWindowServicesTest, QuestionBoxAnswersJaOnReturnAndNeinOnItsButton) {
     for (const bool answerYes : {true, false}) {

@@ -206,6 +206,7 @@ int QtWindowServices::OpenWindow(const WindowSpec& spec) {
         widget->move(spec.X, spec.Y);  // a window's position is that of its frame
     }
     Windows_[id] = WindowEntry{widget, -1, {}};
+    NoteShown(id);
     widget->show();
     widget->raise();
     widget->activateWindow();
@@ -250,6 +251,7 @@ void QtWindowServices::CloseWindow(int window) {
     }
     delete it->second.Widget;
     Windows_.erase(window);
+    std::erase(Shown_, window);
 }
 
 void QtWindowServices::SetWindowTitle(int window, const std::string& title) {
@@ -262,6 +264,7 @@ void QtWindowServices::ShowWindow(int window) {
     // setVisible keeps the window state, so a minimised window stays minimised.
     if (const WindowEntry* entry = FindWindow(window)) {
         entry->Widget->setVisible(true);
+        NoteShown(window);
     }
 }
 
@@ -275,6 +278,7 @@ void QtWindowServices::ActivateWindow(int window) {
     if (const WindowEntry* entry = FindWindow(window)) {
         entry->Widget->raise();
         entry->Widget->activateWindow();
+        NoteShown(window);
     }
 }
 
@@ -955,15 +959,14 @@ Point QtWindowServices::MouseOnDesktop() const {
 }
 
 void QtWindowServices::MessageBox(const std::string& title, const std::string& text) {
-    QMessageBox box(QMessageBox::NoIcon, ToQt(title), ToQt(text), QMessageBox::Ok,
-                    QApplication::activeWindow());
+    QMessageBox box(QMessageBox::NoIcon, ToQt(title), ToQt(text), QMessageBox::Ok, BoxOwner());
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 
 bool QtWindowServices::AskYesNo(const std::string& title, const std::string& text) {
     QMessageBox box(QMessageBox::NoIcon, ToQt(title), ToQt(text), QMessageBox::NoButton,
-                    QApplication::activeWindow());
+                    BoxOwner());
     box.setTextFormat(Qt::PlainText);
     // The program's own words, whatever language Qt's standard buttons would speak.
     QPushButton* yes = box.addButton(QStringLiteral("Ja"), QMessageBox::YesRole);
@@ -972,6 +975,27 @@ bool QtWindowServices::AskYesNo(const std::string& title, const std::string& tex
     box.setEscapeButton(no);
     box.exec();
     return box.clickedButton() == yes;
+}
+
+// Without an owner a box is a window of its own, which a window manager may open behind
+// another application's: a lost connection would then go unseen while the program waits on it.
+QWidget* QtWindowServices::BoxOwner() const {
+    if (QWidget* active = QApplication::activeWindow()) {
+        return active;
+    }
+    for (auto it = Shown_.rbegin(); it != Shown_.rend(); ++it) {
+        if (const WindowEntry* entry = FindWindow(*it); entry && entry->Widget->isVisible()) {
+            return entry->Widget;
+        }
+    }
+    return nullptr;
+}
+
+void QtWindowServices::NoteShown(int window) {
+    if (FindWindow(window)->Owner < 0) {
+        std::erase(Shown_, window);
+        Shown_.push_back(window);
+    }
 }
 
 bool QtWindowServices::OpenFolder(const std::string& path) {

@@ -131,10 +131,15 @@ private:
     QWidget* ParentWidget(const ControlSpec& spec) const;
     QWidget* MakeWidget(int id, const ControlSpec& spec, QWidget* parent);
     QFont FontById(int font) const;
+    // The window a box opens over: the active one, or else the program's window shown last.
+    QWidget* BoxOwner() const;
+    void NoteShown(int window);
 
     std::unique_ptr<QApplication> OwnApplication_;
     int NextId_ = FirstAssignedId;
     std::map<int, WindowEntry> Windows_;
+    std::vector<int>
+        Shown_;  // the main windows, the one opened, shown or activated last at the back
     std::map<int, ControlEntry> Controls_;
     std::map<int, QFont> Fonts_;
     PictureTable Pictures_;
