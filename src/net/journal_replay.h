@@ -25,8 +25,8 @@ struct JournalReplay {
 // Rebuilds, in state as the program starts (nothing set up), the server of the tournament the
 // records tell, with no connection and every game's clocks stamped in the journal's time.
 // The games that ended wait to be told to GameEnded by the first game tick, so they are
-// counted and saved as ever. None, with state unusable, when the records tell nothing a server could have done:
-// no start, or an event that does not fit the games as they stand.
+// counted and saved as ever. None, with state unusable, when the records tell nothing a server
+// could have done: no start, or an event that does not fit the games as they stand.
 std::optional<JournalReplay> ReplayJournal(std::span<const JournalRecord> records,
                                            ProgramState& state);
 

@@ -138,8 +138,8 @@ private:
     std::unique_ptr<QApplication> OwnApplication_;
     int NextId_ = FirstAssignedId;
     std::map<int, WindowEntry> Windows_;
-    std::vector<int>
-        Shown_;  // the main windows, the one opened, shown or activated last at the back
+    // The main windows, the one opened, shown or activated last at the back.
+    std::vector<int> Shown_;
     std::map<int, ControlEntry> Controls_;
     std::map<int, QFont> Fonts_;
     PictureTable Pictures_;
